@@ -1,0 +1,23 @@
+# Test convention: each subsystem keeps its tests in <subsystem>/tests/<area>_test.cpp.
+# zepa_add_test(<name> SOURCES a_test.cpp ... LIBS lib ...) builds one GoogleTest program and registers
+# every case with CTest. Tests run with the build's bin folder as working directory unless told otherwise.
+function(zepa_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE ZEPA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
+                                             ZEPA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/tests DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# zepa_add_benchmark(<name> SOURCES ... LIBS ...): a Google Benchmark program (not run by CTest).
+function(zepa_add_benchmark name)
+  if(NOT ZEPA_BENCHMARKS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+endfunction()

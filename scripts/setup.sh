@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs. Safe to run again: it only asks apt for what is missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build make                 # toolchain
+  libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
+  clang-format                               # formatting check
+  openocd                                    # independent JTAG host / SVF player for the simulated board
+  srecord binutils                           # independent Intel HEX readers for MCS checks
+  g++-mingw-w64-i686 mingw-w64-i686-dev      # Windows cross build of the port driver and its client
+  procps time                                # figures in the benchmark scripts
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "setup: all packages present"
+fi
