@@ -1,0 +1,163 @@
+// KPORTIO1, the Windows NT kernel-mode port I/O driver: the I/O manager's entry points around the
+// portable request handling of portio_dispatch.cpp, the x86 port instructions, and the task-state segment
+// change that opens the I/O ports to user mode. Built only as a 32-bit kernel image by
+// scripts/cross-build-windows.sh (no C runtime, no exceptions, no static constructors).
+// wdm.h brings its own bodies of these two; keep the compiler intrinsics header from defining them first,
+// which a C++ compile rejects as a redefinition.
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndSet
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndReset
+#include <ddk/ntddk.h>
+
+#include <cstdint>
+
+#include "driver/portio_dispatch.h"
+
+namespace {
+
+using zepa::driver::Completion;
+using zepa::driver::PortIoDispatcher;
+
+class X86Ports final : public zepa::driver::PortSpace {
+ public:
+  constexpr X86Ports() = default;
+
+  std::uint8_t InByte(std::uint16_t port) override {
+    std::uint8_t v;
+    asm volatile("inb %w1, %b0" : "=a"(v) : "Nd"(port));
+    return v;
+  }
+  std::uint16_t InWord(std::uint16_t port) override {
+    std::uint16_t v;
+    asm volatile("inw %w1, %w0" : "=a"(v) : "Nd"(port));
+    return v;
+  }
+  std::uint32_t InDword(std::uint16_t port) override {
+    std::uint32_t v;
+    asm volatile("inl %w1, %0" : "=a"(v) : "Nd"(port));
+    return v;
+  }
+  void OutByte(std::uint16_t port, std::uint8_t v) override {
+    asm volatile("outb %b0, %w1" : : "a"(v), "Nd"(port));
+  }
+  void OutWord(std::uint16_t port, std::uint16_t v) override {
+    asm volatile("outw %w0, %w1" : : "a"(v), "Nd"(port));
+  }
+  void OutDword(std::uint16_t port, std::uint32_t v) override {
+    asm volatile("outl %0, %w1" : : "a"(v), "Nd"(port));
+  }
+};
+
+#pragma pack(push, 1)
+struct DescriptorTableRegister {
+  std::uint16_t limit;
+  std::uint32_t base;
+};
+#pragma pack(pop)
+
+// The task-state segment of the processor that runs the request. Its descriptor lies in the global
+// descriptor table at the task register's selector (low three bits cleared); the limit's bits 0..15 are
+// the low word of the descriptor's first double word, the type field bits 8..11 of its second.
+class CurrentTaskSegment final : public zepa::driver::TaskSegment {
+ public:
+  constexpr CurrentTaskSegment() = default;
+
+  void SetTssLimit(std::uint16_t limit) override {
+    DescriptorTableRegister gdt;
+    std::uint16_t selector;
+    asm volatile("cli" ::: "memory");
+    asm volatile("sgdt %0" : "=m"(gdt));
+    asm volatile("str %0" : "=r"(selector));
+    auto* descriptor = reinterpret_cast<volatile std::uint32_t*>(gdt.base + (selector & ~7u));
+    descriptor[0] = (descriptor[0] & 0xFFFF0000u) | limit;
+    // Type 9, an available 32-bit task-state segment: type bits 0 and 3 set, bits 1 (busy) and 2 clear,
+    // so that LTR accepts the same selector again.
+    descriptor[1] = (descriptor[1] & ~(0xFu << 8)) | (0x9u << 8);
+    asm volatile("ltr %0" : : "r"(selector) : "memory");
+    asm volatile("sti" ::: "memory");
+  }
+};
+
+constinit X86Ports g_ports;
+constinit CurrentTaskSegment g_task_segment;
+constinit PortIoDispatcher g_dispatcher{g_ports, g_task_segment};
+
+wchar_t g_device_name[] = L"\\Device\\KPORTIO1";
+wchar_t g_link_name[] = L"\\DosDevices\\KPORTIO1";
+
+UNICODE_STRING Name(wchar_t* text, USHORT bytes) {
+  UNICODE_STRING s;
+  s.Length = static_cast<USHORT>(bytes - sizeof(wchar_t));
+  s.MaximumLength = bytes;
+  s.Buffer = text;
+  return s;
+}
+
+NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+  irp->IoStatus.Status = status;
+  irp->IoStatus.Information = information;
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  return status;
+}
+
+NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT, PIRP irp) {
+  return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+// Close and cleanup: a handle that goes away takes direct port access with it.
+NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT, PIRP irp) {
+  g_dispatcher.Close();
+  return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+NTSTATUS NTAPI DispatchControl(PDEVICE_OBJECT, PIRP irp) {
+  PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+  if (stack->MajorFunction != IRP_MJ_DEVICE_CONTROL) return Complete(irp, STATUS_SUCCESS, 0);
+  const ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
+  const ULONG out = stack->Parameters.DeviceIoControl.OutputBufferLength;
+  // Buffered I/O: one system buffer of the larger of the two lengths carries input and output.
+  const Completion done = g_dispatcher.Control(stack->Parameters.DeviceIoControl.IoControlCode,
+                                               static_cast<std::uint8_t*>(irp->AssociatedIrp.SystemBuffer),
+                                               in > out ? in : out, in, out);
+  return Complete(irp, static_cast<NTSTATUS>(done.status), done.information);
+}
+
+VOID NTAPI DriverUnload(PDRIVER_OBJECT driver) {
+  g_dispatcher.Unload();
+  BOOLEAN conflict = FALSE;
+  IoReportResourceUsage(nullptr, driver, nullptr, 0, nullptr, nullptr, 0, FALSE, &conflict);
+  UNICODE_STRING link = Name(g_link_name, sizeof g_link_name);
+  IoDeleteSymbolicLink(&link);
+  IoDeleteDevice(driver->DeviceObject);
+}
+
+}  // namespace
+
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+  UNICODE_STRING device_name = Name(g_device_name, sizeof g_device_name);
+  PDEVICE_OBJECT device = nullptr;
+  NTSTATUS status = IoCreateDevice(driver, zepa::driver::kDeviceExtensionSize, &device_name,
+                                   zepa::driver::kDeviceType, 0, TRUE, &device);
+  if (!NT_SUCCESS(status)) return status;
+
+  driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
+  driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
+  driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchClose;
+  driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchControl;
+  driver->DriverUnload = DriverUnload;
+
+  UNICODE_STRING link = Name(g_link_name, sizeof g_link_name);
+  status = IoCreateSymbolicLink(&link, &device_name);
+  if (!NT_SUCCESS(status)) {
+    IoDeleteDevice(device);
+    return status;
+  }
+  device->Flags |= DO_BUFFERED_IO;
+  *static_cast<PDEVICE_OBJECT*>(device->DeviceExtension) = device;
+  return STATUS_SUCCESS;
+}
+
+// A call through an unfilled virtual slot cannot happen here; the symbol only has to exist in an image
+// linked without the C++ runtime.
+extern "C" void __cxa_pure_virtual() {
+  KeBugCheck(0xE2);
+}

@@ -1,0 +1,71 @@
+// The port I/O driver's request handling, apart from the kernel: every device-control function acts on an
+// abstract port space and an abstract task-state segment, so the same code runs in the kernel image and in
+// unit tests. Freestanding: no exceptions, no allocation, no library beyond <cstdint>.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/portio_codes.h"
+
+namespace zepa::driver {
+
+// The x86 I/O port space: IN and OUT of 8, 16 and 32 bits.
+class PortSpace {
+ public:
+  virtual std::uint8_t InByte(std::uint16_t port) = 0;
+  virtual std::uint16_t InWord(std::uint16_t port) = 0;
+  virtual std::uint32_t InDword(std::uint16_t port) = 0;
+  virtual void OutByte(std::uint16_t port, std::uint8_t value) = 0;
+  virtual void OutWord(std::uint16_t port, std::uint16_t value) = 0;
+  virtual void OutDword(std::uint16_t port, std::uint32_t value) = 0;
+
+ protected:
+  ~PortSpace() = default;
+};
+
+// The current processor's task-state segment, whose limit decides whether user-mode IN and OUT reach the
+// I/O permission map.
+class TaskSegment {
+ public:
+  virtual void SetTssLimit(std::uint16_t limit) = 0;
+
+ protected:
+  ~TaskSegment() = default;
+};
+
+// How a request completes: its status and the byte count handed back to the caller.
+struct Completion {
+  std::uint32_t status;
+  std::uint32_t information;
+};
+
+class PortIoDispatcher {
+ public:
+  constexpr PortIoDispatcher(PortSpace& ports, TaskSegment& tss) : ports_(ports), tss_(tss) {}
+
+  // One buffered device-control request. `buffer` is the request's one system buffer, `buffer_size` bytes
+  // long (at least the larger of the two lengths); it holds `input_length` bytes of input, and on success
+  // its first `information` bytes go back to the caller. A request whose buffers are too short for what
+  // its function reads or writes completes with kStatusInvalidParameter and touches neither the buffer
+  // nor any port. Nothing is ever handed back that the request did not put there: the byte count never
+  // exceeds `output_length`, and bytes past the input that were not written are returned as zeros.
+  Completion Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t buffer_size,
+                     std::uint32_t input_length, std::uint32_t output_length);
+
+  // The handle is closed (cleanup or close): direct port access ends with it.
+  void Close();
+  // The driver is unloaded.
+  void Unload();
+
+  bool DirectIoOpen() const { return direct_io_open_ != 0; }
+
+ private:
+  void OpenUserPorts();
+  void CloseUserPorts();
+
+  PortSpace& ports_;
+  TaskSegment& tss_;
+  std::uint32_t direct_io_open_ = 0;
+};
+
+}  // namespace zepa::driver
