@@ -1,0 +1,130 @@
+#include "ui/core/batch.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "ui/core/jcd_file.h"
+#include "ui/core/text_file.h"
+
+namespace zepa::ui {
+namespace {
+
+bool is_existing_file(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec) && !std::filesystem::is_directory(path, ec);
+}
+
+}  // namespace
+
+BatchTable::BatchTable() {
+  clear();
+}
+
+namespace {
+
+std::size_t row_index(int i) {
+  if (i < 1 || i > kBatchRows) {
+    throw std::out_of_range("batch row " + std::to_string(i) + " outside 1.." + std::to_string(kBatchRows));
+  }
+  return static_cast<std::size_t>(i - 1);
+}
+
+}  // namespace
+
+BatchStep& BatchTable::row(int i) {
+  return rows_[row_index(i)];
+}
+
+const BatchStep& BatchTable::row(int i) const {
+  return rows_[row_index(i)];
+}
+
+void BatchTable::clear() {
+  for (auto& step : rows_) step = BatchStep{};
+}
+
+bool load_batch(BatchTable& table, const std::string& path) {
+  const auto lines = read_text_lines(path);
+  if (!lines) return false;
+  table.clear();
+  table.hidden_lines.clear();
+  for (std::size_t k = 0; k < lines->size(); ++k) {
+    if (k < kBatchRows) {
+      table.row(static_cast<int>(k) + 1).jcd = (*lines)[k];
+    } else {
+      table.hidden_lines.push_back((*lines)[k]);
+    }
+  }
+  table.path = path;
+  return true;
+}
+
+void save_batch(BatchTable& table, const std::string& path) {
+  std::string content;
+  for (int i = 1; i <= kBatchRows; ++i) {
+    const std::string& jcd = table.row(i).jcd;
+    if (jcd.empty()) continue;
+    content += jcd;
+    content += "\r\n";
+  }
+  write_file_replacing(path, content);
+  table.path = path;
+}
+
+bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, Prompts& prompts) {
+  BatchStep& step = table.row(i);
+  std::error_code ec;
+  if (std::filesystem::exists(jcd_path, ec) && !check_jcd(jcd_path, kBatchJcdMarker)) {
+    prompts.error("Not a valid Corvane' JCD file");
+    return false;
+  }
+  step.jcd = jcd_path;
+  return true;
+}
+
+bool BatchHost::file_exists(const std::string& path) {
+  return is_existing_file(path);
+}
+
+BatchSummary run_batch(BatchTable& table, BatchHost& host) {
+  BatchSummary summary;
+  for (int i = 1; i <= kBatchRows; ++i) table.row(i).result.clear();
+  host.clear_failures();
+
+  auto set_result = [&](int i, std::string_view result) {
+    table.row(i).result = result;
+    host.show_result(i, result);
+  };
+
+  for (int i = 1; i <= kBatchRows; ++i) {
+    const std::string jcd = table.row(i).jcd;
+    if (jcd.empty()) continue;
+    if (!host.file_exists(jcd)) {
+      set_result(i, kStepSkip);
+      ++summary.skipped;
+      continue;
+    }
+    set_result(i, kStepRunning);
+    const bool passed = host.load_step(jcd) && host.run_step();
+    const std::string_view result = passed ? kStepPass : kStepFail;
+    set_result(i, result);
+    host.log_result(result);
+    if (!passed) {
+      summary.failed_row = i;
+      break;
+    }
+    ++summary.passed;
+  }
+
+  host.clear_failures();
+  return summary;
+}
+
+std::optional<StartupBatch> startup_batch(const std::vector<std::string>& args) {
+  if (args.empty()) return std::nullopt;
+  const std::string& first = args.front();
+  if (first.find(".jbf") == std::string::npos || !is_existing_file(first)) return std::nullopt;
+  return StartupBatch{first, args.size() == 1};
+}
+
+}  // namespace zepa::ui

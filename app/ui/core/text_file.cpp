@@ -1,0 +1,80 @@
+#include "ui/core/text_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+
+namespace zepa::ui {
+
+std::vector<std::string> split_lines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.emplace_back(text.substr(start, stop - start));
+    start = next;
+  }
+  return lines;
+}
+
+std::optional<std::string> read_file(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) return std::nullopt;
+  return content;
+}
+
+std::optional<std::vector<std::string>> read_text_lines(const std::string& path) {
+  auto content = read_file(path);
+  if (!content) return std::nullopt;
+  return split_lines(*content);
+}
+
+void write_file_replacing(const std::string& path, std::string_view content) {
+  namespace fs = std::filesystem;
+  const fs::path target(path);
+  fs::path temp = target;
+  temp += ".zepa-new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      throw std::runtime_error("Cannot create " + path + ": " + std::strerror(errno));
+    }
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      throw std::runtime_error("Cannot write " + path);
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    throw std::runtime_error("Cannot replace " + path + ": " + ec.message());
+  }
+}
+
+void append_line(const std::string& path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  if (!out) throw std::runtime_error("Cannot open " + path + ": " + std::strerror(errno));
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.write("\r\n", 2);
+  out.close();
+  if (!out) throw std::runtime_error("Cannot write " + path);
+}
+
+}  // namespace zepa::ui

@@ -1,0 +1,73 @@
+#include "ui/core/validate_chain.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zepa::ui {
+namespace {
+
+bool names_existing_file(std::string_view path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  const std::filesystem::path p{std::string(path)};
+  return std::filesystem::exists(p, ec) && !std::filesystem::is_directory(p, ec);
+}
+
+bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
+                    [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                    });
+}
+
+bool known_part(int part) {
+  return part >= 0 && part < kPartCount;
+}
+bool known_ir_length(int ir_code) {
+  return !ir_length_text(ir_code).empty();
+}
+
+}  // namespace
+
+bool validate_chain(const ChainTable& table, Prompts& prompts) {
+  const int count = table.device_count();
+  if (count == 0) {
+    prompts.error("No device found!");
+    return false;
+  }
+  bool ok = true;
+  for (int n = 1; n <= count; ++n) {
+    const ChainDevice& dev = table[n];
+    const std::string number = std::to_string(n);
+    if (!known_part(dev.part) || !known_ir_length(dev.IR_len)) {
+      prompts.error("No Device Name or IR_length specified for device #" + number + "!");
+      ok = false;
+    }
+    if ((dev.cmnd == kOpProgram || dev.cmnd == kOpVerify || dev.cmnd == kOpProgramVerify) &&
+        !names_existing_file(dev.jed)) {
+      prompts.error("No design file specified or not exist for device #" + number + "!");
+      ok = false;
+    }
+    if (dev.cmnd == kOpUpload && (IsZepa1Part(dev.part) || IsZepa3Part(dev.part))) {
+      const bool zepa1 = IsZepa1Part(dev.part);
+      if (!ends_with_ignoring_case(dev.jed, zepa1 ? ".bin" : ".jed")) {
+        prompts.error("No upload file specified for device #" + number + "!\r" +
+                      "You need to specified a upload file " + (zepa1 ? "(.BIN)" : "(.JED)") +
+                      " to save upload data\rDouble click 'Design file name' field to specify a file");
+        ok = false;
+      } else if (!zepa1 && names_existing_file(dev.jed) &&
+                 !prompts.confirm("File already exist, do you want to overwrite?",
+                                  Prompts::Answers::kOkCancel)) {
+        ok = false;
+      }
+    }
+  }
+  return ok;
+}
+
+}  // namespace zepa::ui
