@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/core/tests/test_support.h"
+#include "ui/core/text_file.h"
 
 namespace zepa::ui {
 namespace {
@@ -192,6 +193,14 @@ TEST(BatchRun, OrderOfOneStep) {
   run_batch(table, host);
   EXPECT_EQ(host.calls,
             (std::vector<std::string>{"clear", "show 2 running", "load a", "run a", "show 2 pass", "clear"}));
+}
+
+TEST_F(BatchFile, RunLogLinesAreAppendedToAFileCreatedWhenMissing) {
+  const std::string log = path("zepaisp.log");
+  append_line(log, "Executing chain.jcd ...");
+  append_line(log, "pass");
+  EXPECT_EQ(read("zepaisp.log"), crlf({"Executing chain.jcd ...", "pass"}));
+  EXPECT_THROW(append_line(path("no/such/zepaisp.log"), "fail"), std::runtime_error);
 }
 
 class StartupBatchTest : public testing::ScratchDir {};
