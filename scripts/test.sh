@@ -12,5 +12,6 @@ bash scripts/build.sh build
 bash scripts/build.sh build-asan -DZEPA_SANITIZE=ON -DZEPA_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$(nproc)")
+bash scripts/cross-build-windows.sh build-windows
 
 bash scripts/check-format.sh

@@ -3,7 +3,10 @@
 // (ppdev), direct port I/O, the Windows port I/O driver, the simulated board.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace zepa::port {
 
@@ -15,6 +18,15 @@ class PortIo {
   virtual bool Active() const = 0;
   virtual std::uint8_t ReadPortByte(std::uint16_t port) = 0;
   virtual void WritePortByte(std::uint16_t port, std::uint8_t value) = 0;
+
+  // A backend that queues writes delivers them now; the others have nothing to do.
+  virtual void Flush() {}
 };
+
+// The printer ports a cable can sit on, in the order the port setup lists them.
+inline constexpr std::array<std::uint16_t, 3> kLptBases = {0x278, 0x378, 0x3BC};
+
+// Where a backend tells why it could not open a port (a missing device, a refused permission).
+using PortNotes = std::function<void(const std::string&)>;
 
 }  // namespace zepa::port

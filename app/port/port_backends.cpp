@@ -1,0 +1,61 @@
+#include "port/port_backends.h"
+
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#if defined(_WIN32)
+#include "port/win_driver_port.h"
+#else
+#include "port/direct_port.h"
+#endif
+
+namespace zepa::port {
+namespace {
+
+#if defined(_WIN32)
+std::unique_ptr<PortIo> OpenDriver(const PortBackendConfig& config) {
+  return OpenWindowsPortDriver(config.notes);
+}
+
+constexpr PortBackend kBackends[] = {
+    {"driver", "the KPORTIO1 port I/O driver", OpenDriver},
+};
+#else
+std::unique_ptr<PortIo> OpenPpdev(const PortBackendConfig& config) {
+  return std::make_unique<PpdevPort>(BindParports(config.ppdev, config.notes), SystemPpdev(), config.notes);
+}
+
+std::unique_ptr<PortIo> OpenDirect(const PortBackendConfig& config) {
+  return std::make_unique<DirectPort>(
+      LinuxIoInstructions(), std::vector<std::uint16_t>(kLptBases.begin(), kLptBases.end()), config.notes);
+}
+
+constexpr PortBackend kBackends[] = {
+    {"ppdev", "the kernel's parallel-port driver, /dev/parportN", OpenPpdev},
+    {"direct", "the processor's IN and OUT instructions (x86, root)", OpenDirect},
+};
+#endif
+
+}  // namespace
+
+std::span<const PortBackend> PortBackends() {
+  return kBackends;
+}
+
+PortOpener MakePortOpener(PortBackendConfig config) {
+  const PortBackend* chosen = &kBackends[0];
+  if (!config.backend.empty()) {
+    chosen = nullptr;
+    std::string known;
+    for (const PortBackend& backend : kBackends) {
+      if (backend.name == config.backend) chosen = &backend;
+      known += (known.empty() ? "" : ", ") + std::string(backend.name);
+    }
+    if (!chosen)
+      throw std::invalid_argument("unknown port backend \"" + config.backend + "\" (known: " + known + ")");
+  }
+  return [chosen, config = std::move(config)] { return chosen->open(config); };
+}
+
+}  // namespace zepa::port

@@ -1,0 +1,84 @@
+#include "port/tvicport.h"
+
+#include <utility>
+
+namespace zepa::port {
+
+PortDriverHandle::PortDriverHandle(PortOpener opener) : opener_(std::move(opener)) {}
+
+PortDriverHandle::~PortDriverHandle() {
+  Close();
+}
+
+bool PortDriverHandle::Open() {
+  if (IsOpen()) return true;
+  std::unique_ptr<PortIo> driver = opener_ ? opener_() : nullptr;
+  if (driver && driver->Active()) {
+    user_ports_ = dynamic_cast<UserPortAccess*>(driver.get());
+    driver_ = std::move(driver);
+  }
+  return IsOpen();
+}
+
+void PortDriverHandle::Close() {
+  user_ports_ = nullptr;
+  driver_.reset();
+}
+
+TVicPort::TVicPort(PortDriverHandle& driver) : driver_(driver) {
+  driver_.Open();
+}
+
+TVicPort::~TVicPort() {
+  if (driver_.IsOpen()) {
+    SetHardAccess(true);
+    driver_.Close();
+  }
+}
+
+void TVicPort::SetHardAccess(bool value) {
+  if (UserPortAccess* user_ports = driver_.UserPorts()) user_ports->SetUserPorts(!value);
+  hard_access_ = value;
+}
+
+std::uint8_t TVicPort::ReadPortByte(std::uint16_t port) {
+  if (!ActiveHW()) return 0xFF;
+  UserPortAccess* user_ports = driver_.UserPorts();
+  if (!hard_access_ && user_ports) return user_ports->In(port);
+  return driver_.Driver()->ReadPortByte(port);
+}
+
+void TVicPort::WritePortByte(std::uint16_t port, std::uint8_t value) {
+  if (!ActiveHW()) return;
+  UserPortAccess* user_ports = driver_.UserPorts();
+  if (!hard_access_ && user_ports) {
+    user_ports->Out(port, value);
+  } else {
+    driver_.Driver()->WritePortByte(port, value);
+  }
+}
+
+void TVicPort::Flush() {
+  if (ActiveHW()) driver_.Driver()->Flush();
+}
+
+TVicLPT::TVicLPT(PortDriverHandle& driver) : TVicPort(driver) {
+  SetBasePort(TLPTNumber::_378);
+}
+
+void TVicLPT::SetBasePort(TLPTNumber value) {
+  switch (value) {
+    case TLPTNumber::_378:
+      base_address_ = 0x378;
+      break;
+    case TLPTNumber::_278:
+      base_address_ = 0x278;
+      break;
+    case TLPTNumber::_3BC:
+      base_address_ = 0x3BC;
+      break;
+  }
+  base_port_ = value;
+}
+
+}  // namespace zepa::port
