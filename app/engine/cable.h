@@ -1,0 +1,156 @@
+// Download cables on the parallel port: which register bits carry the JTAG lines for each cable, the
+// pin-level I/O every JTAG operation rests on, the choice of port, the cable's presence test and the chain
+// scan that counts the devices.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/host.h"
+#include "port/port_io.h"
+
+namespace zepa::engine {
+
+enum class CableKind { RelayCable, CorvaneParallelCable, AlteraByteBlaster };
+
+// One cable's wiring. JTAG outputs and the auxiliary lines are data-register bits, TDO a status bit.
+struct CableMap {
+  CableKind kind;
+  std::uint8_t PinTCK;
+  std::uint8_t PinTDI;
+  std::uint8_t PinTMS;
+  std::uint8_t PinTDO;
+  bool tdo_reads_low;  // TDO is 1 when its status bit reads 0
+  std::uint8_t PinCtl1;
+  std::uint8_t PinCtl2;
+  bool ctl1_level;  // levels the auxiliary lines get at the start of a run
+  bool ctl2_level;
+  bool sets_control_bit1;   // the start of a run also sets bit 1 (02h) of the control register
+  std::uint8_t loop_drive;  // data byte that drives the presence loop-back (0: no loop-back)
+  std::uint8_t loop_sense;  // status bit on which the loop-back answers
+  const char* found_line;
+  const char* warning_line;
+};
+
+inline constexpr std::array<CableMap, 3> kCableMaps{{
+    {.kind = CableKind::RelayCable,
+     .PinTCK = 0x01,
+     .PinTDI = 0x02,
+     .PinTMS = 0x04,
+     .PinTDO = 0x80,
+     .tdo_reads_low = true,
+     .PinCtl1 = 0x08,
+     .PinCtl2 = 0x10,
+     .ctl1_level = true,
+     .ctl2_level = false,
+     .sets_control_bit1 = false,
+     .loop_drive = 0x00,
+     .loop_sense = 0x00,
+     .found_line = "ISP RelayCable/Board found!",
+     .warning_line = "*** Warning: can not find Relaycable/Board or loose connect!"},
+    {.kind = CableKind::CorvaneParallelCable,
+     .PinTCK = 0x02,
+     .PinTDI = 0x01,
+     .PinTMS = 0x04,
+     .PinTDO = 0x10,
+     .tdo_reads_low = false,
+     .PinCtl1 = 0x08,
+     .PinCtl2 = 0x10,
+     .ctl1_level = false,
+     .ctl2_level = true,
+     .sets_control_bit1 = false,
+     .loop_drive = 0x40,
+     .loop_sense = 0x20,
+     .found_line = "Corvane Parallel Cable/Board found!",
+     .warning_line = "*** Warning:Can not find Corvane Parallel Cable/Board or loose connect!"},
+    {.kind = CableKind::AlteraByteBlaster,
+     .PinTCK = 0x01,
+     .PinTDI = 0x40,
+     .PinTMS = 0x02,
+     .PinTDO = 0x80,
+     .tdo_reads_low = true,
+     .PinCtl1 = 0x08,
+     .PinCtl2 = 0x10,
+     .ctl1_level = true,
+     .ctl2_level = false,
+     .sets_control_bit1 = true,
+     .loop_drive = 0x20,
+     .loop_sense = 0x40,
+     .found_line = "Altera ByteBlaster Cable/Board found!",
+     .warning_line = "*** Warning:Can not find Altera ByteBlaster Cable/Board or loose connect!"},
+}};
+
+const CableMap& CableMapFor(CableKind kind);
+
+// Port addresses of the port list: 0 = 278h, 1 = 378h, 2 = 3BCh, 3 = automatic selection.
+inline constexpr std::array<std::uint16_t, 3> kPortCandidates{0x278, 0x378, 0x3BC};
+inline constexpr int kAutoPortSelection = 3;
+
+class VectorRecorder;
+class Jtag;
+
+class Cable {
+ public:
+  Cable(port::PortIo& HwCtrl, const EngineHost& host);
+
+  // Engine settings the programmer changes between runs.
+  int IspOptions = 0;    // 0x10: verify log lines of the scan; 0x20: record pin vectors (.bif)
+  bool OffLine = false;  // no port is read or written; TDO reads 1
+  // Results of the last chain scan.
+  bool CableFound = false;
+  bool CableMissing = false;
+
+  // Puts a cable's pin map in force and clears DataShadow (what the port setup's OK does).
+  void ApplyCable(CableKind kind);
+  const CableMap& Map() const { return *map_; }
+  CableKind Kind() const { return map_->kind; }
+  bool ByteBlasterMode() const { return map_->kind == CableKind::AlteraByteBlaster; }
+  bool CorvaneCableMode() const { return map_->kind == CableKind::CorvaneParallelCable; }
+  std::uint8_t PinTCK() const { return map_->PinTCK; }
+  std::uint8_t PinTDI() const { return map_->PinTDI; }
+  std::uint8_t PinTMS() const { return map_->PinTMS; }
+  std::uint8_t PinTDO() const { return map_->PinTDO; }
+  std::uint8_t PinCtl1() const { return map_->PinCtl1; }
+  std::uint8_t PinCtl2() const { return map_->PinCtl2; }
+
+  std::uint8_t DataShadow() const { return data_shadow_; }
+  std::uint16_t DataPort() const { return data_port_; }
+  std::uint16_t StatusPort() const { return status_port_; }
+
+  // Sets or clears `mask` in DataShadow and writes it whole to the data register (one port write). The
+  // vector recorder sees every new value while the .bif option is on, in off-line mode too.
+  void SetPin(std::uint8_t mask, int level);
+  // TDO as 0 or 1 after the cable's polarity; 1 without reading in off-line mode.
+  int ReadTdo();
+
+  // Chooses the port addresses for a selection 0..3. Returns false, changing nothing, when the port driver
+  // is missing (outside off-line mode) after a beep and a warning box; the caller then ends its start-up.
+  bool SelectPort(int selection);
+  // Probes 278h, 378h, 3BCh for a data register that echoes six test bytes and takes the first that does.
+  // None does: engine abort. Off-line, no port is probed and the addresses stay.
+  void AutoSelectPort();
+  // Lines at the start of a run: data register 0 (DataShadow kept), then the auxiliary lines.
+  void InitCableLines();
+  // The cable's loop-back test; the RelayCable has none and is always taken as present.
+  bool CheckCablePresent();
+  // A byte written to the data register directly, without DataShadow (the run's .bif start marker).
+  void WriteDataDirect(std::uint8_t value);
+
+  void AttachRecorder(VectorRecorder* recorder) { recorder_ = recorder; }
+  const EngineHost& host() const { return host_; }
+
+ private:
+  port::PortIo& port_;
+  EngineHost host_;
+  const CableMap* map_ = &kCableMaps[0];
+  std::uint8_t data_shadow_ = 0;
+  std::uint16_t data_port_ = 0x378;
+  std::uint16_t status_port_ = 0x379;
+  VectorRecorder* recorder_ = nullptr;
+};
+
+// Counts the devices of the chain by their bypass bits and reports it in the message window; sets the
+// chain's DeviceCount and the cable's CableFound / CableMissing. Returns the count.
+int ScanChain(Jtag& jtag);
+
+}  // namespace zepa::engine

@@ -1,0 +1,53 @@
+// What the engine needs from the programmer around it: message boxes and a beep, the pass/fail marks of
+// the chain grid, and the message window. The engine abort lives here too, since every check uses it.
+#pragma once
+
+#include <stdexcept>
+#include <string_view>
+
+#include "engine/messages.h"
+
+namespace zepa::engine {
+
+enum class BoxIcon { kError, kWarning, kInformation, kConfirmation };
+
+// Modal boxes and the default beep. The GUI shows real boxes; the command line prints them; tests record.
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  virtual void Beep() = 0;
+  virtual void ShowMessage(BoxIcon icon, std::string_view caption, std::string_view text) = 0;
+  // A Yes/No question; true for Yes.
+  virtual bool AskYesNo(BoxIcon icon, std::string_view caption, std::string_view text) = 0;
+};
+
+// The chain grid's result column. Position 0 means "no device": only the run's failure indication is set.
+class ResultMarks {
+ public:
+  virtual ~ResultMarks() = default;
+  virtual void MarkResult(int position, bool passed) = 0;
+};
+
+struct EngineHost {
+  MessageSink& messages;
+  Prompter& prompts;
+  ResultMarks& marks;
+};
+
+// The engine abort: raised after the reason has been written to the message window and the device marked
+// "fail". Its text is always the same; the reason is in the message window.
+class EPyk : public std::runtime_error {
+ public:
+  EPyk() : std::runtime_error("Fatal Error...") {}
+};
+
+// Writes `message`, "Operation aborted!" and an empty line, marks `position` failed and raises EPyk.
+[[noreturn]] inline void AbortDevice(const EngineHost& host, int position, std::string_view message) {
+  host.messages.add_message(message);
+  host.messages.add_message("Operation aborted!");
+  host.messages.add_message("");
+  host.marks.MarkResult(position, false);
+  throw EPyk();
+}
+
+}  // namespace zepa::engine

@@ -1,0 +1,391 @@
+#include "engine/jtag.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
+
+namespace zepa::engine {
+
+int AddressZ1(int row) {
+  if (row < 0) throw std::out_of_range("row " + std::to_string(row) + " has no address");
+  if (row == 99) return 62;
+  const bool right = row >= 43;
+  const int r = right ? row - 43 : row;
+  return ((right ? 0x40 : 0) + GrayCode(r)) & 0x7F;
+}
+
+int AddressWidthZ3(int id) {
+  if (id <= 144) return 7;
+  if (id <= 147) return 8;
+  return 9;
+}
+
+int AddressZ3(int row, int id, int side_rows) {
+  if (row < 0) throw std::out_of_range("row " + std::to_string(row) + " has no address");
+  const int width = AddressWidthZ3(id);
+  const int mask = (1 << width) - 1;
+  if (row == 511) {
+    const int fixed = width == 7 ? 0x64 : width == 8 ? 0x1FF : 0x180;
+    return fixed & mask;
+  }
+  const bool upper = row >= side_rows + 2;
+  const int r = upper ? row - (side_rows + 2) : row;
+  const int upper_bit = 1 << (width - 1);
+  return ((upper ? upper_bit : 0) + GrayCode(r)) & mask;
+}
+
+std::size_t BitBuffer::Index(long n) const {
+  if (n < 0 || static_cast<std::size_t>(n) >= kBits)
+    throw std::out_of_range(std::string(name_) + ": bit " + std::to_string(n) + " is outside 0.." +
+                            std::to_string(kBits - 1));
+  return static_cast<std::size_t>(n / 8);
+}
+
+// ---- vector recorder ----
+
+VectorRecorder::~VectorRecorder() {
+  if (out_.is_open()) {
+    out_.close();
+    std::remove(temp_path_.c_str());
+  }
+}
+
+void VectorRecorder::Reset() {
+  previous_tck_ = false;
+  samples_ = 0;
+  accumulator_ = 0;
+  bytes_written_ = 0;
+}
+
+void VectorRecorder::Record(std::uint8_t data, const CableMap& pins) {
+  const bool tck = (data & pins.PinTCK) != 0;
+  if (!tck && previous_tck_) {
+    const int sample = ((data & pins.PinTDI) ? 1 : 0) | ((data & pins.PinTMS) ? 2 : 0);
+    accumulator_ = static_cast<std::uint8_t>(accumulator_ | (sample << (2 * samples_)));
+    if (++samples_ == 4) {
+      ++bytes_written_;
+      if (out_.is_open()) out_.put(static_cast<char>(accumulator_));
+      if (observer_) observer_(accumulator_);
+      accumulator_ = 0;
+      samples_ = 0;
+    }
+  }
+  previous_tck_ = tck;
+}
+
+void VectorRecorder::Open(const std::string& path) {
+  if (out_.is_open()) throw std::logic_error("a vector file is already open: " + path_);
+  path_ = path;
+  temp_path_ = path + ".part";
+  out_.open(temp_path_, std::ios::binary | std::ios::trunc);
+  if (!out_) throw std::runtime_error("cannot create the vector file " + temp_path_);
+}
+
+void VectorRecorder::Close() {
+  if (!out_.is_open()) return;
+  out_.close();
+  if (!out_) {
+    std::remove(temp_path_.c_str());
+    throw std::runtime_error("cannot write the vector file " + path_);
+  }
+  if (std::rename(temp_path_.c_str(), path_.c_str()) != 0) {
+    std::remove(temp_path_.c_str());
+    throw std::runtime_error("cannot put the vector file in place: " + path_);
+  }
+}
+
+// ---- waits ----
+
+void DelayTimer::CalibrateDelay() {
+  constexpr int kMaxRounds = 1000;
+  DelayUnitWeight = 1;
+  for (int round = 0; round < kMaxRounds; ++round) {
+    const std::int64_t start = clock_.NowNs();
+    clock_.RunDelayUnits(100001, DelayUnitWeight);
+    const std::int64_t elapsed = (clock_.NowNs() - start) / 1'000'000;
+    if (elapsed == 0) {
+      DelayUnitWeight += 50;
+    } else if (elapsed >= 100000) {
+      DelayUnitWeight = std::max(1, DelayUnitWeight - 5);
+    } else {
+      const std::int64_t speed = 100000 / (elapsed * 10) + 100000 / elapsed;
+      LoopSpeed = static_cast<int>(std::max<std::int64_t>(0, speed));
+      if (LoopSpeed != 0) return;
+    }
+  }
+  throw std::runtime_error("delay calibration: 100001 delay units never took a measurable time below 100 s");
+}
+
+void DelayTimer::Delay(int n) {
+  if (n <= 0) {
+    clock_.EmptyLoop(100001);
+    return;
+  }
+  const std::int64_t deadline = clock_.NowNs() + static_cast<std::int64_t>(n) * 1'000'000;
+  // About 22 microseconds of delay units between two clock readings once calibrated.
+  const std::int64_t slice = std::max(1, LoopSpeed / 50);
+  while (clock_.NowNs() < deadline) clock_.RunDelayUnits(slice, DelayUnitWeight);
+}
+
+// ---- TAP primitives ----
+
+Jtag::Jtag(Cable& cable, ChainState& chain, engine::Clock& clock, MessageSink& messages)
+    : cable_(cable), chain_(chain), messages_(messages), timer_(clock) {
+  cable_.AttachRecorder(&recorder);
+}
+
+Jtag::~Jtag() {
+  cable_.AttachRecorder(nullptr);
+}
+
+void Jtag::Pulse(int tms) {
+  cable_.SetPin(cable_.PinTMS(), tms);
+  cable_.SetPin(cable_.PinTCK(), 1);
+  cable_.SetPin(cable_.PinTCK(), 0);
+}
+
+void Jtag::DataBit(int tdi) {
+  cable_.SetPin(cable_.PinTDI(), tdi);
+  Pulse(0);
+}
+
+void Jtag::TapStep(int state) {
+  const bool bif = (cable_.IspOptions & kBifOption) != 0;
+  switch (state) {
+    case TestLogicReset:
+      cable_.SetPin(cable_.PinTMS(), 1);
+      cable_.SetPin(cable_.PinTCK(), 0);
+      for (int i = 0; i < 6; ++i) Pulse(1);
+      break;
+    case RunTestIdle:
+      if (bif) cable_.SetPin(cable_.PinTDI(), 1);
+      Pulse(0);
+      if (bif) cable_.SetPin(cable_.PinTDI(), 0);
+      break;
+    case CaptureDr:
+    case ShiftDr:
+    case PauseDr:
+    case CaptureIr:
+    case ShiftIr:
+    case PauseIr:
+      Pulse(0);
+      break;
+    case SelectDrScan:
+    case Exit1Dr:
+    case Exit2Dr:
+    case UpdateDr:
+    case SelectIrScan:
+    case Exit1Ir:
+    case Exit2Ir:
+      Pulse(1);
+      break;
+    case UpdateIr:
+      if (bif) cable_.SetPin(cable_.PinTDI(), 0);
+      Pulse(1);
+      break;
+    default:
+      throw std::invalid_argument("TapStep: no TAP state " + std::to_string(state));
+  }
+}
+
+namespace {
+
+enum class InstructionAction { kNothing, kShift, kResetToIdle, kLeaveThroughReset };
+
+struct InstructionSet {
+  int highest;               // codes above do nothing
+  std::vector<int> shifted;  // real instructions
+  int reset_to_idle;
+  int leave_through_reset;
+};
+
+const InstructionSet kZepa1Set{15, {1, 2, 8, 9, 10, 11, 12, 13, 15}, 6, 7};
+const InstructionSet kZepa3Set{34, {1, 2, 7, 9, 10, 11, 12, 13, 14, 16, 31}, 33, 34};
+
+InstructionAction ActionOf(const InstructionSet& set, int code) {
+  if (code < 0 || code > set.highest) return InstructionAction::kNothing;
+  if (code == set.reset_to_idle) return InstructionAction::kResetToIdle;
+  if (code == set.leave_through_reset) return InstructionAction::kLeaveThroughReset;
+  if (std::find(set.shifted.begin(), set.shifted.end(), code) != set.shifted.end())
+    return InstructionAction::kShift;
+  return InstructionAction::kNothing;
+}
+
+}  // namespace
+
+void Jtag::LoadInstructionZ1(int code) {
+  LoadInstruction(static_cast<int>(ActionOf(kZepa1Set, code)), code);
+}
+
+void Jtag::LoadInstructionZ3(int code) {
+  LoadInstruction(static_cast<int>(ActionOf(kZepa3Set, code)), code);
+}
+
+void Jtag::LoadInstruction(int action, int code) {
+  switch (static_cast<InstructionAction>(action)) {
+    case InstructionAction::kShift:
+      TapStep(SelectDrScan);
+      TapStep(SelectIrScan);
+      TapStep(CaptureIr);
+      TapStep(ShiftIr);
+      ShiftInstruction(code);
+      TapStep(UpdateIr);
+      break;
+    case InstructionAction::kResetToIdle:
+      TapStep(TestLogicReset);
+      if (cable_.IspOptions & kBifOption) Pulse(0);
+      TapStep(RunTestIdle);
+      break;
+    case InstructionAction::kLeaveThroughReset:
+      TapStep(SelectDrScan);
+      TapStep(SelectIrScan);
+      TapStep(TestLogicReset);
+      break;
+    case InstructionAction::kNothing:
+      break;
+  }
+}
+
+void Jtag::ShiftInstruction(int code) {
+  for (int d = chain_.DeviceCount; d >= 1; --d) {
+    const int length = chain_.Rec(d).IR_len;
+    for (int i = 0; i < length; ++i) {
+      const int bit = d == chain_.TargetDevice ? (i < 31 ? (code >> i) & 1 : 0) : 1;
+      if (d == 1 && i == length - 1) cable_.SetPin(cable_.PinTMS(), 1);
+      cable_.SetPin(cable_.PinTDI(), bit);
+      cable_.SetPin(cable_.PinTCK(), 1);
+      cable_.SetPin(cable_.PinTCK(), 0);
+    }
+  }
+}
+
+void Jtag::Skip() {
+  for (int i = chain_.DeviceCount - chain_.TargetDevice; i > 0; --i) TapStep(ShiftDr);
+}
+
+void Jtag::Tail() {
+  for (int i = chain_.TargetDevice - 1; i > 0; --i) TapStep(ShiftDr);
+  TapStep(Exit1Dr);
+}
+
+void Jtag::ShiftImageBits(long first, long last) {
+  for (long n = first; n <= last; ++n) DataBit(ImageBuffer.Bit(n));
+}
+
+void Jtag::ReadBitsToBuffer(long first, long last) {
+  Skip();
+  for (long n = first; n <= last; ++n) {
+    TapStep(ShiftDr);
+    ReadbackBuffer.SetBit(n, cable_.ReadTdo());
+  }
+}
+
+void Jtag::ReadBitsDescending(long first, long last) {
+  Skip();
+  for (long n = last; n >= first; --n) {
+    TapStep(ShiftDr);
+    ReadbackBuffer.SetBitLow(n, cable_.ReadTdo());
+  }
+}
+
+void Jtag::ShiftAndCapture(long first, long last) {
+  const long length = TargetDrLength();
+  Skip();
+  for (long n = first; n <= last; ++n) {
+    ReadbackBuffer.SetBit(n - length, cable_.ReadTdo());
+    DataBit(ImageBuffer.Bit(n));
+  }
+}
+
+bool Jtag::ExpectOnes(long first, long last) {
+  Skip();
+  for (long n = first; n <= last; ++n) {
+    TapStep(ShiftDr);
+    if (cable_.ReadTdo() == 0) return false;
+  }
+  return true;
+}
+
+bool Jtag::CompareBits(long first, long last) const {
+  for (long n = first; n <= last; ++n) {
+    if (ImageBuffer.Bit(n) != ReadbackBuffer.Bit(n)) return false;
+  }
+  return true;
+}
+
+void Jtag::ShiftZeros(long count) {
+  for (long i = 0; i < count; ++i) DataBit(0);
+}
+
+void Jtag::ShiftOnesButLast() {
+  const int length = TargetDrLength();
+  for (int i = 0; i < length; ++i) DataBit(i == length - 1 ? 0 : 1);
+}
+
+void Jtag::ShiftOnesButOne(int length, int position) {
+  for (int i = length - 1; i >= 0; --i) DataBit(i == position ? 0 : 1);
+}
+
+void Jtag::ShiftTargetZeros7() {
+  for (int d = chain_.DeviceCount; d >= 1; --d) {
+    const int clocks = d == chain_.TargetDevice ? 7 : 1;
+    for (int c = 0; c < clocks; ++c) {
+      cable_.SetPin(cable_.PinTDI(), 0);
+      TapStep(d == 1 && c == clocks - 1 ? Exit1Dr : ShiftDr);
+    }
+  }
+}
+
+void Jtag::ShiftAddress(int address, int width) {
+  for (int b = width - 1; b >= 0; --b) {
+    cable_.SetPin(cable_.PinTDI(), (address >> b) & 1);
+    if (b == 0) {
+      Tail();
+    } else {
+      TapStep(ShiftDr);
+    }
+  }
+}
+
+void Jtag::ShiftAddressZ1(int row) {
+  ShiftAddress(AddressZ1(row), 7);
+}
+
+void Jtag::ShiftAddressZ3(int row) {
+  const JcdRec& rec = chain_.Rec(chain_.TargetDevice);
+  ShiftAddress(AddressZ3(row, rec.id, rec.side_rows), AddressWidthZ3(rec.id));
+}
+
+void Jtag::ShiftBitString(std::string_view text, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to; ++i) {
+    const char c = i < text.size() ? text[i] : '\0';
+    if (c == '0' || c == '1') {
+      cable_.SetPin(cable_.PinTDI(), c - '0');
+    } else {
+      messages_.add_message("Error bit value found!");  // TDI keeps its previous level
+    }
+    if (i + 1 == to) {
+      Tail();
+    } else {
+      TapStep(ShiftDr);
+    }
+  }
+}
+
+void Jtag::LoadImageFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open the image file " + name);
+  std::vector<char> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) throw std::runtime_error("cannot read the image file " + name);
+  if (data.empty()) throw std::runtime_error("the image file " + name + " is empty");
+  if (data.size() - 1 > BitBuffer::kBytes)
+    throw std::runtime_error("the image file " + name + " holds " + std::to_string(data.size() - 1) +
+                             " image bytes, more than the " + std::to_string(BitBuffer::kBytes) +
+                             " of the image buffer");
+  ImageBuffer.Byte(0) = static_cast<std::uint8_t>(data[0]);
+  for (std::size_t i = 1; i < data.size(); ++i) ImageBuffer.Byte(i - 1) = static_cast<std::uint8_t>(data[i]);
+}
+
+}  // namespace zepa::engine

@@ -1,0 +1,231 @@
+#include "sim/board.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace zepa::sim {
+
+CableWiring WiringOf(CableType cable) {
+  switch (cable) {
+    case CableType::kRelay:
+      return {.tck = 0x01, .tdi = 0x02, .tms = 0x04, .tdo = 0x80, .loop_drive = 0, .loop_sense = 0};
+    case CableType::kCorvane:
+      return {.tck = 0x02, .tdi = 0x01, .tms = 0x04, .tdo = 0x10, .loop_drive = 0x40, .loop_sense = 0x20};
+    case CableType::kByteBlaster:
+      return {.tck = 0x01, .tdi = 0x40, .tms = 0x02, .tdo = 0x80, .loop_drive = 0x20, .loop_sense = 0x40};
+    case CableType::kNone:
+      break;
+  }
+  return {};
+}
+
+Board::Board(BoardSpec spec, const FamilyRegistry& families)
+    : spec_(std::move(spec)), wiring_(WiringOf(spec_.cable)) {
+  for (const DeviceSpec& d : spec_.devices) {
+    auto memory = std::make_unique<DeviceMemory>();
+    memory->secured = d.secured;
+    DeviceSetup setup{.part = d.part, .ir_length = d.ir_length, .idcode = d.idcode};
+    devices_.push_back(std::make_unique<Device>(setup, families.Create(*d.part, *memory), *memory));
+    memories_.push_back(std::move(memory));
+  }
+}
+
+std::unique_ptr<Board> Board::Open(const std::string& board_file, const FamilyRegistry& families) {
+  auto board = std::make_unique<Board>(ReadBoardFile(board_file), families);
+  board->LoadState(StatePath(board_file));
+  return board;
+}
+
+Device& Board::device(std::size_t position) {
+  if (position < 1 || position > devices_.size())
+    throw std::out_of_range("the board has no device " + std::to_string(position));
+  return *devices_[position - 1];
+}
+
+// Undriven status lines are pulled high; the port inverts bit 7 (BUSY), so nothing attached reads 7Fh.
+std::uint8_t Board::Status() const {
+  std::uint8_t status = 0x7F;
+  auto put = [&status](std::uint8_t bit, bool line) {
+    const bool value = bit == 0x80 ? !line : line;
+    status = static_cast<std::uint8_t>(value ? status | bit : status & ~bit);
+  };
+  if (wiring_.tdo != 0) put(wiring_.tdo, JtagTdo());
+  if (wiring_.loop_sense != 0 && loopback_connected_)
+    put(wiring_.loop_sense, (data_ & wiring_.loop_drive) != 0);
+  return status;
+}
+
+std::uint8_t Board::ReadPortByte(std::uint16_t port) {
+  if (port == spec_.port) return data_;
+  if (port == spec_.port + 1) return Status();
+  if (port == spec_.port + 2) return control_;
+  return 0xFF;
+}
+
+void Board::WritePortByte(std::uint16_t port, std::uint8_t value) {
+  if (port == spec_.port) {
+    data_ = value;
+    if (wiring_.tck != 0)
+      DriveJtag((value & wiring_.tck) != 0, (value & wiring_.tms) != 0, (value & wiring_.tdi) != 0);
+  } else if (port == spec_.port + 2) {
+    control_ = value;
+  }
+}
+
+void Board::DriveJtag(bool tck, bool tms, bool tdi) {
+  if (tck && !tck_) {
+    // Every device samples its TDI on the same edge: the TDO its neighbour set on the last falling edge.
+    bool in = tdi;
+    for (auto& device : devices_) {
+      const bool out = device->tdo();
+      device->Rising(tms, in);
+      in = out;
+    }
+  } else if (!tck && tck_) {
+    for (auto& device : devices_) device->Falling();
+  }
+  tck_ = tck;
+}
+
+void Board::SetTrst(bool asserted) {
+  if (!asserted) return;
+  for (auto& device : devices_) device->AsyncReset();
+}
+
+// ---- state file ----
+//
+//   # zepa-sim board state
+//   device 2 VTL3256XL irlen=5 idcode=0x... secured     (the device's board line in normal form)
+//   secured
+//   row 17 304 FFFF...                                   (address, bit count, bits as hex, first bit first)
+
+namespace {
+
+std::string BitsToHex(const Bits& bits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  if (bits.empty()) return "-";
+  std::string out;
+  for (std::size_t i = 0; i < bits.size(); i += 4) {
+    int digit = 0;
+    for (std::size_t k = 0; k < 4; ++k) digit = digit * 2 + (i + k < bits.size() && bits[i + k] ? 1 : 0);
+    out += kDigits[digit];
+  }
+  return out;
+}
+
+bool HexToBits(const std::string& hex, std::size_t count, Bits& bits) {
+  if (count == 0) {
+    bits.clear();
+    return hex == "-";
+  }
+  if (hex.size() != (count + 3) / 4) return false;
+  bits.assign(count, false);
+  for (std::size_t d = 0; d < hex.size(); ++d) {
+    const char c = hex[d];
+    int value;
+    if (c >= '0' && c <= '9') {
+      value = c - '0';
+    } else if (c >= 'A' && c <= 'F') {
+      value = c - 'A' + 10;
+    } else if (c >= 'a' && c <= 'f') {
+      value = c - 'a' + 10;
+    } else {
+      return false;
+    }
+    for (std::size_t k = 0; k < 4; ++k) {
+      const std::size_t i = d * 4 + k;
+      if (i < count) bits[i] = (value >> (3 - k)) & 1;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void Board::LoadState(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) return;  // a board that has never run
+  std::vector<DeviceMemory> loaded;
+  std::vector<bool> present(devices_.size(), false);
+  for (std::size_t i = 0; i < memories_.size(); ++i) loaded.push_back(*memories_[i]);
+
+  DeviceMemory* current = nullptr;  // null while skipping a device that changed
+  bool in_device = false;
+  std::string line;
+  int number = 0;
+  auto fail = [&](const std::string& what) {
+    throw std::runtime_error(path + ":" + std::to_string(number) + ": " + what);
+  };
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream words(line);
+    std::string key;
+    words >> key;
+    if (key == "device") {
+      std::size_t position = 0;
+      if (!(words >> position) || position < 1) fail("a device line starts with its position");
+      std::string rest;
+      std::getline(words, rest);
+      if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+      in_device = true;
+      current = nullptr;
+      if (position <= devices_.size() && spec_.devices[position - 1].Canonical() == rest) {
+        current = &loaded[position - 1];
+        *current = DeviceMemory{};
+        present[position - 1] = true;
+      }
+    } else if (key == "secured") {
+      if (!in_device) fail("'secured' before any device line");
+      if (current) current->secured = true;
+    } else if (key == "row") {
+      if (!in_device) fail("a row before any device line");
+      int address = 0;
+      std::size_t count = 0;
+      std::string hex;
+      std::string extra;
+      if (!(words >> address >> count >> hex) || (words >> extra))
+        fail("a row line is: row ADDRESS BITS HEX");
+      Bits bits;
+      if (!HexToBits(hex, count, bits))
+        fail("the row's hexadecimal digits do not give " + std::to_string(count) + " bits");
+      if (current) current->rows[address] = std::move(bits);
+    } else {
+      fail("unknown word '" + key + "'");
+    }
+  }
+  for (std::size_t i = 0; i < memories_.size(); ++i) {
+    if (present[i]) *memories_[i] = loaded[i];
+  }
+}
+
+void Board::SaveState(const std::string& path) const {
+  const std::string temp = path + ".part";
+  {
+    std::ofstream out(temp, std::ios::trunc);
+    if (!out) throw std::runtime_error("cannot create the board state file " + temp);
+    out << "# zepa-sim board state: what the devices keep with the power off\n";
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+      const DeviceMemory& memory = *memories_[i];
+      out << "device " << i + 1 << ' ' << spec_.devices[i].Canonical() << '\n';
+      if (memory.secured) out << "secured\n";
+      for (const auto& [address, bits] : memory.rows)
+        out << "row " << address << ' ' << bits.size() << ' ' << BitsToHex(bits) << '\n';
+    }
+    out.flush();
+    if (!out) {
+      out.close();
+      std::remove(temp.c_str());
+      throw std::runtime_error("cannot write the board state file " + temp);
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    throw std::runtime_error("cannot put the board state file in place: " + path);
+  }
+}
+
+}  // namespace zepa::sim

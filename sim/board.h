@@ -1,0 +1,74 @@
+// The simulated board behind a parallel port: the port's data, status and control registers, the cable's
+// wiring (which data bits drive TCK/TMS/TDI, where TDO and the presence loop-back show on the status
+// register), and the chain of devices. What the devices keep with the power off is saved in a state file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "port/port_io.h"
+#include "sim/board_file.h"
+#include "sim/device.h"
+
+namespace zepa::sim {
+
+// How a cable joins the port to the chain. Output lines are data-register bits; TDO and the loop-back
+// answer on status bits.
+struct CableWiring {
+  std::uint8_t tck = 0, tdi = 0, tms = 0;  // 0: not connected
+  std::uint8_t tdo = 0;                    // status bit carrying TDO
+  std::uint8_t loop_drive = 0;             // data bit looped back ...
+  std::uint8_t loop_sense = 0;             // ... onto this status bit
+};
+CableWiring WiringOf(CableType cable);
+
+class Board final : public port::PortIo {
+ public:
+  explicit Board(BoardSpec spec, const FamilyRegistry& families = DefaultFamilies());
+  Board(const Board&) = delete;
+  Board& operator=(const Board&) = delete;
+
+  // The board of a board file, with what its devices kept from earlier runs (StatePath(board_file)).
+  static std::unique_ptr<Board> Open(const std::string& board_file,
+                                     const FamilyRegistry& families = DefaultFamilies());
+  static std::string StatePath(const std::string& board_file) { return board_file + ".state"; }
+
+  // The port registers. Addresses other than the board's port read FFh and ignore writes.
+  bool Active() const override { return true; }
+  std::uint8_t ReadPortByte(std::uint16_t port) override;
+  void WritePortByte(std::uint16_t port, std::uint8_t value) override;
+
+  // The JTAG lines at the chain, for hosts that are not a parallel-port cable (remote_bitbang).
+  void DriveJtag(bool tck, bool tms, bool tdi);
+  bool JtagTdo() const { return devices_.empty() ? true : devices_.back()->tdo(); }
+  void SetTrst(bool asserted);
+
+  // A cable whose loop-back wire is broken: its presence test fails while JTAG still works.
+  void set_loopback_connected(bool connected) { loopback_connected_ = connected; }
+
+  const BoardSpec& spec() const { return spec_; }
+  std::size_t device_count() const { return devices_.size(); }
+  Device& device(std::size_t position);  // 1-based, nearest the cable's TDI first
+
+  // Loads what the devices kept; a missing file leaves every device as its board line describes. A
+  // device whose board line changed since the state was saved starts afresh. Malformed files are errors.
+  void LoadState(const std::string& path);
+  // Writes the state through a temporary file renamed into place.
+  void SaveState(const std::string& path) const;
+
+ private:
+  std::uint8_t Status() const;
+
+  BoardSpec spec_;
+  CableWiring wiring_;
+  std::vector<std::unique_ptr<DeviceMemory>> memories_;
+  std::vector<std::unique_ptr<Device>> devices_;
+  std::uint8_t data_ = 0;
+  std::uint8_t control_ = 0;
+  bool tck_ = false;
+  bool loopback_connected_ = true;
+};
+
+}  // namespace zepa::sim

@@ -1,0 +1,123 @@
+#include "sim/remote_bitbang.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace zepa::sim {
+
+bool BitbangProtocol::Feed(std::string_view input, std::string& output) {
+  for (char c : input) {
+    if (c >= '0' && c <= '7') {
+      const int v = c - '0';
+      board_.DriveJtag((v & 4) != 0, (v & 2) != 0, (v & 1) != 0);
+    } else if (c == 'R') {
+      output += board_.JtagTdo() ? '1' : '0';
+    } else if (c >= 'r' && c <= 'u') {
+      board_.SetTrst(((c - 'r') & 2) != 0);
+    } else if (c == 'Q') {
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+[[noreturn]] void SystemError(const std::string& what) {
+  throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+bool SendAll(int fd, const std::string& data) {
+  std::size_t sent = 0;
+  while (sent < data.size()) {
+    const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    sent += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+RemoteBitbangServer::RemoteBitbangServer(Board& board, std::uint16_t port) : board_(board) {
+  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listen_fd_ < 0) SystemError("remote_bitbang: socket");
+  const int one = 1;
+  ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const int saved = errno;
+    ::close(listen_fd_);
+    errno = saved;
+    SystemError("remote_bitbang: cannot listen on 127.0.0.1:" + std::to_string(port));
+  }
+  if (::listen(listen_fd_, 1) != 0) {
+    const int saved = errno;
+    ::close(listen_fd_);
+    errno = saved;
+    SystemError("remote_bitbang: listen");
+  }
+  socklen_t length = sizeof address;
+  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
+}
+
+RemoteBitbangServer::~RemoteBitbangServer() {
+  if (listen_fd_ >= 0) ::close(listen_fd_);
+}
+
+void RemoteBitbangServer::Serve(const std::atomic<bool>& stop, bool once,
+                                const std::function<void()>& session_done) {
+  while (!stop.load()) {
+    pollfd p{.fd = listen_fd_, .events = POLLIN, .revents = 0};
+    const int ready = ::poll(&p, 1, 100);
+    if (ready < 0 && errno != EINTR) SystemError("remote_bitbang: poll");
+    if (ready <= 0) continue;
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      SystemError("remote_bitbang: accept");
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    Session(fd, stop);
+    ::close(fd);
+    if (session_done) session_done();
+    if (once) return;
+  }
+}
+
+void RemoteBitbangServer::Session(int fd, const std::atomic<bool>& stop) {
+  BitbangProtocol protocol(board_);
+  char buffer[4096];
+  std::string answers;
+  while (!stop.load()) {
+    pollfd p{.fd = fd, .events = POLLIN, .revents = 0};
+    const int ready = ::poll(&p, 1, 100);
+    if (ready < 0 && errno != EINTR) return;
+    if (ready <= 0) continue;
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // the host closed the connection
+    answers.clear();
+    const bool more = protocol.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), answers);
+    if (!answers.empty() && !SendAll(fd, answers)) return;
+    if (!more) return;
+  }
+}
+
+}  // namespace zepa::sim
