@@ -1,0 +1,128 @@
+#include "fusemap/zepa2_packet.h"
+
+#include <algorithm>
+
+#include "fusemap/fatal_error.h"
+#include "fusemap/zepa2_frames.h"
+
+namespace zepa::fusemap::zepa2 {
+namespace {
+
+constexpr std::string_view kPreambleSent = "0100";            // "0010", least significant bit first
+constexpr std::string_view kNoCrcField = "1010101010101010";  // sent reversed when CRC is off
+constexpr std::string_view kAlignStop = "110";
+constexpr std::string_view kIspPadding = "000";
+constexpr char kHexUpper[] = "0123456789ABCDEF";
+constexpr char kHexLower[] = "0123456789abcdef";
+
+std::string Reversed(std::string_view s) {
+  return std::string(s.rbegin(), s.rend());
+}
+
+// The compression code: a hold frame says "repeat the previous frame" only when it is sent compressed;
+// a frame sent in full says "00" unless it is all 0s ("01") or all 1s ("11").
+std::string CompressionCode(const FrameClass& cls, bool standard) {
+  if (!standard && cls.hold) return "10";
+  if (cls.all_zeroes) return "01";
+  if (cls.all_ones) return "11";
+  return "00";
+}
+
+}  // namespace
+
+FrameClass data_bit_compare(std::string_view data_frame, std::string_view previous_data_frame) {
+  FrameClass cls;
+  cls.hold = !previous_data_frame.empty() && data_frame == previous_data_frame;
+  cls.all_ones = std::all_of(data_frame.begin(), data_frame.end(), [](char c) { return c == '1'; });
+  cls.all_zeroes = std::all_of(data_frame.begin(), data_frame.end(), [](char c) { return c == '0'; });
+  return cls;
+}
+
+std::uint16_t Crc16(std::string_view bits) {
+  std::uint16_t reg = 0;
+  for (char c : bits) {
+    const bool feedback = ((reg >> 15) & 1u) != (c == '1' ? 1u : 0u);
+    reg = static_cast<std::uint16_t>(reg << 1);
+    if (feedback) reg ^= 0x8005u;
+  }
+  return reg;
+}
+
+std::string get_crc_bits(std::string_view data_frame, std::string_view grey_addr) {
+  std::string input;
+  input.reserve(2 + data_frame.size() + grey_addr.size());
+  input.append("10").append(data_frame).append(grey_addr);
+  const std::uint16_t crc = Crc16(input);
+  std::string text(16, '0');
+  for (int i = 0; i < 16; ++i) text[i] = ((crc >> (15 - i)) & 1u) ? '1' : '0';
+  return text;
+}
+
+Header get_header(const FrameClass& cls, bool always_standard, std::string_view data_frame,
+                  std::string_view grey_addr) {
+  Header h;
+  h.standard = always_standard || !cls.compressible();
+  h.preamble = kPreambleSent;
+  h.comp_code = CompressionCode(cls, h.standard);
+  h.comp_bits = Reversed(h.comp_code);
+  if (h.standard) {
+    h.leading_ones = std::string(9, '1');
+    h.crc_enable = '1';
+    h.crc_bits = Reversed(get_crc_bits(data_frame, grey_addr));  // register bit 0 first
+  } else {
+    h.leading_ones = std::string(11, '1');
+    h.crc_enable = '0';
+    h.crc_bits = Reversed(kNoCrcField);
+  }
+  return h;
+}
+
+std::string assemble_all(const Header& header, std::string_view data_frame, std::string_view grey_addr) {
+  std::string packet = header.bits();
+  packet.reserve(kStandardPacketBits);
+  packet.append(kAlignStop);
+  if (header.standard) packet.append(data_frame);
+  packet.append(grey_addr);
+  return packet;
+}
+
+// 11 ones, the preamble as written ("0010", not reversed as in a frame header), 33 ones.
+std::string assemble_end_config_frame() {
+  return "111111111110010111111111111111111111111111111111";
+}
+
+std::string write_to_isp_file(std::string_view data_frame, std::string_view grey_addr) {
+  if (data_frame.size() + grey_addr.size() + kIspPadding.size() != kIspLineBits) {
+    throw FatalError(kErrAddressData, "Address/Data error!");
+  }
+  std::string bits;
+  bits.reserve(kIspLineBits);
+  bits.append(data_frame).append(grey_addr).append(kIspPadding);
+  std::string hex(kIspLineBits / 4, '0');
+  for (int d = 0; d < kIspLineBits / 4; ++d) {
+    int nibble = 0;
+    for (int b = 0; b < 4; ++b) nibble = (nibble << 1) | (bits[4 * d + b] == '1' ? 1 : 0);
+    hex[d] = kHexUpper[nibble];
+  }
+  return hex;
+}
+
+std::string PacketHexBackwards(std::string_view packet) {
+  std::string hex;
+  const std::size_t bytes = (packet.size() + 7) / 8;
+  hex.reserve(bytes * 3);
+  for (std::size_t byte = 0; byte < bytes; ++byte) {
+    int value = 0;
+    for (std::size_t b = 0; b < 8; ++b) {
+      const std::size_t read = byte * 8 + b;  // the read-th bit counted from the end
+      const bool one = read < packet.size() && packet[packet.size() - 1 - read] == '1';
+      value = (value << 1) | (one ? 1 : 0);
+    }
+    hex.push_back(kHexLower[value >> 4]);
+    hex.push_back(kHexLower[value & 0xF]);
+    if (byte % 2 == 1 && byte + 1 < bytes) hex.push_back('_');
+  }
+  return hex;
+}
+
+}  // namespace zepa::fusemap::zepa2
