@@ -152,6 +152,9 @@ PpdevPort::PpdevPort(const std::vector<ParportBinding>& bindings, std::unique_pt
         sys_->Close(fd);
         continue;
       }
+      if (const int rc = sys_->Control(fd, PpdevRequest::kDataForward, nullptr); rc < 0) {
+        note("cannot set the data lines of " + binding.device + " to output: " + ErrorText(-rc));
+      }
       claimed_.push_back(fd);
       it->second = fd;
     }
@@ -210,6 +213,11 @@ class LinuxPpdev : public PpdevSys {
       case PpdevRequest::kRelease:
         rc = ::ioctl(fd, PPRELEASE);
         break;
+      case PpdevRequest::kDataForward: {
+        int reverse = 0;
+        rc = ::ioctl(fd, PPDATADIR, &reverse);
+        break;
+      }
       case PpdevRequest::kReadData:
         rc = ::ioctl(fd, PPRDATA, value);
         break;

@@ -16,7 +16,16 @@
 namespace zepa::port {
 
 // The ppdev requests this backend uses.
-enum class PpdevRequest { kClaim, kRelease, kReadData, kWriteData, kReadStatus, kReadControl, kWriteControl };
+enum class PpdevRequest {
+  kClaim,
+  kRelease,
+  kDataForward,  // drive the data lines (a previous user may have left them as inputs)
+  kReadData,
+  kWriteData,
+  kReadStatus,
+  kReadControl,
+  kWriteControl
+};
 
 // The system calls behind the backend, so that tests run without a parallel port.
 class PpdevSys {
@@ -57,8 +66,8 @@ std::vector<ParportBinding> BindParports(const PpdevConfig& config, const PortNo
 
 class PpdevPort : public PortIo {
  public:
-  // Opens and claims every bound device; a device that cannot be opened or claimed is told to `notes`
-  // and its addresses read FFh.
+  // Opens and claims every bound device and sets its data lines to output; a device that cannot be opened or
+  // claimed is told to `notes` and its addresses read FFh.
   PpdevPort(const std::vector<ParportBinding>& bindings, std::unique_ptr<PpdevSys> sys,
             const PortNotes& notes);
   ~PpdevPort() override;

@@ -68,7 +68,8 @@ class FakePpdev : public PpdevSys {
     const std::string& path = fds_.at(fd - 3);
     Device& d = devices[path];
     char text[64];
-    const char* names[] = {"claim", "release", "rdata", "wdata", "rstatus", "rcontrol", "wcontrol"};
+    const char* names[] = {"claim", "release", "forward",  "rdata",
+                           "wdata", "rstatus", "rcontrol", "wcontrol"};
     const bool writes = request == PpdevRequest::kWriteData || request == PpdevRequest::kWriteControl;
     std::snprintf(text, sizeof text, writes ? "%s %s %02X" : "%s %s", names[static_cast<int>(request)],
                   path.c_str(), writes ? *value : 0);
@@ -77,6 +78,7 @@ class FakePpdev : public PpdevSys {
       case PpdevRequest::kClaim:
         return -d.claim_error;
       case PpdevRequest::kRelease:
+      case PpdevRequest::kDataForward:
         return 0;
       case PpdevRequest::kReadData:
         *value = d.data;
@@ -274,8 +276,9 @@ TEST_F(PpdevPortTest, OneDeviceServingEveryAddressIsOpenedAndClaimedOnce) {
   port->WritePortByte(0x3BC, 0xAA);
   EXPECT_EQ(port->ReadPortByte(0x278), 0xAA);
   port.reset();
-  EXPECT_EQ(log_, (Log{"open /dev/parport1", "claim /dev/parport1", "wdata /dev/parport1 AA",
-                       "rdata /dev/parport1", "release /dev/parport1", "close /dev/parport1"}));
+  EXPECT_EQ(log_, (Log{"open /dev/parport1", "claim /dev/parport1", "forward /dev/parport1",
+                       "wdata /dev/parport1 AA", "rdata /dev/parport1", "release /dev/parport1",
+                       "close /dev/parport1"}));
   EXPECT_TRUE(notes_.empty());
 }
 
