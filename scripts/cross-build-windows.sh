@@ -33,10 +33,10 @@ done
   -o "$out/kportio1.sys" "$out/driver/portio_dispatch.o" "$out/driver/kportio_nt.o" -lntoskrnl -lgcc
 
 # A kernel image must not pull in anything but the kernel.
-imports=$("$objdump" -p "$out/kportio1.sys" | awk '/DLL Name:/ {print $3}' | sort -u | tr '\n' ' ')
+headers=$("$objdump" -p "$out/kportio1.sys")
+imports=$(awk '/DLL Name:/ {print $3}' <<<"$headers" | sort -u | tr '\n' ' ')
 [ "$imports" = "ntoskrnl.exe " ] || { echo "cross-build: kportio1.sys imports: $imports" >&2; exit 1; }
-"$objdump" -p "$out/kportio1.sys" | grep -q 'Subsystem.*NT native' ||
-  { echo "cross-build: kportio1.sys is not a native image" >&2; exit 1; }
+grep -q 'Subsystem.*NT native' <<<"$headers" || { echo "cross-build: kportio1.sys is not a native image" >&2; exit 1; }
 
 # The port layer with the Windows driver client (the sources app/port/CMakeLists.txt builds on Windows).
 objs=()
