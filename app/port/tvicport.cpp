@@ -3,6 +3,25 @@
 #include <utility>
 
 namespace zepa::port {
+namespace {
+
+class BorrowedPort : public PortIo {
+ public:
+  explicit BorrowedPort(PortIo& port) : port_(port) {}
+  bool Active() const override { return port_.Active(); }
+  std::uint8_t ReadPortByte(std::uint16_t port) override { return port_.ReadPortByte(port); }
+  void WritePortByte(std::uint16_t port, std::uint8_t value) override { port_.WritePortByte(port, value); }
+  void Flush() override { port_.Flush(); }
+
+ private:
+  PortIo& port_;
+};
+
+}  // namespace
+
+PortOpener OpenerFor(PortIo& port) {
+  return [&port]() -> std::unique_ptr<PortIo> { return std::make_unique<BorrowedPort>(port); };
+}
 
 PortDriverHandle::PortDriverHandle(PortOpener opener) : opener_(std::move(opener)) {}
 

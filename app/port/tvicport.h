@@ -28,6 +28,10 @@ class UserPortAccess {
 // Opens the port driver; returns null (or an inactive backend) when there is none.
 using PortOpener = std::function<std::unique_ptr<PortIo>()>;
 
+// An opener that hands out `port` itself, which the caller keeps owning and must keep alive while a
+// component uses it (a simulated board, a test's fake). Closing the handle leaves it as it is.
+PortOpener OpenerFor(PortIo& port);
+
 // The driver handle that all components of a process share: the first component opens it, destroying
 // any component closes it. The program keeps one for its whole run; a test makes its own and can Close
 // it to start again.

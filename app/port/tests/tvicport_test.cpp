@@ -178,6 +178,19 @@ TEST_F(TVicPortTest, ClosingTheHandleStartsAgainFromNoDriver) {
   EXPECT_EQ(opens_, 2);
 }
 
+TEST_F(TVicPortTest, ABorrowedPortIsUsedButNotOwned) {
+  FakeDriver board(log_, true);
+  {
+    PortDriverHandle handle(OpenerFor(board));
+    TVicLPT lpt(handle);
+    EXPECT_TRUE(lpt.ActiveHW());
+    lpt.WritePortByte(0x3BC, 0x09);
+    lpt.Flush();
+  }
+  EXPECT_EQ(board.ReadPortByte(0x3BD), 0xBD);
+  EXPECT_EQ(*log_, (Log{"request write 3BC 09", "flush", "request read 3BD"}));
+}
+
 TEST(TVicLPT, BasePortSelectsOneOfTheThreePrinterPorts) {
   PortDriverHandle handle(nullptr);
   TVicLPT lpt(handle);
