@@ -1,0 +1,109 @@
+#include "sim/remote_bitbang.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "sim/tests/jtag_driver.h"
+
+namespace zepa::sim {
+namespace {
+
+using testing::SpecOf;
+
+// A clock as OpenOCD writes it: TCK low with TMS/TDI, then TCK high.
+std::string Clock(bool tms, bool tdi) {
+  const int low = (tms ? 2 : 0) | (tdi ? 1 : 0);
+  return std::string(1, static_cast<char>('0' + low)) + static_cast<char>('0' + (low | 4));
+}
+
+// Reset, Shift-DR, then 32 reads each followed by a clock: the last device's IDCODE, bit 0 first.
+std::string ReadIdcodeCommands() {
+  std::string s;
+  for (int i = 0; i < 5; ++i) s += Clock(true, false);
+  for (bool tms : {false, true, false, false}) s += Clock(tms, false);
+  for (int i = 0; i < 32; ++i) s += "0R" + Clock(false, false);
+  return s + "0";
+}
+
+std::uint32_t Decode(const std::string& answers) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < answers.size() && i < 32; ++i)
+    value |= static_cast<std::uint32_t>(answers[i] == '1') << i;
+  return value;
+}
+
+TEST(BitbangProtocol, AnswersReadsInOrderAndIgnoresWhatItDoesNotKnow) {
+  Board board(SpecOf("device VTL3064A\ndevice Others irlen=7 idcode=0x1234567F\n"));
+  BitbangProtocol protocol(board);
+  std::string answers;
+  // Blink, sleeps and SWD commands sprinkled in change nothing.
+  std::string commands = "BbZzOocdefg" + ReadIdcodeCommands();
+  EXPECT_TRUE(protocol.Feed(commands, answers));
+  ASSERT_EQ(answers.size(), 32u);
+  EXPECT_EQ(Decode(answers), 0x1234567Fu);
+
+  answers.clear();
+  EXPECT_FALSE(protocol.Feed("R Q R", answers)) << "Q ends the session";
+  EXPECT_EQ(answers.size(), 1u) << "nothing after Q is handled";
+}
+
+TEST(BitbangProtocol, TrstCharactersResetTheChain) {
+  Board board(SpecOf("device VTL3064A\n"));
+  BitbangProtocol protocol(board);
+  std::string answers;
+  protocol.Feed("0" + Clock(false, false) + Clock(true, false), answers);  // Select-DR-Scan
+  ASSERT_EQ(board.device(1).state(), TapState::kSelectDrScan);
+  protocol.Feed("s", answers);  // SRST only
+  EXPECT_EQ(board.device(1).state(), TapState::kSelectDrScan);
+  protocol.Feed("t", answers);  // TRST
+  EXPECT_EQ(board.device(1).state(), TapState::kTestLogicReset);
+  protocol.Feed("r", answers);
+  EXPECT_TRUE(answers.empty());
+}
+
+TEST(RemoteBitbangServer, ServesAHostOnAnEphemeralLoopbackPort) {
+  Board board(SpecOf("device VTL3256XL\n"));
+  RemoteBitbangServer server(board, 0);
+  ASSERT_NE(server.port(), 0);
+  std::atomic<bool> stop{false};
+  int sessions = 0;
+  std::thread serving([&] { server.Serve(stop, true, [&] { ++sessions; }); });
+
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(server.port());
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string commands = ReadIdcodeCommands() + "Q";
+  ASSERT_EQ(::send(fd, commands.data(), commands.size(), 0), static_cast<ssize_t>(commands.size()));
+  std::string answers;
+  char buffer[64];
+  while (answers.size() < 32) {
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    answers.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  serving.join();  // --once: the server ends after this host
+  EXPECT_EQ(Decode(answers), DefaultIdcode(*FindPart("VTL3256XL")));
+  EXPECT_EQ(sessions, 1);
+}
+
+TEST(RemoteBitbangServer, StopsWhenAskedWithoutAHost) {
+  Board board(SpecOf("device VTL3256XL\n"));
+  RemoteBitbangServer server(board, 0);
+  std::atomic<bool> stop{true};
+  server.Serve(stop, false, nullptr);  // returns at once
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace zepa::sim

@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "sim/board.h"
+#include "sim/tests/temp_dir.h"
+
+namespace zepa::sim {
+namespace {
+
+using testing::TempDir;
+
+Bits Pattern(std::size_t n, unsigned seed) {
+  Bits bits(n);
+  for (std::size_t i = 0; i < n; ++i) bits[i] = ((i * 7 + seed) % 3) == 0;
+  return bits;
+}
+
+TEST(BoardState, WhatDevicesKeepSurvivesARestart) {
+  TempDir dir;
+  const std::string file =
+      dir.Write("board.txt", "device VTL3064A\ndevice VTL3256XL secured\ndevice VTL3032XL\n");
+  {
+    auto board = Board::Open(file);
+    EXPECT_TRUE(board->device(2).memory().secured) << "the board line's initial state";
+    board->device(1).memory().secured = true;
+    board->device(1).memory().rows[0] = Pattern(512, 1);
+    board->device(1).memory().rows[85] = Pattern(13, 2);  // not a multiple of four bits
+    board->device(1).memory().rows[7] = Bits();
+    board->device(2).memory().Erase();
+    board->SaveState(Board::StatePath(file));
+  }
+  EXPECT_FALSE(std::filesystem::exists(Board::StatePath(file) + ".part"));
+  auto again = Board::Open(file);
+  EXPECT_TRUE(again->device(1).memory().secured);
+  EXPECT_EQ(again->device(1).memory().rows.size(), 3u);
+  EXPECT_EQ(again->device(1).memory().rows.at(0), Pattern(512, 1));
+  EXPECT_EQ(again->device(1).memory().rows.at(85), Pattern(13, 2));
+  EXPECT_TRUE(again->device(1).memory().rows.at(7).empty());
+  EXPECT_FALSE(again->device(2).memory().secured) << "erased in the last run, the board line notwithstanding";
+  EXPECT_EQ(again->device(3).memory(), DeviceMemory{});
+}
+
+TEST(BoardState, ADeviceWhoseLineChangedStartsAfresh) {
+  TempDir dir;
+  const std::string file = dir.Write("board.txt", "device VTL3064A\ndevice VTL3064A\n");
+  {
+    auto board = Board::Open(file);
+    for (std::size_t d : {1u, 2u}) board->device(d).memory().rows[3] = Pattern(512, 3);
+    board->SaveState(Board::StatePath(file));
+  }
+  dir.Write("board.txt", "device VTL3064A\ndevice VTL3064A secured\n");
+  auto board = Board::Open(file);
+  EXPECT_EQ(board->device(1).memory().rows.size(), 1u);
+  EXPECT_TRUE(board->device(2).memory().rows.empty());
+  EXPECT_TRUE(board->device(2).memory().secured);
+}
+
+TEST(BoardState, MalformedStateFilesNameTheLine) {
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"secured\n", ":1: 'secured' before any device line"},
+      {"device x VTL3064A\n", ":1: a device line starts with its position"},
+      {"device 1 VTL3064A irlen=4 idcode=0x0004902B\nrow 1 8\n", ":2: a row line is: row ADDRESS BITS HEX"},
+      {"device 1 VTL3064A irlen=4 idcode=0x0004902B\nrow 1 8 FFF\n", ":2: the row's hexadecimal digits"},
+      {"device 1 VTL3064A irlen=4 idcode=0x0004902B\nrow 1 8 FG\n", ":2: the row's hexadecimal digits"},
+      {"# ok\nflash 1\n", ":2: unknown word 'flash'"},
+  };
+  TempDir dir;
+  const std::string file = dir.Write("board.txt", "device VTL3064A\n");
+  for (const auto& c : cases) {
+    dir.Write("board.txt.state", c.text);
+    try {
+      Board::Open(file);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(Board::StatePath(file) + c.message), std::string::npos)
+          << e.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zepa::sim
