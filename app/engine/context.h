@@ -1,0 +1,45 @@
+// What every device check and operation of a run works with: the JTAG primitives over the cable, the chain
+// records, the programmer around the engine, the converter launcher and the folders.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/cable.h"
+#include "engine/chain.h"
+#include "engine/host.h"
+#include "engine/jtag.h"
+#include "engine/process.h"
+
+namespace zepa::engine {
+
+// The option bits of a run (a copy of the programmer's IspOptions).
+enum IspOption : int {
+  kOptFuseListing = 0x01,    // converters write their shift-register / fuse listings
+  kOptOffLine = 0x02,        // no port is read or written
+  kOptVerifyLog = 0x10,      // ZEPA1 verify writes its .vrf report; the chain scan logs its bits
+  kOptBif = 0x20,            // record every clock into a pin-vector (.bif) file
+  kOptSvf = 0x40,            // write SVF statements instead of driving the chain
+  kOptStandardFrame = 0x200  // ZEPA2: never compress the data frames
+};
+
+struct EngineContext {
+  Jtag& jtag;
+  EngineHost host;
+  ProcessLauncher& launcher;
+  std::string program_dir;  // where fusebuild lives
+  std::string work_dir;     // the working folder (engine/workdir.h)
+  int options = 0;          // the run's option bits
+  bool ActiveIoVerify = false;
+  // "<time> <date>" for the header of reports; tests fix it.
+  std::function<std::string()> timestamp;
+
+  Cable& cable() { return jtag.cable(); }
+  ChainState& chain() { return jtag.chain(); }
+  MessageSink& messages() { return host.messages; }
+  JcdRec& rec(int position) { return jtag.chain().Rec(position); }
+  // A file of the working folder.
+  std::string WorkFile(const std::string& name) const;
+};
+
+}  // namespace zepa::engine
