@@ -54,7 +54,7 @@ struct BitSource {
   char Value(const FuseArray& fuses) const {
     switch (kind) {
       case Kind::kFuse:
-        return fuses.read_fuse(fuse) ? '1' : '0';
+        return static_cast<char>('0' + fuses.read_fuse(fuse));
       case Kind::kForcedZero:
         return '0';
       case Kind::kNoFuse:

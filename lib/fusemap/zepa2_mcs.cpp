@@ -38,28 +38,50 @@ void AppendSegmentRecord(std::string& out, std::size_t segment) {
 
 }  // namespace
 
-std::vector<std::uint8_t> PackBitStream(std::string_view bit_text, McsBitOrder order) {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(bit_text.size() / 8 + 1);
-  unsigned value = 0;
-  int filled = 0;
-  for (char c : bit_text) {
-    if (c == '\n' || c == '\r') continue;
-    const unsigned bit = c == '1' ? 1u : 0u;
-    value |= order == McsBitOrder::kLsbFirst ? bit << filled : bit << (7 - filled);
-    if (++filled == 8) {
-      bytes.push_back(static_cast<std::uint8_t>(value));
-      value = 0;
-      filled = 0;
+void BitPacker::Append(std::string_view bits) {
+  std::size_t i = 0;
+  if (filled_ == 0) {  // whole bytes straight from the text
+    bytes_.reserve(bytes_.size() + bits.size() / 8 + 1);
+    for (; i + 8 <= bits.size(); i += 8) {
+      unsigned byte = 0;
+      for (int b = 0; b < 8; ++b)
+        byte |= static_cast<unsigned>(bits[i + b] == '1') << (lsb_first_ ? b : 7 - b);
+      bytes_.push_back(static_cast<std::uint8_t>(byte));
     }
   }
-  if (filled > 0) bytes.push_back(static_cast<std::uint8_t>(value));
-  return bytes;
+  for (; i < bits.size(); ++i) {
+    value_ |= static_cast<unsigned>(bits[i] == '1') << (lsb_first_ ? filled_ : 7 - filled_);
+    if (++filled_ == 8) {
+      bytes_.push_back(static_cast<std::uint8_t>(value_));
+      value_ = 0;
+      filled_ = 0;
+    }
+  }
+}
+
+std::vector<std::uint8_t> BitPacker::Finish() {
+  if (filled_ > 0) bytes_.push_back(static_cast<std::uint8_t>(value_));
+  value_ = 0;
+  filled_ = 0;
+  return std::move(bytes_);
+}
+
+std::vector<std::uint8_t> PackBitStream(std::string_view bit_text, McsBitOrder order) {
+  BitPacker packer(order);
+  std::size_t start = 0;
+  while (start <= bit_text.size()) {
+    const std::size_t end = std::min(bit_text.find_first_of("\r\n", start), bit_text.size());
+    packer.Append(bit_text.substr(start, end - start));
+    start = end + 1;
+  }
+  return packer.Finish();
 }
 
 std::string generate_mcs_format(std::string_view bit_text, McsBitOrder order) {
-  const std::vector<std::uint8_t> bytes = PackBitStream(bit_text, order);
-  const std::span<const std::uint8_t> all(bytes);
+  return McsRecords(PackBitStream(bit_text, order));
+}
+
+std::string McsRecords(std::span<const std::uint8_t> bytes) {
   std::string out;
   out.reserve(bytes.size() / kRecordBytes * 44 + 64);
   AppendSegmentRecord(out, 0);
@@ -67,7 +89,7 @@ std::string generate_mcs_format(std::string_view bit_text, McsBitOrder order) {
   std::size_t segment = 0;
   for (std::size_t pos = 0; pos < bytes.size(); pos += kRecordBytes) {
     const std::size_t count = std::min(kRecordBytes, bytes.size() - pos);
-    AppendRecord(out, static_cast<std::uint16_t>(index * kRecordBytes), 0x00, all.subspan(pos, count));
+    AppendRecord(out, static_cast<std::uint16_t>(index * kRecordBytes), 0x00, bytes.subspan(pos, count));
     if (++index == kRecordsPerSegment) {
       index = 0;
       AppendSegmentRecord(out, ++segment);

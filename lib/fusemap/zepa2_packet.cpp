@@ -1,6 +1,7 @@
 #include "fusemap/zepa2_packet.h"
 
 #include <algorithm>
+#include <array>
 
 #include "fusemap/fatal_error.h"
 #include "fusemap/zepa2_frames.h"
@@ -14,6 +15,24 @@ constexpr std::string_view kAlignStop = "110";
 constexpr std::string_view kIspPadding = "000";
 constexpr char kHexUpper[] = "0123456789ABCDEF";
 constexpr char kHexLower[] = "0123456789abcdef";
+
+// One input bit: feedback = register bit 15 XOR input; shift left; XOR 0x8005 when the feedback is 1.
+constexpr unsigned CrcStep(unsigned reg, unsigned bit) {
+  const unsigned feedback = ((reg >> 15) ^ bit) & 1u;
+  return ((reg << 1) ^ (0x8005u & (0u - feedback))) & 0xFFFFu;
+}
+
+// The register after eight 0 input bits from a register whose top byte is the index.
+constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
+  std::array<std::uint16_t, 256> table{};
+  for (unsigned top = 0; top < 256; ++top) {
+    unsigned reg = top << 8;
+    for (int b = 0; b < 8; ++b) reg = CrcStep(reg, 0);
+    table[top] = static_cast<std::uint16_t>(reg);
+  }
+  return table;
+}
+constexpr std::array<std::uint16_t, 256> kCrcTable = MakeCrcTable();
 
 std::string Reversed(std::string_view s) {
   return std::string(s.rbegin(), s.rend());
@@ -39,13 +58,17 @@ FrameClass data_bit_compare(std::string_view data_frame, std::string_view previo
 }
 
 std::uint16_t Crc16(std::string_view bits) {
-  std::uint16_t reg = 0;
-  for (char c : bits) {
-    const bool feedback = ((reg >> 15) & 1u) != (c == '1' ? 1u : 0u);
-    reg = static_cast<std::uint16_t>(reg << 1);
-    if (feedback) reg ^= 0x8005u;
+  // Eight bits at a time through a table of the register's top byte, then the remaining bits one by one;
+  // both give what the one-bit step gives: feedback = bit 15 XOR input, shift, XOR 0x8005 on feedback.
+  unsigned reg = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= bits.size(); i += 8) {
+    unsigned byte = 0;
+    for (std::size_t b = 0; b < 8; ++b) byte = (byte << 1) | static_cast<unsigned>(bits[i + b] == '1');
+    reg = ((reg << 8) ^ kCrcTable[((reg >> 8) ^ byte) & 0xFFu]) & 0xFFFFu;
   }
-  return reg;
+  for (; i < bits.size(); ++i) reg = CrcStep(reg, static_cast<unsigned>(bits[i] == '1'));
+  return static_cast<std::uint16_t>(reg);
 }
 
 std::string get_crc_bits(std::string_view data_frame, std::string_view grey_addr) {
@@ -101,7 +124,7 @@ std::string write_to_isp_file(std::string_view data_frame, std::string_view grey
   std::string hex(kIspLineBits / 4, '0');
   for (int d = 0; d < kIspLineBits / 4; ++d) {
     int nibble = 0;
-    for (int b = 0; b < 4; ++b) nibble = (nibble << 1) | (bits[4 * d + b] == '1' ? 1 : 0);
+    for (int b = 0; b < 4; ++b) nibble = (nibble << 1) | static_cast<int>(bits[4 * d + b] == '1');
     hex[d] = kHexUpper[nibble];
   }
   return hex;
@@ -111,13 +134,14 @@ std::string PacketHexBackwards(std::string_view packet) {
   std::string hex;
   const std::size_t bytes = (packet.size() + 7) / 8;
   hex.reserve(bytes * 3);
+  std::size_t next = packet.size();  // packet[next - 1] is the next bit to read
   for (std::size_t byte = 0; byte < bytes; ++byte) {
-    int value = 0;
-    for (std::size_t b = 0; b < 8; ++b) {
-      const std::size_t read = byte * 8 + b;  // the read-th bit counted from the end
-      const bool one = read < packet.size() && packet[packet.size() - 1 - read] == '1';
-      value = (value << 1) | (one ? 1 : 0);
-    }
+    const std::size_t count = std::min<std::size_t>(8, next);
+    unsigned value = 0;
+    for (std::size_t b = 0; b < count; ++b)
+      value = (value << 1) | static_cast<unsigned>(packet[next - 1 - b] == '1');
+    value <<= 8 - count;  // a short last byte reads as if 0 bits followed
+    next -= count;
     hex.push_back(kHexLower[value >> 4]);
     hex.push_back(kHexLower[value & 0xF]);
     if (byte % 2 == 1 && byte + 1 < bytes) hex.push_back('_');

@@ -27,30 +27,28 @@ long ListedAddress(const BitSource& s) {
 }
 
 void AppendFrameListing(std::string& dbg, int sfb, int lb, int address, const Header& h,
-                        std::string_view data_frame, std::string_view grey_addr, std::string_view packet) {
-  dbg += "\n[SFB=" + std::to_string(sfb) + "  LB=" + std::to_string(lb) +
-         "  Address=" + std::to_string(address) + "] [following field:lsb ... msb]";
-  dbg += "\nLeading 1s  :" + h.leading_ones;
-  dbg += "\nPreamble    :" + h.preamble;
-  dbg += "\nCRC Enable  :";
-  dbg += h.crc_enable;
-  dbg += "\nCRC bits    :" + h.crc_bits;
-  dbg += "\nComp bits   :" + h.comp_bits;
+                        std::string_view header_bits, std::string_view data_frame, std::string_view grey_addr,
+                        std::string_view packet) {
+  dbg.append("\n[SFB=").append(std::to_string(sfb));
+  dbg.append("  LB=").append(std::to_string(lb));
+  dbg.append("  Address=").append(std::to_string(address)).append("] [following field:lsb ... msb]");
+  dbg.append("\nLeading 1s  :").append(h.leading_ones);
+  dbg.append("\nPreamble    :").append(h.preamble);
+  dbg.append("\nCRC Enable  :").push_back(h.crc_enable);
+  dbg.append("\nCRC bits    :").append(h.crc_bits);
+  dbg.append("\nComp bits   :").append(h.comp_bits);
   if (h.standard) {
-    dbg += "\nHeader        <0:31>:" + h.bits();
-    dbg += "\nAlign/Stop   <32:34>:110";
-    dbg += "\ndata_frame  <35:580>:";
-    dbg += data_frame;
-    dbg += "\ngrey_addr  <581:591>:";
-    dbg += grey_addr;
+    dbg.append("\nHeader        <0:31>:").append(header_bits);
+    dbg.append("\nAlign/Stop   <32:34>:110");
+    dbg.append("\ndata_frame  <35:580>:").append(data_frame);
+    dbg.append("\ngrey_addr  <581:591>:").append(grey_addr);
   } else {
-    dbg += "\nHeader        <0:33>:" + h.bits();
-    dbg += "\nAlign/Stop   <34:36>:110";
-    dbg += "\ndata_frame          :compressed";
-    dbg += "\ngrey_addr    <37:47>:";
-    dbg += grey_addr;
+    dbg.append("\nHeader        <0:33>:").append(header_bits);
+    dbg.append("\nAlign/Stop   <34:36>:110");
+    dbg.append("\ndata_frame          :compressed");
+    dbg.append("\ngrey_addr    <37:47>:").append(grey_addr);
   }
-  dbg += "\n" + PacketHexBackwards(packet);
+  dbg.append("\n").append(PacketHexBackwards(packet));
 }
 
 void AppendEndListing(std::string& dbg, std::string_view packet) {
@@ -154,6 +152,7 @@ Outputs BuildOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, c
   std::vector<long> addresses;
   if (list_addresses) addresses.reserve(frames * kDataFrameBits);
 
+  BitPacker mcs_bytes(order);
   std::string previous_data_frame;
   for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
     out.dbg += "\n[SFB=" + std::to_string(sfb) + "] Created on:" + clock.Now();
@@ -177,9 +176,11 @@ Outputs BuildOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, c
 
         out.bit += packet;
         out.bit += '\n';
+        mcs_bytes.Append(packet);
         out.isp += write_to_isp_file(data_frame, grey_addr);
         out.isp += '\n';
-        AppendFrameListing(out.dbg, sfb, lb, sfb * kFramesPerSfb + lb * kColumns + column, header, data_frame,
+        AppendFrameListing(out.dbg, sfb, lb, sfb * kFramesPerSfb + lb * kColumns + column, header,
+                           std::string_view(packet).substr(0, header.standard ? 32 : 34), data_frame,
                            grey_addr, packet);
         previous_data_frame = std::move(data_frame);
       }
@@ -187,8 +188,9 @@ Outputs BuildOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, c
   }
   const std::string end_packet = assemble_end_config_frame();
   out.bit += end_packet;
+  mcs_bytes.Append(end_packet);
   AppendEndListing(out.dbg, end_packet);
-  out.mcs = generate_mcs_format(out.bit, order);
+  out.mcs = McsRecords(mcs_bytes.Finish());
   if (list_addresses) {
     for (int sfb = 0; sfb < g.sfb_count(); ++sfb) out.jedmaps.push_back(JedMapTable(addresses, sfb));
   }
@@ -208,16 +210,23 @@ Outputs assemble_std_frame(const FuseArray& fuses, int part, std::string_view je
   Outputs out = BuildOutputs(fuses, Geometry::ForPart(part), options.dbg_level, clock);
 
   const std::string root = OutputRootName(jedfile_name);
-  StagedFiles files;
-  if (options.dbg_level & kDbgFuseAddressListing) files.Add(NativePath(root + ".doc"), out.doc, kErrDocOpen);
-  files.Add(NativePath(root + ".bit"), out.bit, kErrBitOpen);
-  files.Add(NativePath(root + ".isp"), out.isp, kErrIspOpen);
-  files.Add(NativePath(root + ".dbg"), out.dbg, kErrDbgOpen);
-  files.Add(NativePath(root + ".mcs"), out.mcs, kErrMcsOpen);
-  for (std::size_t sfb = 0; sfb < out.jedmaps.size(); ++sfb) {
-    files.Add(options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc"), out.jedmaps[sfb], kErrDocOpen);
+  try {
+    StagedFiles files;
+    if (options.dbg_level & kDbgFuseAddressListing)
+      files.Add(NativePath(root + ".doc"), out.doc, kErrDocOpen);
+    files.Add(NativePath(root + ".bit"), out.bit, kErrBitOpen);
+    files.Add(NativePath(root + ".isp"), out.isp, kErrIspOpen);
+    files.Add(NativePath(root + ".dbg"), out.dbg, kErrDbgOpen);
+    files.Add(NativePath(root + ".mcs"), out.mcs, kErrMcsOpen);
+    for (std::size_t sfb = 0; sfb < out.jedmaps.size(); ++sfb) {
+      files.Add(options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc"), out.jedmaps[sfb],
+                kErrDocOpen);
+    }
+    files.Commit();
+  } catch (const FatalError& e) {
+    if (options.messages) *options.messages << e.what() << "\n";
+    throw;
   }
-  files.Commit();
   std::error_code ignored;
   std::filesystem::remove(options.listing_dir / "jed_map.doc", ignored);
   return out;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,13 +54,14 @@ struct Options {
   int dbg_level = 0;
   std::filesystem::path listing_dir = ".";  // where "jedmapN.doc" go and "jed_map.doc" is removed
   const Clock* clock = nullptr;             // the system clock when null
+  std::ostream* messages = nullptr;         // gets "<file>: File open failed." before the error is thrown
 };
 
 // Converts the fuse array of a VTL3320 (130) or VTL3960 (132) design and writes its file set next to
 // `jedfile_name`. Every file is written to a temporary file and renamed into place once all of them
-// were written, so a failed run leaves no partial file. A file that cannot be written throws FatalError
-// with "<file>: File open failed." and code 902 (.mcs), 903 (.doc, jedmapN.doc), 904 (.bit), 905 (.isp)
-// or 906 (.dbg).
+// were written, so a failed run leaves none of the set. A file that cannot be written throws FatalError
+// with "<file>: File open failed." (also written to `messages`) and code 902 (.mcs), 903 (.doc,
+// jedmapN.doc), 904 (.bit), 905 (.isp) or 906 (.dbg).
 Outputs assemble_std_frame(const FuseArray& fuses, int part, std::string_view jedfile_name,
                            const Options& options = {});
 

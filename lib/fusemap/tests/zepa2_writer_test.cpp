@@ -286,13 +286,18 @@ TEST_F(Zepa2WriterTest, AFileThatCannotBeWrittenLeavesNothing) {
   const FuseArray fuses = RandomDesign(kVtl3320, 9);
   for (const Case& c : cases) {
     if (!c.blocker.empty()) fs::create_directory(dir_ / c.blocker);
+    Options options = Opts(c.dbg_level);
+    std::ostringstream messages;
+    options.messages = &messages;
+    const std::string expected_text = (dir_ / c.failing).string() + ": File open failed.";
     try {
-      assemble_std_frame(fuses, kVtl3320, (dir_ / c.design).string(), Opts(c.dbg_level));
+      assemble_std_frame(fuses, kVtl3320, (dir_ / c.design).string(), options);
       ADD_FAILURE() << c.what << ": no error";
     } catch (const FatalError& e) {
       EXPECT_EQ(e.code(), c.code) << c.what;
-      EXPECT_EQ(std::string(e.what()), (dir_ / c.failing).string() + ": File open failed.") << c.what;
+      EXPECT_EQ(std::string(e.what()), expected_text) << c.what;
     }
+    EXPECT_EQ(messages.str(), expected_text + "\n") << c.what;
     const std::vector<std::string> expected =
         c.blocker.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.blocker};
     EXPECT_EQ(Files(), expected) << c.what;
