@@ -1,0 +1,66 @@
+#include "fusemap/file_io.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace zepa::fusemap {
+
+bool LineReader::Next(std::string& line, bool& ended) {
+  line.clear();
+  ended = false;
+  if (!std::getline(in_, line)) {
+    return false;
+  }
+  ended = !in_.eof();
+  if (ended && !line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+std::size_t FileNameStart(std::string_view path) {
+  const std::size_t sep = path.find_last_of("/\\");
+  return sep == std::string_view::npos ? 0 : sep + 1;
+}
+
+std::optional<std::string> ReplaceExtension(std::string_view path, std::string_view ext) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || dot < FileNameStart(path)) return std::nullopt;
+  std::string out(path.substr(0, dot));
+  out += ext;
+  return out;
+}
+
+std::string NativePath(std::string_view path) {
+  std::string out(path);
+#ifndef _WIN32
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+#endif
+  return out;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
+  const std::string temp = path + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zepa::fusemap

@@ -1,0 +1,19 @@
+// fusebuild jcd_file [device_number [debug_level]]
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "fusebuild/fusebuild.h"
+
+int main(int argc, char** argv) {
+  std::string program_path;
+#ifdef __linux__
+  std::error_code ec;
+  program_path = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+#endif
+  if (program_path.empty() && argc > 0) program_path = argv[0];
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return zepa::fusebuild::RunFusebuild(args, program_path, "", std::cout, std::cerr);
+}

@@ -1,0 +1,137 @@
+// fusebuild's own reading of chain files (the programmer's reader follows different rules).
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fusebuild/fusebuild.h"
+
+namespace zepa::fusebuild {
+namespace {
+
+struct Device {
+  int id;
+  int IR_len;
+  int cmnd;
+  int bypass;
+  std::string part;
+  std::string jed;
+  std::string ues;
+};
+
+struct ChainCase {
+  const char* what;
+  std::string jcd;
+  std::vector<Device> devices;
+};
+
+TEST(FusebuildJcdTest, ReadsDevicesAndSignatures) {
+  const std::string header =
+      "#Corvane PLD device JTAG chain description\r\nTOTAL_DEVICE 2\r\n"
+      "#device location    Part      IR length    Operation  Jedec file\r\n";
+  const std::vector<ChainCase> cases = {
+      {"the programmer's layout with CR LF line ends",
+       header + "DEVICE 1           VTL3064A            4         PR      a.jed\r\n"
+                "DEVICE 2           VTL3256XL           5         NO  \r\n\r\n#User Electronic Signature\r\n"
+                "UES 1 $first text\r\nUES 2 $\r\n",
+       {{85, 4, 2, 0, "VTL3064A", "a.jed", "first text\n"}, {148, 5, 10, 1, "VTL3256XL", "", "\n"}}},
+      {"only the first character makes a comment",
+       "#DEVICE 1 VTL3032A 4 PR a.jed\n #DEVICE 1 VTL3032C 4 VE b.jed\n",
+       {{51, 4, 3, 0, "VTL3032C", "b.jed", ""}}},
+      {"devices are numbered by their order, TOTAL_DEVICE is no device",
+       "TOTAL_DEVICE 5\nDEVICE 7 VTL3128 4 pv x.jed\nDEVICE 3 Others 8 no\n",
+       {{119, 4, 4, 0, "VTL3128", "x.jed", ""}, {0, 8, 10, 1, "Others", "", ""}}},
+      {"TABs separate tokens, later tokens are ignored",
+       "DEVICE\t1\tVTL3320\t10\tVE\td.jed\textra\n",
+       {{130, 10, 3, 0, "VTL3320", "d.jed", ""}}},
+      {"missing tokens leave fields empty",
+       "DEVICE 1 VTL5064C\nDEVICE 2\n",
+       {{85, 0, 0, 0, "VTL5064C", "", ""}, {0, 0, 0, 0, "", "", ""}}},
+      {"unknown operation word", "DEVICE 1 VTL5064C 4 XX a.jed\n", {{85, 4, -1, 0, "VTL5064C", "a.jed", ""}}},
+      {"128C is a case-sensitive substring",
+       "DEVICE 1 my128C 4 PR a.jed\nDEVICE 2 VTL5128c 4 PR b.jed\n",
+       {{120, 4, 2, 0, "my128C", "a.jed", ""}, {0, 4, 2, 0, "VTL5128c", "b.jed", ""}}},
+      {"signature lines before their device and in any order",
+       "UES 2 $second\nUES 1 $one\nDEVICE 1 VTL3032A 4 PU\nDEVICE 2 VTL3032A 4 PU\nUES 1 $again",
+       {{51, 4, 7, 0, "VTL3032A", "", "again"}, {51, 4, 7, 0, "VTL3032A", "", "second\n"}}},
+      {"text after the first '$', blanks and '$' kept",
+       "DEVICE 1 VTL3032A 4 PU\nUES 1 x$ y$z \n",
+       {{51, 4, 7, 0, "VTL3032A", "", " y$z \n"}}},
+      {"no '$' gives an empty text",
+       "DEVICE 1 VTL3032A 4 PU\nUES 1 $old\nUES 1 text\n",
+       {{51, 4, 7, 0, "VTL3032A", "", ""}}},
+      {"signature cut at 120 characters",
+       "DEVICE 1 VTL3128 4 PU\nUES 1 $" + std::string(130, 'u') + "\n",
+       {{119, 4, 7, 0, "VTL3128", "", std::string(120, 'u')}}},
+      {"119 characters keep their line end",
+       "DEVICE 1 VTL3128 4 PU\nUES 1 $" + std::string(119, 'u') + "\r\n",
+       {{119, 4, 7, 0, "VTL3128", "", std::string(119, 'u') + "\n"}}},
+      {"a device line naming UES is a signature line too",
+       "UES 1 $sig\nDEVICE 1 VTL3128 4 PR UES.jed\n",
+       {{119, 4, 2, 0, "VTL3128", "UES.jed", ""}}},
+      {"signatures of devices that do not exist are ignored",
+       "DEVICE 1 VTL3128 4 PR\nUES 2 $x\nUES 0 $y\nUES 99 $z\n",
+       {{119, 4, 2, 0, "VTL3128", "", ""}}},
+  };
+  for (const ChainCase& c : cases) {
+    std::istringstream in(c.jcd);
+    const Chain chain = load_jcd_struct(in, "t.jcd");
+    ASSERT_EQ(chain.devices.size(), c.devices.size()) << c.what;
+    for (std::size_t i = 0; i < c.devices.size(); ++i) {
+      const auto& got = chain.devices[i];
+      const Device& want = c.devices[i];
+      EXPECT_EQ(got.loc, static_cast<int>(i + 1)) << c.what;
+      EXPECT_EQ(got.id, want.id) << c.what << ", device " << i + 1;
+      EXPECT_EQ(got.IR_len, want.IR_len) << c.what << ", device " << i + 1;
+      EXPECT_EQ(got.cmnd, want.cmnd) << c.what << ", device " << i + 1;
+      EXPECT_EQ(got.bypass, want.bypass) << c.what << ", device " << i + 1;
+      EXPECT_EQ(got.part, want.part) << c.what << ", device " << i + 1;
+      EXPECT_EQ(got.jed, want.jed) << c.what << ", device " << i + 1;
+      EXPECT_EQ(got.ues, want.ues) << c.what << ", device " << i + 1;
+    }
+  }
+}
+
+TEST(FusebuildJcdTest, ACrInsideALineIsText) {
+  std::istringstream in("DEVICE 1 VTL3128 4 PR a\rb.jed\r\n");
+  EXPECT_EQ(load_jcd_struct(in, "t.jcd").devices.at(0).jed, "a\rb.jed");
+}
+
+TEST(FusebuildJcdTest, RejectsWhatTheDeviceRecordCannotHold) {
+  std::string sixty_one;
+  for (int n = 1; n <= 61; ++n) sixty_one += "DEVICE " + std::to_string(n) + " VTL3128 4 NO\n";
+  struct Case {
+    const char* what;
+    std::string jcd;
+    int code;  // 0: accepted
+  };
+  const std::vector<Case> cases = {
+      {"61 devices", sixty_one, fusemap::kErrTooManyDevices},
+      {"60 devices", sixty_one.substr(0, sixty_one.rfind("DEVICE 61")), 0},
+      {"part name of 20 characters", "DEVICE 1 " + std::string(20, 'P') + " 4 PR a.jed\n",
+       fusemap::kErrPartNameLength},
+      {"part name of 19 characters", "DEVICE 1 " + std::string(19, 'P') + " 4 PR a.jed\n", 0},
+      {"design path of 200 characters", "DEVICE 1 VTL3128 4 PR " + std::string(196, 'd') + ".jed\n",
+       fusemap::kErrDesignPathLength},
+      {"design path of 199 characters", "DEVICE 1 VTL3128 4 PR " + std::string(195, 'd') + ".jed\n", 0},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.jcd);
+    try {
+      load_jcd_struct(in, "t.jcd");
+      EXPECT_EQ(c.code, 0) << c.what << ": accepted";
+    } catch (const FatalError& e) {
+      EXPECT_EQ(e.code(), c.code) << c.what << ": " << e.what();
+    }
+  }
+}
+
+TEST(FusebuildJcdTest, DecimalArgumentsReadLikeTheirLeadingNumber) {
+  const std::vector<std::pair<const char*, int>> cases = {
+      {"2", 2}, {" 12x", 12}, {"-1", -1}, {"+3", 3}, {"abc", 0}, {"", 0}, {"99999999999", 2147483647}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseDecimal(text), value) << '"' << text << '"';
+}
+
+}  // namespace
+}  // namespace zepa::fusebuild
