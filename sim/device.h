@@ -40,7 +40,7 @@ class IspFamily {
   virtual std::size_t DrLength(std::uint32_t instruction) const = 0;
   // Capture-DR: fill `reg` (already DrLength long; bit 0 is the first to leave on TDO).
   virtual void Capture(std::uint32_t instruction, Bits& reg) = 0;
-  // Update-DR with the bits shifted in (bit 0 nearest TDO, i.e. the first bit shifted in is the last bit).
+  // Update-DR with the bits shifted in. Bit 0 is nearest TDO: after a full shift it holds the first bit in.
   virtual void Update(std::uint32_t instruction, const Bits& reg) = 0;
   // Update-IR has made `instruction` current.
   virtual void InstructionLoaded(std::uint32_t /*instruction*/) {}

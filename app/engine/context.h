@@ -31,6 +31,9 @@ struct EngineContext {
   std::string work_dir;     // the working folder (engine/workdir.h)
   int options = 0;          // the run's option bits
   bool ActiveIoVerify = false;
+  // ZEPA2 frame parameters set when fusebuild converts a VTL3320 (3, 335) or VTL3960 (1, 1007).
+  int zepa2_frame_mode = 0;
+  int zepa2_last_address = 0;
   // "<time> <date>" for the header of reports; tests fix it.
   std::function<std::string()> timestamp;
 

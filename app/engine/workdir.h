@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zepa::engine {
 
@@ -35,5 +36,19 @@ std::string FindWorkDir(const std::string& program_folder, const WorkDirProbe& p
 
 // `name` inside `folder` (a separator is put between them when `folder` has none at its end).
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+}  // namespace zepa::engine
+
+namespace zepa::engine {
+
+// File helpers of the engine. Errors are std::runtime_error with the file's name in the text.
+// The whole file as bytes.
+std::string ReadFileBytes(const std::string& path);
+// Writes the file through a temporary file in the same folder renamed into place: the old file or the
+// complete new one, never a truncated one.
+void ReplaceFile(const std::string& path, std::string_view bytes);
+bool FileExists(const std::string& path);
+// Removes the file if it is there.
+void RemoveFile(const std::string& path);
 
 }  // namespace zepa::engine

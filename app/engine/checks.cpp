@@ -1,0 +1,334 @@
+#include "engine/checks.h"
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <string_view>
+
+#include "engine/records.h"
+#include "engine/workdir.h"
+
+namespace zepa::engine {
+namespace {
+
+constexpr std::array<std::string_view, 12> kLegalFuseCounts{
+    "QF20542", "QF41306", "QF41241", "QF82802", "QF82930", "QF173492",
+    "QF520476", "QF11529", "QF24481", "QF52009", "QF115869", "QF189969"};
+
+struct FuseCountCode {
+  std::string_view qf;
+  int code;
+};
+// QF82930 is either 121 or 120; the caller's expectation decides.
+constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", 51},
+                                                         {"QF41306", 85},
+                                                         {"QF41241", 85},
+                                                         {"QF82802", 119},
+                                                         {"QF82930", 120},
+                                                         {"QF173492", 130},
+                                                         {"QF520476", 132},
+                                                         {"QF11529", 144},
+                                                         {"QF24481", 145},
+                                                         {"QF52009", 146},
+                                                         {"QF115869", 148},
+                                                         {"QF189969", 149},
+                                                         {"", 0}}};
+
+std::string Tag(int position) {
+  return "(Device #" + std::to_string(position) + ")";
+}
+
+std::string Hex4(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+  return text;
+}
+
+// The file's lines without their line ends (LF, CR LF).
+template <typename Visit>
+void ForEachLine(const std::string& bytes, Visit visit) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string_view line(bytes.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!visit(line)) return;
+    start = end + 1;
+  }
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The QF text of the first line (skipping "NOTE" lines) that names a known fuse count; empty when none.
+std::string_view FirstKnownFuseCount(const std::string& bytes) {
+  std::string_view found;
+  ForEachLine(bytes, [&](std::string_view line) {
+    if (line.find("NOTE") != std::string_view::npos) return true;
+    for (std::string_view qf : kLegalFuseCounts) {
+      if (line.find(qf) != std::string_view::npos) {
+        found = qf;
+        return false;
+      }
+    }
+    return true;
+  });
+  return found;
+}
+
+bool Zepa1Type(int id) {
+  return id == 51 || id == 85 || (id >= 119 && id <= 121);
+}
+bool Zepa3Type(int id) {
+  return id == 144 || id == 145 || id == 146 || id == 148 || id == 149;
+}
+
+}  // namespace
+
+std::unique_ptr<JedecContents> ReadJedecForCheck(const std::string& file) {
+  const std::string bytes = ReadFileBytes(file);
+  auto jedec = std::make_unique<JedecContents>();
+  jedec->legal = !FirstKnownFuseCount(bytes).empty();
+  if (!jedec->legal) return jedec;
+
+  constexpr long kFuses = kJedecFuseWords * 16L;
+  ForEachLine(bytes, [&](std::string_view line) {
+    if (!line.empty() && line[0] == 'L') {
+      const std::size_t gap = line.find_first_of(" \t", 1);
+      if (gap == std::string_view::npos || gap == 1 || gap > 7) return true;
+      long fuse = 0;
+      for (std::size_t i = 1; i < gap; ++i) {
+        if (line[i] < '0' || line[i] > '9') return true;
+        fuse = fuse * 10 + (line[i] - '0');
+      }
+      for (std::size_t i = gap + 1; i < line.size() && line[i] != '*' && fuse < kFuses; ++i, ++fuse) {
+        std::uint16_t& word = jedec->words[static_cast<std::size_t>(fuse / 16)];
+        const auto bit = static_cast<std::uint16_t>(1u << (fuse % 16));
+        word = static_cast<std::uint16_t>(line[i] == '1' ? word | bit : word & ~bit);
+      }
+    } else if (!line.empty() && line[0] == 'C' && line.size() >= 5) {
+      unsigned value = 0;
+      for (std::size_t i = 1; i <= 4; ++i) {
+        const int digit = HexDigit(line[i]);
+        if (digit < 0) return true;
+        value = value * 16 + static_cast<unsigned>(digit);
+      }
+      jedec->stated_checksum = static_cast<std::uint16_t>(value);
+    }
+    return true;
+  });
+  unsigned sum = 0;
+  for (std::uint16_t word : jedec->words) sum += (word & 0xFFu) + (word >> 8);
+  jedec->computed_checksum = static_cast<std::uint16_t>(sum);
+  return jedec;
+}
+
+std::uint16_t CheckJedec(EngineContext& context, int position, const std::string& file) {
+  if (!HasExtension(file, ".jed")) return 0;
+  const std::unique_ptr<JedecContents> jedec = ReadJedecForCheck(file);
+  if (!jedec->legal) {
+    context.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Not a legal JEDEC file for Corvane's ISP device!");
+    return 0;
+  }
+  const std::uint16_t computed = jedec->computed_checksum;
+  const std::uint16_t stated = jedec->stated_checksum.value_or(0);
+  if (stated != computed) {
+    AbortDevice(context.host, position,
+                Tag(position) + " JEDEC checksum error! <Read:" + Hex4(stated) + ", Actual:" + Hex4(computed) + ">");
+  }
+  context.messages().add_message(Tag(position) + " JEDEC checksum=" + Hex4(computed));
+
+  const JcdRec& rec = context.rec(position);
+  long isp_fuse = -1;
+  if (rec.id >= 119 && rec.id <= 127) {
+    isp_fuse = 82801;
+  } else if (rec.id < 119) {
+    isp_fuse = rec.jed_fuse - 1;
+  }
+  if (isp_fuse >= 0 && !jedec->Fuse(isp_fuse) &&
+      context.host.prompts.AskYesNo(BoxIcon::kWarning, "Warning", "ISP bit turned off! stop operation?")) {
+    AbortDevice(context.host, position,
+                Tag(position) + " ISP bit Turned off! Check JEDEC fuse# L" + std::to_string(isp_fuse));
+  }
+  return computed;
+}
+
+int DetectJedecPart(EngineContext& context, int position, int expected, const std::string& file) {
+  if (file.empty()) return expected;
+  const std::string_view qf = FirstKnownFuseCount(ReadFileBytes(file));
+  int detected = 0;
+  for (const FuseCountCode& entry : kFuseCountCodes) {
+    if (!qf.empty() && entry.qf == qf) {
+      detected = entry.code;
+      break;
+    }
+  }
+  if (detected == 120 && expected == 121) detected = 121;
+  std::string message;
+  if (qf.empty()) {
+    message = "An illegal jedec file. " + Tag(position);
+  } else if (detected != expected) {
+    message = Tag(position) + " does not match with (a possible " +
+              (detected == 120 ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +
+              ") design file!";
+  }
+  if (!message.empty()) AbortDevice(context.host, position, message);
+  return detected;
+}
+
+IdcodeRead DecodeIdcodeBits(const std::string& bits) {
+  IdcodeRead read;
+  read.bits = bits;
+  if (bits.size() < 32) return read;
+  read.manufacturer = bits.substr(1, 11);
+  read.flag15 = bits[15];
+  read.part = bits.substr(16, 6);
+  read.family = bits.substr(25, 3);
+  read.manufacturer_accepted = read.manufacturer == "10101000000" || read.manufacturer == "10010010000";
+  const std::string& p = read.part;
+  if (read.family == "000") {
+    if (p == "100000" || p == "000000") {
+      read.type_code = 51;
+    } else if (p == "101000" || p == "001000") {
+      read.type_code = 85;
+    } else if (p == "000100") {
+      read.type_code = 119;
+    } else if (p == "100100") {
+      read.type_code = read.flag15 == '1' ? 121 : 120;
+    }
+  } else if (read.family == "001") {
+    if (p == "000010") {
+      read.type_code = 130;
+    } else if (p == "100101") {
+      read.type_code = 132;
+    }
+  } else if (read.family == "010") {
+    if (p == "100000" || p == "000000") {
+      read.type_code = 144;
+    } else if (p == "001000") {
+      read.type_code = 145;
+    } else if (p == "000100" || p == "000110") {
+      read.type_code = 146;
+    } else if (p == "001010") {
+      read.type_code = 148;
+    } else if (p == "101010") {
+      read.type_code = 149;
+    }
+  }
+  return read;
+}
+
+IdcodeRead ReadIdcode(Jtag& jtag) {
+  ChainState& chain = jtag.chain();
+  for (int i = chain.DeviceCount - chain.TargetDevice; i > 0; --i) jtag.TapStep(ShiftDr);
+  std::string bits;
+  for (int i = 0; i < 32; ++i) {
+    jtag.TapStep(ShiftDr);
+    bits += jtag.cable().ReadTdo() ? '1' : '0';
+  }
+  return DecodeIdcodeBits(bits);
+}
+
+std::optional<std::string> IdentityProblem(const JcdRec& rec, int position, const IdcodeRead& read) {
+  if (read.type_code != 0 && read.manufacturer_accepted) {
+    if (read.type_code == rec.id) return std::nullopt;
+    return Tag(position) + " does not match with (a possible " + std::string(TypeName(read.type_code)) +
+           ") target device.";
+  }
+  return Tag(position) + " is an unknown target device.";
+}
+
+void IdentifyTarget(EngineContext& context, int position) {
+  if (context.cable().OffLine || (context.cable().IspOptions & kOptBif)) return;
+  Jtag& jtag = context.jtag;
+  jtag.LoadInstructionZ1(6);
+  jtag.LoadInstructionZ1(1);
+  jtag.TapStep(RunTestIdle);
+  jtag.Delay(1);
+  jtag.TapStep(SelectDrScan);
+  jtag.TapStep(CaptureDr);
+  const IdcodeRead read = ReadIdcode(jtag);
+  jtag.TapStep(Exit1Dr);
+  jtag.TapStep(UpdateDr);
+  jtag.LoadInstructionZ1(7);
+  if (auto problem = IdentityProblem(context.rec(position), position, read))
+    AbortDevice(context.host, position, *problem);
+}
+
+bool NeedsConversion(const JcdRec& rec, int options) {
+  // The extension's first four characters: ".jed" also covers ".jedec".
+  const std::string ext = FileExtension(rec.jed).substr(0, 4);
+  if (HasExtension("x" + ext, ".jed")) return true;
+  if (rec.jed.empty() && rec.cmnd == 7) return true;
+  return options > 63 && rec.cmnd == 8;
+}
+
+std::string ImageFileName(const EngineContext& context, int position, int type_code, const std::string& jed) {
+  const int cmnd = context.jtag.chain().Rec(position).cmnd;
+  const bool signature_run = jed.empty() && (cmnd == 7 || cmnd == 8);
+  if (Zepa1Type(type_code))
+    return signature_run ? context.WorkFile("tempues.bin") : jed.empty() ? "" : WithExtension(jed, "bin");
+  if (Zepa3Type(type_code))
+    return signature_run ? context.WorkFile("tempues.isp") : jed.empty() ? "" : WithExtension(jed, "isp");
+  if (type_code == 130 || type_code == 132) return jed.empty() ? "" : WithExtension(jed, "isp");
+  return "";
+}
+
+std::string RunFusebuild(EngineContext& context, int position, int op, int options, const std::string& jcd_file) {
+  JcdRec& rec = context.rec(position);
+  if (!((rec.bypass == 0 && (op == 2 || op == 3 || op == 4)) || op == 7 || op == 8)) return "";
+  DetectJedecPart(context, position, rec.id, rec.jed);
+  if (rec.id == 130) {
+    context.messages().add_message("Generate VTL3320 MCS/ISP files...");
+    context.zepa2_frame_mode = 3;
+    context.zepa2_last_address = 335;
+  } else if (rec.id == 132) {
+    context.messages().add_message("Generate VTL3960 MCS/ISP files...");
+    context.zepa2_frame_mode = 1;
+    context.zepa2_last_address = 1007;
+  }
+  const std::string output = ImageFileName(context, position, rec.id, rec.jed);
+  if (!output.empty()) RemoveFile(output);
+
+  const ProcessResult result = context.launcher.Run(
+      ProgramBeside(context.program_dir, "fusebuild"), {jcd_file, std::to_string(position), std::to_string(options)},
+      {std::string(kWorkDirVariable) + "=" + context.work_dir});
+  if (!result.started) context.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Error running FUSEBUILD!");
+  if (!result.started || result.exit_status != 0 || !FileExists(output))
+    AbortDevice(context.host, position, "No output bin/isp files generated!");
+  return output;
+}
+
+void CheckImageFile(EngineContext& context, int position, int op, const std::string& file) {
+  if (op != 2 && op != 3 && op != 4) return;
+  const JcdRec& rec = context.rec(position);
+  if (HasExtension(file, ".bin")) {
+    if (rec.id > 127) AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
+    const std::string bytes = ReadFileBytes(file);
+    const int first = bytes.empty() ? -1 : static_cast<unsigned char>(bytes[0]);
+    if (first != rec.id) {
+      AbortDevice(context.host, position,
+                  "Specified device does not match with (a possible " + std::string(TypeName(first)) +
+                      ") design file " + Tag(position));
+    }
+  } else if (HasExtension(file, ".isp")) {
+    if (rec.id < 128) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
+    if (rec.id == 130 || rec.id == 132) {
+      if (rec.bin_size != (rec.id == 130 ? 47712 : 143136))
+        context.messages().add_message("Not a legal ZEPA2 .isp file!");
+    } else {
+      static constexpr std::array<std::array<int, 2>, 5> kSizes{
+          {{144, 3348}, {145, 6996}, {146, 14628}, {148, 32760}, {149, 54180}}};
+      bool legal = false;
+      for (const auto& [id, size] : kSizes) legal = legal || (rec.id == id && rec.bin_size == size);
+      if (!legal) context.messages().add_message("Not a legal ZEPA3 .isp file!");
+    }
+  }
+}
+
+}  // namespace zepa::engine

@@ -1,0 +1,150 @@
+#include "engine/records.h"
+
+#include <cctype>
+
+namespace zepa::engine {
+namespace {
+
+// side_rows, sec_pos, first_ues_bit and ues_offset are 0 where a family has no such parameter.
+constexpr std::array<DeviceTableRow, kDeviceTableSize> kDeviceTable{{
+    {"VTL3032A", 51, 1, 4, 255, 0, 2743, 0, 135, 255, 20542, 21930, 1},
+    {"VTL3032C", 51, 1, 4, 255, 0, 2743, 0, 135, 255, 20542, 21930, 1},
+    {"VTL5032C", 51, 1, 4, 255, 0, 2743, 0, 135, 255, 20542, 21930, 1},
+    {"VTL3064A", 85, 2, 4, 512, 0, 5505, 0, 136, 256, 41306, 44032, 1},
+    {"VTL5064C", 85, 2, 4, 512, 0, 5505, 0, 136, 256, 41241, 44032, 1},
+    {"VTL3128", 119, 4, 4, 1028, 0, 11052, 257, 137, 257, 82802, 88408, 1},
+    {"VTL5128", 119, 4, 4, 1028, 0, 11052, 257, 137, 257, 82802, 88408, 1},
+    {"VTL3128A", 121, 4, 4, 1028, 0, 11052, 257, 137, 257, 82930, 88408, 1},
+    {"VTL5128C", 120, 4, 4, 1028, 0, 11052, 514, 137, 257, 82930, 88408, 1},
+    {"VTL3032XL", 144, 2, 5, 114, 52, 3348, 0, 0, 0, 11529, 12312, 1},
+    {"VTL3064XL", 145, 4, 5, 123, 104, 6996, 0, 0, 0, 24481, 25830, 1},
+    {"VTL3128XL", 146, 8, 5, 266, 104, 14628, 0, 0, 0, 52009, 55860, 1},
+    {"VTL3256XL", 148, 16, 5, 304, 208, 32760, 0, 0, 0, 115869, 127072, 1},
+    {"VTL3384XL", 149, 24, 5, 507, 208, 54180, 0, 0, 0, 189969, 211926, 1},
+    {"VTL3320", 130, 8, 5, 1028, 0, 47712, 0, 0, 0, 173492, 173492, 1},
+    {"VTL3960", 132, 48, 5, 1028, 0, 143136, 0, 0, 0, 520476, 520476, 1},
+    {"Others", 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+}};
+
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+std::size_t ExtensionStart(std::string_view path) {
+  std::size_t name = 0;
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (IsSeparator(path[i - 1])) {
+      name = i;
+      break;
+    }
+  }
+  const std::size_t dot = path.rfind('.');
+  return dot == std::string_view::npos || dot < name ? std::string_view::npos : dot;
+}
+
+}  // namespace
+
+const std::array<DeviceTableRow, kDeviceTableSize>& DeviceTable() {
+  return kDeviceTable;
+}
+
+std::string_view TypeName(int type_code) {
+  switch (type_code) {
+    case 0:
+      return "unknown";
+    case 51:
+      return "VTLx032_C/A";
+    case 85:
+      return "VTL5064C";
+    case 119:
+      return "VTLx128";
+    case 120:
+      return "VTL5128C";
+    case 121:
+      return "VTL3128A";
+    case 130:
+      return "VTL3320";
+    case 132:
+      return "VTL3960";
+    case 144:
+      return "VTL3032XL";
+    case 145:
+      return "VTL3064XL";
+    case 146:
+      return "VTL3128XL";
+    case 148:
+      return "VTL3256XL";
+    case 149:
+      return "VTL3384XL";
+    default:
+      return "";
+  }
+}
+
+JcdRec RecordForPart(int part) {
+  JcdRec rec;
+  if (part < 0 || part >= kDeviceTableSize) return rec;
+  const DeviceTableRow& row = kDeviceTable[static_cast<std::size_t>(part)];
+  rec.id = row.id;
+  rec.lb = row.lb;
+  rec.IR_len = row.IR_len;
+  rec.DR_len = row.DR_len;
+  rec.side_rows = row.side_rows;
+  rec.bin_size = row.bin_size;
+  rec.sec_pos = row.sec_pos;
+  rec.first_ues_bit = row.first_ues_bit;
+  rec.ues_offset = row.ues_offset;
+  rec.jed_fuse = row.jed_fuse;
+  rec.stream_len = row.stream_len;
+  rec.vendor = row.vendor;
+  rec.part = row.part;
+  return rec;
+}
+
+std::string FileExtension(std::string_view path) {
+  const std::size_t start = ExtensionStart(path);
+  return start == std::string_view::npos ? std::string() : std::string(path.substr(start));
+}
+
+bool HasExtension(std::string_view path, std::string_view ext) {
+  const std::string actual = FileExtension(path);
+  if (actual.size() != ext.size()) return false;
+  for (std::size_t i = 0; i < ext.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(actual[i])) != std::tolower(static_cast<unsigned char>(ext[i])))
+      return false;
+  }
+  return true;
+}
+
+std::string WithExtension(std::string_view path, std::string_view ext) {
+  const std::size_t start = ExtensionStart(path);
+  std::string out(path.substr(0, start == std::string_view::npos ? path.size() : start));
+  out += '.';
+  out += ext;
+  return out;
+}
+
+void LoadChainRecords(ChainState& chain, const ui::ChainTable& table, const EngineHost& host) {
+  chain.DeviceCount = table.device_count();
+  for (int k = 1; k <= chain.DeviceCount; ++k) {
+    const ui::ChainDevice& device = table[k];
+    JcdRec rec = RecordForPart(device.part);
+    // Instruction-length codes 0..8 stand for 2..10 bits and 9 for 16; an unknown code keeps the part's.
+    if (device.IR_len == 9) {
+      rec.IR_len = 16;
+    } else if (device.IR_len >= 0 && device.IR_len <= 8) {
+      rec.IR_len = device.IR_len + 2;
+    }
+    const int op = device.cmnd;
+    rec.cmnd = (op >= 0 && op <= 10) || op == 13 || op == 14 ? op : -1;
+    rec.bypass = op == 10 ? 1 : 0;
+    rec.jed = device.jed.str();
+    rec.ues = device.ues.str().substr(0, 120);
+    chain.Rec(k) = std::move(rec);
+    const std::string& jed = chain.Rec(k).jed;
+    if (!jed.empty() && !HasExtension(jed, ".jed") && !HasExtension(jed, ".bin") && !HasExtension(jed, ".isp"))
+      AbortDevice(host, k, "Illegal file entry: " + jed);
+  }
+}
+
+}  // namespace zepa::engine

@@ -1,0 +1,62 @@
+// The engine's per-device records: the device table that gives each part of the chain grid its type code
+// and geometry, the names of the type codes, file-name helpers, and the loading of the records from the
+// programmer's chain table at the start of every run.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "engine/chain.h"
+#include "engine/host.h"
+#include "ui/core/chain_table.h"
+
+namespace zepa::engine {
+
+// One row of the device table, in the order of the chain grid's part list (index = part code 0..16).
+struct DeviceTableRow {
+  const char* part;
+  int id;
+  int lb;
+  int IR_len;
+  int DR_len;
+  int side_rows;
+  int bin_size;
+  int sec_pos;
+  int first_ues_bit;
+  int ues_offset;
+  int jed_fuse;
+  int stream_len;
+  int vendor;
+};
+
+inline constexpr int kDeviceTableSize = 17;
+const std::array<DeviceTableRow, kDeviceTableSize>& DeviceTable();
+
+// Type-code families: ZEPA1 below 128, ZEPA2 128..143, ZEPA3 from 144.
+inline bool IsZepa1Type(int id) { return id < 128; }
+inline bool IsZepa2Type(int id) { return id >= 128 && id <= 143; }
+inline bool IsZepa3Type(int id) { return id >= 144; }
+
+// The name of a type code in messages: "VTLx032_C/A", ..., "unknown" for 0, empty for codes without one.
+std::string_view TypeName(int type_code);
+
+// A fresh record filled from the device table row of part code `part` (0..16); any other code gives an
+// empty record (type 0, no geometry).
+JcdRec RecordForPart(int part);
+
+// The extension of a path's file name, from its last '.' on ("dir.v2/top.JED" gives ".JED"); empty when
+// the file name has none. '/' and '\' both separate folders.
+std::string FileExtension(std::string_view path);
+// True when the extension equals `ext` (".jed", ...) without regard to case.
+bool HasExtension(std::string_view path, std::string_view ext);
+// The path with the extension of its file name replaced by `ext` (given without its '.', "bin"); a file
+// name without an extension gets one.
+std::string WithExtension(std::string_view path, std::string_view ext);
+
+// Fills the records of positions 1..DeviceCount from the chain table and sets the chain's DeviceCount. A
+// design file whose extension is none of ".jed", ".bin", ".isp" aborts with "Illegal file entry: <name>"
+// (the abort reaches the caller: the run has not started its device loop).
+void LoadChainRecords(ChainState& chain, const ui::ChainTable& table, const EngineHost& host);
+
+}  // namespace zepa::engine
