@@ -11,6 +11,8 @@
 #include "fusemap/fuse_array.h"
 #include "fusemap/jedec_reader.h"
 #include "fusemap/zepa1_image.h"
+#include "fusemap/zepa2_writer.h"
+#include "fusemap/zepa3_isp.h"
 
 namespace zepa::fusebuild {
 namespace {
@@ -136,9 +138,17 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
   fusemap::Fuse2Stream(r, r.jed, fuse, ctx.dbgLevel, {ctx.work_dir, ctx.out});
 
   if (r.id > 128 && r.id < 144) {
-    // ZEPA2 builder goes here: frames, .isp/.bit/.mcs/.dbg from (r, fuse, r.jed, ctx.dbgLevel).
+    // ZEPA2 frames: .isp/.bit/.mcs/.dbg next to the design; a device without a design has nothing to convert.
+    if (!r.jed.empty()) {
+      fusemap::zepa2::Options zepa2;
+      zepa2.dbg_level = ctx.dbgLevel;
+      zepa2.listing_dir = ctx.work_dir.empty() ? std::string(".") : ctx.work_dir;
+      zepa2.messages = ctx.out;
+      fusemap::zepa2::assemble_std_frame(fuse, r.id, fusemap::ResolveInFolder(ctx.work_dir, r.jed), zepa2);
+    }
   } else if (r.id >= 144) {
-    // ZEPA3 builder goes here: .bit/.isp (or root_path + "tempues") from (r, fuse, r.jed, ctx.dbgLevel).
+    fusemap::assemble_zepa3_frame(
+        r, fuse, r.jed.empty() ? r.jed : fusemap::ResolveInFolder(ctx.work_dir, r.jed), ctx.root_path);
   }
 }
 
