@@ -133,4 +133,47 @@ class Device {
   bool tdo_ = true;
 };
 
+// The clock edges run for every device on every TCK edge; they live here so the board can inline them.
+inline void Device::Rising(bool tms, bool tdi) {
+  switch (state_) {
+    case TapState::kCaptureDr:
+      CaptureDr();
+      break;
+    case TapState::kShiftDr:
+      dr_.Shift(tdi);
+      break;
+    case TapState::kCaptureIr:
+      ir_.LoadWord(1, static_cast<std::size_t>(setup_.ir_length));  // ...0001
+      break;
+    case TapState::kShiftIr:
+      ir_.Shift(tdi);
+      break;
+    case TapState::kRunTestIdle:
+      if (family_) family_->RunTestIdleClock(instruction_);
+      break;
+    default:
+      break;
+  }
+  state_ = NextTapState(state_, tms);
+}
+
+inline void Device::Falling() {
+  switch (state_) {
+    case TapState::kTestLogicReset:
+      ResetLogic();
+      break;
+    case TapState::kUpdateIr:
+      instruction_ = static_cast<std::uint32_t>(ir_.Word());
+      Select();
+      if (family_) family_->InstructionLoaded(instruction_);
+      break;
+    case TapState::kUpdateDr:
+      if (selected_ == Register::kFamily) family_->Update(instruction_, dr_.Contents());
+      break;
+    default:
+      break;
+  }
+  tdo_ = state_ == TapState::kShiftDr ? dr_.Out() : state_ == TapState::kShiftIr ? ir_.Out() : true;
+}
+
 }  // namespace zepa::sim
