@@ -40,6 +40,12 @@ std::string NativePath(std::string_view path) {
   return out;
 }
 
+std::string ResolveInFolder(const std::string& work_dir, const std::string& path) {
+  const std::string native = NativePath(path);
+  if (work_dir.empty() || native.empty() || std::filesystem::path(native).is_absolute()) return native;
+  return (std::filesystem::path(work_dir) / native).string();
+}
+
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
   const std::string temp = path + ".tmp";
   {

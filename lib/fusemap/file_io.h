@@ -41,6 +41,10 @@ std::optional<std::string> ReplaceExtension(std::string_view path, std::string_v
 // written on Windows with "designs\top.jed" still finds its design.
 std::string NativePath(std::string_view path);
 
+// Where a relative path named in a chain (design, image, listing) lives: in `work_dir` when one is given,
+// else where the process runs. Separators are made native first.
+std::string ResolveInFolder(const std::string& work_dir, const std::string& path);
+
 // Writes `bytes` to a temporary file beside `path` and renames it into place, so `path` is either the old
 // file or the complete new one. Returns false (and leaves no temporary file) when that fails.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes);

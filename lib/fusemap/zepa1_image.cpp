@@ -158,7 +158,7 @@ std::string SRfuseListing(const jcd_type& rec, const std::vector<std::int32_t>& 
   return out;
 }
 
-std::string StreamHexListing(const jcd_type& rec, const Zepa1Image& image) {
+std::string StreamHexListing(const Zepa1Image& image) {
   const int L = image.row_length();
   const bool wide = L == 1028;
   const int words = (L + 15) / 16;
@@ -185,14 +185,7 @@ std::string StreamHexListing(const jcd_type& rec, const Zepa1Image& image) {
       }
     }
   }
-  (void)rec;
   return out;
-}
-
-std::string ResolveInFolder(const std::string& work_dir, const std::string& path) {
-  const std::string native = NativePath(path);
-  if (work_dir.empty() || native.empty() || std::filesystem::path(native).is_absolute()) return native;
-  return (std::filesystem::path(work_dir) / native).string();
 }
 
 std::string Fuse2Stream(const jcd_type& rec, const std::string& image_name, const FuseArray& fuse,
@@ -216,7 +209,7 @@ std::string Fuse2Stream(const jcd_type& rec, const std::string& image_name, cons
                                SRfuseListing(rec, Zepa1StreamMap(rec.id), fuse))) {
         messages << "SRfuse.doc: File open failed.\n";
       }
-      if (!ReplaceFileContents(ResolveInFolder(out.work_dir, "stream.hex"), StreamHexListing(rec, image))) {
+      if (!ReplaceFileContents(ResolveInFolder(out.work_dir, "stream.hex"), StreamHexListing(image))) {
         messages << "Stream.hex: File open failed.\n";
       }
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fusemap/file_io.h"
 #include "fusemap/fuse_array.h"
 #include "fusemap/part_table.h"
 
@@ -58,7 +59,7 @@ Zepa1Image BuildUesImage(const jcd_type& rec);
 // ("stream.hex").
 std::string SRfuseListing(const jcd_type& rec, const std::vector<std::int32_t>& stream_map,
                           const FuseArray& fuse);
-std::string StreamHexListing(const jcd_type& rec, const Zepa1Image& image);
+std::string StreamHexListing(const Zepa1Image& image);
 
 struct Zepa1Output {
   std::string work_dir;    // the current folder: tempues.bin and the listings go here ("" = process folder)
@@ -72,8 +73,5 @@ struct Zepa1Output {
 // FatalError 907; an old image file is then left as it was.
 std::string Fuse2Stream(const jcd_type& rec, const std::string& image_name, const FuseArray& fuse,
                         int dbgLevel, const Zepa1Output& out);
-
-// Where a relative path of the chain (design, image) lives: in `work_dir` when one is given.
-std::string ResolveInFolder(const std::string& work_dir, const std::string& path);
 
 }  // namespace zepa::fusemap

@@ -38,6 +38,22 @@ TEST(ReplaceExtensionTest, ReplacesTheExtensionOfTheFileNameOnly) {
   }
 }
 
+TEST(ResolveInFolderTest, RelativePathsStartInTheWorkFolder) {
+  struct Case {
+    const char* work_dir;
+    const char* path;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"", "boards\\top.jed", "boards/top.jed"},
+      {"/w", "boards/top.jed", "/w/boards/top.jed"},
+      {"/w", "boards\\v1.2\\top.bin", "/w/boards/v1.2/top.bin"},
+      {"/w", "/abs/top.jed", "/abs/top.jed"},
+      {"/w", "", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ResolveInFolder(c.work_dir, c.path), c.expected) << c.path;
+}
+
 TEST(LineReaderTest, CrBeforeLfBelongsToTheLineEnd) {
   std::istringstream in("a\r\nb\n\r\nc\rd\r\n\nlast\r");
   LineReader reader(in);

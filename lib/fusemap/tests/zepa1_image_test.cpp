@@ -210,11 +210,11 @@ TEST(Zepa1ListingTest, ListsFuseNumbersAndRowWords) {
                  0),
       0u);
 
-  const std::string hex = StreamHexListing(big, BuildZepa1Image(big, ones));
+  const std::string hex = StreamHexListing(BuildZepa1Image(big, ones));
   std::string row;
   for (int w = 0; w < 64; ++w) row += "ffff ";
   EXPECT_EQ(hex.rfind("//Side_L, Address_0\n  SR bit #1027 --> #0\n" + row + "f000\n", 0), 0u);
-  const std::string hex32 = StreamHexListing(small, BuildZepa1Image(small, fuse));
+  const std::string hex32 = StreamHexListing(BuildZepa1Image(small, fuse));
   EXPECT_EQ(
       hex32.rfind("\n//Side_L, Address_0\nSR bit #254 <-- #0 (last bit in each line pad with a '0')\n", 0),
       0u);
