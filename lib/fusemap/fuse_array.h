@@ -22,11 +22,12 @@ class FuseArray {
 
   int read_fuse(long n) const { return static_cast<int>((words_[Word(n)] >> (n % 16)) & 1u); }
   void write_fuse(long n, int value) {
+    std::uint32_t& word = words_[Word(n)];  // checks n before it is used as a shift count
     const std::uint32_t mask = 1u << (n % 16);
     if (value) {
-      words_[Word(n)] |= mask;
+      word |= mask;
     } else {
-      words_[Word(n)] &= ~mask;
+      word &= ~mask;
     }
   }
 
