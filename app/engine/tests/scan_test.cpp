@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/tests/engine_rig.h"
+#include "port/tvicport.h"
 
 namespace zepa::engine {
 namespace {
@@ -145,6 +146,44 @@ TEST(ScanChain, LoadsTwoHundredFortyFourOnesIntoTheInstructionRegisters) {
     EXPECT_TRUE(edges[i].tdi) << i;
     EXPECT_EQ(edges[i].tms, i == 11 + 243) << i;
   }
+}
+
+}  // namespace
+}  // namespace zepa::engine
+
+namespace zepa::engine {
+namespace {
+
+// The programmer's own path: the port component over the board, exactly as over a real port driver.
+TEST(ScanChain, RunsThroughThePortComponentOverTheBoard) {
+  sim::Board board(
+      sim::ParseBoardText("port 3BC\ndevice VTL3064A\ndevice VTL3256XL\ndevice VTL3032XL\n", "b"));
+  port::PortDriverHandle driver(port::OpenerFor(board));
+  port::TVicPort HwCtrl(driver);
+  EngineRig rig;  // only for its message window, prompts and marks
+  Cable cable(HwCtrl, rig.host);
+  ChainState chain;
+  VirtualClock clock;
+  Jtag jtag(cable, chain, clock, rig.messages);
+  ASSERT_TRUE(cable.SelectPort(kAutoPortSelection));
+  EXPECT_EQ(cable.DataPort(), 0x3BC);
+  cable.InitCableLines();
+  EXPECT_EQ(ScanChain(jtag), 3);
+  EXPECT_EQ(rig.messages.lines()[1], "There are 3 JTAG devices daisy chainning in the system.");
+}
+
+TEST(ScanChain, WithoutThePortDriverWarnsAndFindsNoCable) {
+  port::PortDriverHandle driver([]() -> std::unique_ptr<port::PortIo> { return nullptr; });
+  port::TVicPort HwCtrl(driver);
+  EngineRig rig;
+  Cable cable(HwCtrl, rig.host);
+  ChainState chain;
+  VirtualClock clock;
+  Jtag jtag(cable, chain, clock, rig.messages);
+  EXPECT_FALSE(cable.SelectPort(1));
+  EXPECT_EQ(rig.prompts.boxes.size(), 1u);
+  EXPECT_EQ(ScanChain(jtag), 0);
+  EXPECT_EQ(rig.messages.lines()[0], kRelayWarning);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// An independent check of the simulated TAPs: OpenOCD auto-probes the board that zepa-sim serves and must
-// report each device's IDCODE and instruction length as the board file gives them.
+// The zepa-sim program: its refusals of bad input, and an independent check of the simulated TAPs, where
+// OpenOCD auto-probes the board that zepa-sim serves and must report each device's IDCODE and instruction
+// length as the board file gives them.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -167,6 +168,36 @@ TEST(OpenOcd, AutoProbeFindsTheBoardFilesIdcodesAndInstructionLengths) {
   const std::string sim_log = sim.ReadToEnd(std::chrono::seconds(20));
   EXPECT_EQ(sim.Wait(), 0) << sim_log;
   EXPECT_TRUE(std::filesystem::exists(board + ".state")) << "the board saves its state when stopped";
+}
+
+TEST(ZepaSim, RefusesBadArgumentsAndBoardFilesWithAMessage) {
+  TempDir dir;
+  const std::string good = dir.Write("good.txt", "device VTL3064A\n");
+  const std::string bad = dir.Write("bad.txt", "device VTL3064A\ndevice VTL3256XL sekured\n");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--board", good}, 2, "--remote-bitbang PORT is required"},
+      {{"--remote-bitbang", "0"}, 2, "--board FILE is required"},
+      {{"--board", good, "--remote-bitbang", "65536"}, 2, "port '65536' is not a number 0..65535"},
+      {{"--board", good, "--remote-bitbang"}, 2, "--remote-bitbang needs a value"},
+      {{"--board", good, "--remote-bitbang", "0", "--fast"}, 2, "unknown argument '--fast'"},
+      {{"--board", bad, "--remote-bitbang", "0"}, 1, bad + ":2: unknown device word 'sekured'"},
+      {{"--board", dir.File("none.txt"), "--remote-bitbang", "0"},
+       1,
+       dir.File("none.txt") + ": cannot open the board file"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {std::string(ZEPA_BIN_DIR) + "/zepa-sim"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Child sim(args);
+    const std::string out = sim.ReadToEnd(std::chrono::seconds(20));
+    EXPECT_EQ(sim.Wait(), c.status) << out;
+    EXPECT_NE(out.find("zepa-sim: " + c.message), std::string::npos) << out;
+  }
 }
 
 }  // namespace
