@@ -205,13 +205,27 @@ Claim Match(int logic_sec, const BitPlace& p) {
   }
 }
 
+// The fields that can claim a bit, by the part of the frame it lies in, in claim order: the macrocell bits
+// below the ZIA, the ZIA bits (which hold the dedicated inputs and, on the VTL3384XL, the global control-term
+// mux) and the PLA bits. Trying only these gives the same claims as trying all nine, three times faster.
+constexpr int kMacrocellBitFields[] = {kSecGlobalCtMux, kSecIoMacrocell, kSecBuriedMacrocell, kSecCtMux,
+                                       kSecGlobalClock};
+constexpr int kZiaBitFields[] = {kSecDedicatedInput, kSecGlobalCtMux, kSecZia};
+constexpr int kPlaBitFields[] = {kSecPlaAnd, kSecPlaOr};
+
+std::span<const int> FieldsForBit(const BitPlace& p) {
+  if (p.bit < p.lay.zia_first_bit) return kMacrocellBitFields;
+  if (p.bit < PlaFirstBit(p)) return kZiaBitFields;
+  return kPlaBitFields;
+}
+
 void AssembleDataFrame(const ZEPA3_type& g, const Zepa3FrameLayout& lay, int upper, int lb, int col,
                        std::vector<Zepa3FrameBit>& out) {
   long previous = kNoFuse;
   for (int bit = 0; bit < g.DR_LEN; ++bit) {
     const BitPlace p{g, lay, upper, lb, bit, col};
     Claim claim;
-    for (int sec : kZepa3SectionOrder) {
+    for (int sec : FieldsForBit(p)) {
       claim = Match(sec, p);
       if (claim) break;
     }
