@@ -9,8 +9,10 @@
 #include <sstream>
 #include <string>
 
+#include "fusebuild/fusebuild.h"
 #include "fusemap/jedec_reader.h"
 #include "fusemap/tests/support/jedec_gen.h"
+#include "fusemap/zepa3_isp.h"
 #include "fusemap/zepa3_map.h"
 
 namespace zepa::fusedump {
@@ -87,6 +89,44 @@ TEST_P(RoundTrip, JedecThroughFusebuildAndFusedumpGivesTheFusesBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllZepa3Parts, RoundTrip, testing::Values(144, 145, 146, 148, 149));
+
+// A ZEPA3 device without a design: "PU" and "RU" write the signature-only image tempues.* in the program's
+// folder, any other operation writes nothing.
+TEST(Zepa3Fusebuild, SignatureOnlyDevice) {
+  const fs::path dir = fs::temp_directory_path() / "zepa3_fusebuild_tempues";
+  const fs::path prog = dir / "prog";
+  struct Case {
+    const char* op;
+    bool writes;
+  };
+  for (const Case c : {Case{"PU", true}, Case{"ru", true}, Case{"PR", false}}) {
+    SCOPED_TRACE(c.op);
+    fs::remove_all(dir);
+    fs::create_directories(prog);
+    fusemap::testing::WriteFile((dir / "chain.jcd").string(),
+                                std::string("DEVICE 1 VTL3032XL 5 ") + c.op + "\nUES 1 $AB\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(
+        fusebuild::RunFusebuild({"chain.jcd", "1"}, (prog / "fusebuild").string(), dir.string(), out, err), 0)
+        << err.str();
+    EXPECT_EQ(fs::exists(prog / "tempues.isp"), c.writes);
+    EXPECT_EQ(fs::exists(prog / "tempues.bit"), c.writes);
+    if (!c.writes) continue;
+
+    std::vector<std::string> lines;
+    std::istringstream isp(ReadFile(prog / "tempues.isp"));
+    for (std::string l; std::getline(isp, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 108u);
+    // Half 0's signature frame: 'A' 'B' most significant bit first in bits 5..9 and 66..76, all else 1.
+    std::string bits(114, '1');
+    const std::string ab = "0100000101000010";
+    for (int i = 0; i < 16; ++i)
+      bits[static_cast<std::size_t>(i < 5 ? 5 + i : 61 + i)] = ab[static_cast<std::size_t>(i)];
+    EXPECT_EQ(lines[53], fusemap::convert_bit_2_isp_line(bits, 114));
+    EXPECT_EQ(lines[107], std::string(28, 'F') + "C");
+  }
+  fs::remove_all(dir);
+}
 
 }  // namespace
 }  // namespace zepa::fusedump
