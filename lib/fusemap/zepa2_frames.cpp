@@ -243,38 +243,46 @@ std::string assemble_grey_code_address(int sfb, int lb, int column) {
   return addr;
 }
 
-HalfFrameMap addr_match(const Geometry& g, int fb, int lb, int column) {
+namespace {
+
+// Fills the 273 bits of one half frame into out[0], out[step], out[2 * step], ...
+void FillHalfFrame(const Geometry& g, int fb, int lb, int column, BitSource* out, std::ptrdiff_t step) {
   CheckRange("function block", fb, g.fb_count());
   CheckRange("logic block", lb, kLogicBlocks);
   CheckRange("column", column, kColumns);
   const HalfFrame h{g, fb, lb, column};
   const Layout& layout = LayoutFor(column);
-  HalfFrameMap map;
   // A bit that no section claims keeps the source of the bit before it; before the first claimed
   // bit that is "no fuse", so the bit reads 1.
   BitSource previous = BitSource::None();
-  for (int k = 0; k < kHalfFrameBits; ++k) {
+  for (int k = 0; k < kHalfFrameBits; ++k, out += step) {
     if (layout[k].section >= 0) previous = SourceOf(h, layout[k], k);
-    map[k] = previous;
+    *out = previous;
   }
+}
+
+}  // namespace
+
+HalfFrameMap addr_match(const Geometry& g, int fb, int lb, int column) {
+  HalfFrameMap map;
+  FillHalfFrame(g, fb, lb, column, map.data(), 1);
   return map;
 }
 
 FrameMap MapFrame(const Geometry& g, int sfb, int lb, int column) {
   CheckRange("super fast block", sfb, g.sfb_count());
-  const HalfFrameMap upper = addr_match(g, sfb, lb, column);
-  const HalfFrameMap lower = addr_match(g, 2 * g.sfb_count() - 1 - sfb, (lb + 2) % kLogicBlocks, column);
   FrameMap frame;
-  for (int k = 0; k < kHalfFrameBits; ++k) {
-    frame[k] = upper[k];
-    frame[kDataFrameBits - 1 - k] = lower[k];
-  }
+  FillHalfFrame(g, sfb, lb, column, frame.data(), 1);  // upper half: positions 0..272
+  FillHalfFrame(g, 2 * g.sfb_count() - 1 - sfb, (lb + 2) % kLogicBlocks, column,
+                frame.data() + kDataFrameBits - 1, -1);  // lower half: positions 545 down to 273
   return frame;
 }
 
 std::string assemble_data_field(const FuseArray& fuses, const FrameMap& map) {
   std::string bits(kDataFrameBits, '1');
-  for (int p = 0; p < kDataFrameBits; ++p) bits[p] = map[p].Value(fuses);
+  for (int p = 0; p < kDataFrameBits; ++p) {
+    if (map[p].kind != BitSource::Kind::kNoFuse) bits[p] = map[p].Value(fuses);
+  }
   return bits;
 }
 

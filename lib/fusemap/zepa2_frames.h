@@ -43,12 +43,12 @@ struct Geometry {
 // Where one frame bit takes its value from.
 struct BitSource {
   enum class Kind : std::uint8_t { kNoFuse, kFuse, kForcedZero };
+  std::int32_t fuse = -1;  // the JEDEC fuse (also kept for a bit forced to 0); -1 when there is none
   Kind kind = Kind::kNoFuse;
-  long fuse = -1;  // the JEDEC fuse (also kept for a bit forced to 0); -1 when there is none
 
   static BitSource None() { return {}; }
-  static BitSource Fuse(long n) { return {Kind::kFuse, n}; }
-  static BitSource ForcedZero(long n) { return {Kind::kForcedZero, n}; }
+  static BitSource Fuse(long n) { return {static_cast<std::int32_t>(n), Kind::kFuse}; }
+  static BitSource ForcedZero(long n) { return {static_cast<std::int32_t>(n), Kind::kForcedZero}; }
 
   // '1' when there is no fuse or the fuse is 1, '0' when the fuse is 0 or the bit is forced to 0.
   char Value(const FuseArray& fuses) const {

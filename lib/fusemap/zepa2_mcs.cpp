@@ -14,20 +14,23 @@ constexpr char kHex[] = "0123456789ABCDEF";
 // these bytes.
 void AppendRecord(std::string& out, std::uint16_t address, std::uint8_t type,
                   std::span<const std::uint8_t> data) {
+  char line[1 + 2 * (4 + 255 + 1) + 1];
+  std::size_t len = 0;
   unsigned sum = 0;
-  auto put = [&out, &sum](std::uint8_t byte) {
-    out.push_back(kHex[byte >> 4]);
-    out.push_back(kHex[byte & 0xF]);
+  auto put = [&line, &len, &sum](std::uint8_t byte) {
+    line[len++] = kHex[byte >> 4];
+    line[len++] = kHex[byte & 0xF];
     sum += byte;
   };
-  out.push_back(':');
+  line[len++] = ':';
   put(static_cast<std::uint8_t>(data.size()));
   put(static_cast<std::uint8_t>(address >> 8));
   put(static_cast<std::uint8_t>(address & 0xFF));
   put(type);
-  for (std::uint8_t byte : data) put(byte);
+  for (std::uint8_t byte : data.first(std::min<std::size_t>(data.size(), 255))) put(byte);
   put(static_cast<std::uint8_t>((0x100 - (sum & 0xFF)) & 0xFF));
-  out.push_back('\n');
+  line[len++] = '\n';
+  out.append(line, len);
 }
 
 void AppendSegmentRecord(std::string& out, std::size_t segment) {
@@ -38,16 +41,37 @@ void AppendSegmentRecord(std::string& out, std::size_t segment) {
 
 }  // namespace
 
+namespace {
+
+// Eight characters as one byte, the first character in bit 0 (or in bit 7).
+inline unsigned PackLsbFirst(const char* c) {
+  unsigned byte = 0;
+  for (int b = 7; b >= 0; --b) byte = (byte << 1) | static_cast<unsigned>(c[b] == '1');
+  return byte;
+}
+inline unsigned PackMsbFirst(const char* c) {
+  unsigned byte = 0;
+  for (int b = 0; b < 8; ++b) byte = (byte << 1) | static_cast<unsigned>(c[b] == '1');
+  return byte;
+}
+
+}  // namespace
+
 void BitPacker::Append(std::string_view bits) {
   std::size_t i = 0;
   if (filled_ == 0) {  // whole bytes straight from the text
-    bytes_.reserve(bytes_.size() + bits.size() / 8 + 1);
-    for (; i + 8 <= bits.size(); i += 8) {
-      unsigned byte = 0;
-      for (int b = 0; b < 8; ++b)
-        byte |= static_cast<unsigned>(bits[i + b] == '1') << (lsb_first_ ? b : 7 - b);
-      bytes_.push_back(static_cast<std::uint8_t>(byte));
+    const std::size_t whole = bits.size() / 8;
+    const std::size_t first = bytes_.size();
+    bytes_.resize(first + whole);
+    std::uint8_t* out = bytes_.data() + first;
+    if (lsb_first_) {
+      for (std::size_t k = 0; k < whole; ++k)
+        out[k] = static_cast<std::uint8_t>(PackLsbFirst(bits.data() + 8 * k));
+    } else {
+      for (std::size_t k = 0; k < whole; ++k)
+        out[k] = static_cast<std::uint8_t>(PackMsbFirst(bits.data() + 8 * k));
     }
+    i = whole * 8;
   }
   for (; i < bits.size(); ++i) {
     value_ |= static_cast<unsigned>(bits[i] == '1') << (lsb_first_ ? filled_ : 7 - filled_);
@@ -68,10 +92,12 @@ std::vector<std::uint8_t> BitPacker::Finish() {
 
 std::vector<std::uint8_t> PackBitStream(std::string_view bit_text, McsBitOrder order) {
   BitPacker packer(order);
-  std::size_t start = 0;
-  while (start <= bit_text.size()) {
-    const std::size_t end = std::min(bit_text.find_first_of("\r\n", start), bit_text.size());
-    packer.Append(bit_text.substr(start, end - start));
+  const auto is_line_end = [](char c) { return c == '\n' || c == '\r'; };
+  auto start = bit_text.begin();
+  while (true) {
+    const auto end = std::find_if(start, bit_text.end(), is_line_end);
+    packer.Append(std::string_view(start, end));
+    if (end == bit_text.end()) break;
     start = end + 1;
   }
   return packer.Finish();

@@ -118,30 +118,33 @@ std::string write_to_isp_file(std::string_view data_frame, std::string_view grey
   if (data_frame.size() + grey_addr.size() + kIspPadding.size() != kIspLineBits) {
     throw FatalError(kErrAddressData, "Address/Data error!");
   }
-  std::string bits;
-  bits.reserve(kIspLineBits);
-  bits.append(data_frame).append(grey_addr).append(kIspPadding);
+  char bits[kIspLineBits];
+  std::copy(data_frame.begin(), data_frame.end(), bits);
+  std::copy(grey_addr.begin(), grey_addr.end(), bits + data_frame.size());
+  std::copy(kIspPadding.begin(), kIspPadding.end(), bits + data_frame.size() + grey_addr.size());
   std::string hex(kIspLineBits / 4, '0');
   for (int d = 0; d < kIspLineBits / 4; ++d) {
-    int nibble = 0;
-    for (int b = 0; b < 4; ++b) nibble = (nibble << 1) | static_cast<int>(bits[4 * d + b] == '1');
+    const char* c = bits + 4 * d;
+    const unsigned nibble = static_cast<unsigned>(c[0] == '1') << 3 |
+                            static_cast<unsigned>(c[1] == '1') << 2 |
+                            static_cast<unsigned>(c[2] == '1') << 1 | static_cast<unsigned>(c[3] == '1');
     hex[d] = kHexUpper[nibble];
   }
   return hex;
 }
 
 std::string PacketHexBackwards(std::string_view packet) {
-  std::string hex;
   const std::size_t bytes = (packet.size() + 7) / 8;
+  std::string hex;
   hex.reserve(bytes * 3);
-  std::size_t next = packet.size();  // packet[next - 1] is the next bit to read
   for (std::size_t byte = 0; byte < bytes; ++byte) {
-    const std::size_t count = std::min<std::size_t>(8, next);
+    // Byte j holds the bits packet[size - 8j - 1] (most significant) down to packet[size - 8j - 8]; bits
+    // before the start of a short packet read as 0.
+    const std::size_t end = packet.size() - 8 * byte;
     unsigned value = 0;
-    for (std::size_t b = 0; b < count; ++b)
-      value = (value << 1) | static_cast<unsigned>(packet[next - 1 - b] == '1');
-    value <<= 8 - count;  // a short last byte reads as if 0 bits followed
-    next -= count;
+    for (std::size_t b = 0; b < 8; ++b) {
+      value |= (b < end ? static_cast<unsigned>(packet[end - 1 - b] == '1') : 0u) << (7 - b);
+    }
     hex.push_back(kHexLower[value >> 4]);
     hex.push_back(kHexLower[value & 0xF]);
     if (byte % 2 == 1 && byte + 1 < bytes) hex.push_back('_');
