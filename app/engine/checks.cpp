@@ -11,9 +11,9 @@
 namespace zepa::engine {
 namespace {
 
-constexpr std::array<std::string_view, 12> kLegalFuseCounts{
-    "QF20542", "QF41306", "QF41241", "QF82802", "QF82930", "QF173492",
-    "QF520476", "QF11529", "QF24481", "QF52009", "QF115869", "QF189969"};
+constexpr std::array<std::string_view, 12> kLegalFuseCounts{"QF20542", "QF41306",  "QF41241",  "QF82802",
+                                                            "QF82930", "QF173492", "QF520476", "QF11529",
+                                                            "QF24481", "QF52009",  "QF115869", "QF189969"};
 
 struct FuseCountCode {
   std::string_view qf;
@@ -132,14 +132,16 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
   if (!HasExtension(file, ".jed")) return 0;
   const std::unique_ptr<JedecContents> jedec = ReadJedecForCheck(file);
   if (!jedec->legal) {
-    context.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Not a legal JEDEC file for Corvane's ISP device!");
+    context.host.prompts.ShowMessage(BoxIcon::kError, "Error",
+                                     "Not a legal JEDEC file for Corvane's ISP device!");
     return 0;
   }
   const std::uint16_t computed = jedec->computed_checksum;
   const std::uint16_t stated = jedec->stated_checksum.value_or(0);
   if (stated != computed) {
-    AbortDevice(context.host, position,
-                Tag(position) + " JEDEC checksum error! <Read:" + Hex4(stated) + ", Actual:" + Hex4(computed) + ">");
+    AbortDevice(
+        context.host, position,
+        Tag(position) + " JEDEC checksum error! <Read:" + Hex4(stated) + ", Actual:" + Hex4(computed) + ">");
   }
   context.messages().add_message(Tag(position) + " JEDEC checksum=" + Hex4(computed));
 
@@ -279,7 +281,8 @@ std::string ImageFileName(const EngineContext& context, int position, int type_c
   return "";
 }
 
-std::string RunFusebuild(EngineContext& context, int position, int op, int options, const std::string& jcd_file) {
+std::string RunFusebuild(EngineContext& context, int position, int op, int options,
+                         const std::string& jcd_file) {
   JcdRec& rec = context.rec(position);
   if (!((rec.bypass == 0 && (op == 2 || op == 3 || op == 4)) || op == 7 || op == 8)) return "";
   DetectJedecPart(context, position, rec.id, rec.jed);
@@ -295,9 +298,10 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
   const std::string output = ImageFileName(context, position, rec.id, rec.jed);
   if (!output.empty()) RemoveFile(output);
 
-  const ProcessResult result = context.launcher.Run(
-      ProgramBeside(context.program_dir, "fusebuild"), {jcd_file, std::to_string(position), std::to_string(options)},
-      {std::string(kWorkDirVariable) + "=" + context.work_dir});
+  const ProcessResult result =
+      context.launcher.Run(ProgramBeside(context.program_dir, "fusebuild"),
+                           {jcd_file, std::to_string(position), std::to_string(options)},
+                           {std::string(kWorkDirVariable) + "=" + context.work_dir});
   if (!result.started) context.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Error running FUSEBUILD!");
   if (!result.started || result.exit_status != 0 || !FileExists(output))
     AbortDevice(context.host, position, "No output bin/isp files generated!");
@@ -308,7 +312,8 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
   if (op != 2 && op != 3 && op != 4) return;
   const JcdRec& rec = context.rec(position);
   if (HasExtension(file, ".bin")) {
-    if (rec.id > 127) AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
+    if (rec.id > 127)
+      AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
     const std::string bytes = ReadFileBytes(file);
     const int first = bytes.empty() ? -1 : static_cast<unsigned char>(bytes[0]);
     if (first != rec.id) {

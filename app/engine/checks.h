@@ -70,7 +70,8 @@ std::string ImageFileName(const EngineContext& context, int position, int type_c
 // Runs fusebuild for `position` when its operation needs an image and returns the image's name (empty
 // when nothing was run). Aborts with "No output bin/isp files generated!" unless fusebuild ends with exit
 // status 0 and the image exists.
-std::string RunFusebuild(EngineContext& context, int position, int op, int options, const std::string& jcd_file);
+std::string RunFusebuild(EngineContext& context, int position, int op, int options,
+                         const std::string& jcd_file);
 // File-type checks of an image for the program, verify and program-and-verify operations.
 void CheckImageFile(EngineContext& context, int position, int op, const std::string& file);
 

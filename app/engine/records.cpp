@@ -110,7 +110,8 @@ bool HasExtension(std::string_view path, std::string_view ext) {
   const std::string actual = FileExtension(path);
   if (actual.size() != ext.size()) return false;
   for (std::size_t i = 0; i < ext.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(actual[i])) != std::tolower(static_cast<unsigned char>(ext[i])))
+    if (std::tolower(static_cast<unsigned char>(actual[i])) !=
+        std::tolower(static_cast<unsigned char>(ext[i])))
       return false;
   }
   return true;
@@ -142,7 +143,8 @@ void LoadChainRecords(ChainState& chain, const ui::ChainTable& table, const Engi
     rec.ues = device.ues.str().substr(0, 120);
     chain.Rec(k) = std::move(rec);
     const std::string& jed = chain.Rec(k).jed;
-    if (!jed.empty() && !HasExtension(jed, ".jed") && !HasExtension(jed, ".bin") && !HasExtension(jed, ".isp"))
+    if (!jed.empty() && !HasExtension(jed, ".jed") && !HasExtension(jed, ".bin") &&
+        !HasExtension(jed, ".isp"))
       AbortDevice(host, k, "Illegal file entry: " + jed);
   }
 }

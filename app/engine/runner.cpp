@@ -1,26 +1,82 @@
 #include "engine/runner.h"
 
+#include <chrono>
+#include <ctime>
 #include <stdexcept>
+
+#include "engine/checks.h"
+#include "engine/records.h"
+#include "engine/workdir.h"
+#include "engine/zepa1_ops.h"
 
 namespace zepa::engine {
 
+std::string EngineContext::WorkFile(const std::string& name) const {
+  return JoinPath(work_dir, name);
+}
+
+namespace {
+
+Zepa1Operations kZepa1Operations;  // no state of its own
+
+// Families by type-code range. ZEPA2 (frames) and ZEPA3 (the XL parts) come with their own operation files;
+// until then their rows say so for each device.
+const FamilyRow kFamilies[] = {
+    {"ZEPA1", 0, 127, &kZepa1Operations},
+    {"ZEPA2", 128, 143, nullptr},
+    {"ZEPA3", 144, 1 << 30, nullptr},
+};
+
+std::string LocalTimestamp() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[64];
+  std::strftime(text, sizeof text, "%X %x", &local);
+  return text;
+}
+
+}  // namespace
+
+const FamilyRow& FamilyOf(int type_code) {
+  for (const FamilyRow& row : kFamilies) {
+    if (type_code >= row.first_type && type_code <= row.last_type) return row;
+  }
+  return kFamilies[0];  // negative codes do not occur; treat them as the lowest range
+}
+
+// The chain grid's result column as the engine keeps it: the chain table's `result`, the run's failure
+// flag, and whatever the programmer shows for a mark.
 class IspEngine::Marks final : public ResultMarks {
  public:
-  explicit Marks(ResultMarks& outer) : outer_(outer) {}
-  void MarkResult(int position, bool passed) override { outer_.MarkResult(position, passed); }
+  Marks(IspEngine& engine, ResultMarks& outer) : engine_(engine), outer_(outer) {}
+  void MarkResult(int position, bool passed) override {
+    if (table_ != nullptr && ui::ChainTable::valid_position(position))
+      (*table_)[position].result = passed ? ui::kResultPass : ui::kResultFail;
+    if (!passed) engine_.RunFailed = true;
+    outer_.MarkResult(position, passed);
+  }
+  void set_table(ui::ChainTable* table) { table_ = table; }
 
  private:
+  IspEngine& engine_;
   ResultMarks& outer_;
+  ui::ChainTable* table_ = nullptr;
 };
 
 IspEngine::IspEngine(port::PortIo& port, Clock& clock, const EngineHost& host, ProcessLauncher& launcher,
                      EnginePaths paths)
-    : marks_(std::make_unique<Marks>(host.marks)),
+    : marks_(std::make_unique<Marks>(*this, host.marks)),
       host_{host.messages, host.prompts, *marks_},
       paths_(std::move(paths)),
       launcher_(launcher),
       cable_(port, host_),
-      jtag_(cable_, chain_, clock, host.messages) {}
+      jtag_(cable_, chain_, clock, host.messages),
+      timestamp_(LocalTimestamp) {}
 
 IspEngine::~IspEngine() = default;
 
@@ -28,8 +84,119 @@ void IspEngine::set_timestamp(std::function<std::string()> timestamp) {
   timestamp_ = std::move(timestamp);
 }
 
-void IspEngine::RunChain(const IspRequest&, ui::ChainTable&) {
-  throw std::logic_error("IspEngine::RunChain is not written yet");
+EngineContext IspEngine::MakeContext(int options) {
+  return EngineContext{.jtag = jtag_,
+                       .host = host_,
+                       .launcher = launcher_,
+                       .program_dir = paths_.program_dir,
+                       .work_dir = paths_.work_dir,
+                       .options = options,
+                       .ActiveIoVerify = ActiveIoVerify,
+                       .timestamp = timestamp_};
+}
+
+void IspEngine::RunChain(const IspRequest& request, ui::ChainTable& table) {
+  struct TableScope {
+    Marks& marks;
+    ~TableScope() { marks.set_table(nullptr); }
+  } scope{*marks_};
+  marks_->set_table(&table);
+
+  cable_.IspOptions = request.options;
+  cable_.OffLine = (request.options & kOptOffLine) != 0;
+  EngineContext context = MakeContext(request.options);
+  MessageSink& messages = host_.messages;
+
+  if (!cable_.SelectPort(request.port_index)) return;  // no port driver: the box has been shown
+  jtag_.recorder.Reset();
+  cable_.InitCableLines();
+
+  if (request.jcd_file.find(kScanFileName) != std::string::npos) {
+    ReplaceFile(context.WorkFile(kScanFileName),
+                "TOTAL_DEVICE 1\nDEVICE 1           VTL5128C           4         SC\n");
+    chain_.DeviceCount = 1;
+    chain_.TargetDevice = 1;
+    ScanChain(jtag_);  // whatever family position 1 had before: a scan always scans
+    table.DeviceCount = chain_.DeviceCount;
+    return;
+  }
+
+  if (!FileExists(request.jcd_file)) {
+    host_.prompts.ShowMessage(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
+    return;
+  }
+  svf_file_ = WithExtension(request.jcd_file, "svf");
+  LoadChainRecords(chain_, table, host_);
+  messages.add_message("---------------Begin operation---------------");
+
+  const bool bif = (request.options & kOptBif) != 0;
+  if (bif) {
+    jtag_.recorder.Open(WithExtension(request.jcd_file, "bif"));
+    cable_.WriteDataDirect(0xFD);
+  }
+  RunDevices(request, table, context);
+  if (bif) jtag_.recorder.Close();
+
+  messages.add_message("----------------End operation----------------");
+  messages.add_message("");
+  RemoveFile(context.WorkFile(kScanFileName));
+}
+
+void IspEngine::RunDevices(const IspRequest& request, ui::ChainTable& table, EngineContext& context) {
+  std::string file;  // carried over to a device that needs none, whose operation ignores it
+  for (int d = 1; d <= chain_.DeviceCount; ++d) {
+    chain_.TargetDevice = d;
+    const int op = table[d].cmnd;
+    try {
+      JcdRec& rec = chain_.Rec(d);
+      if (HasExtension(rec.jed, ".bin") || HasExtension(rec.jed, ".isp")) {
+        file = rec.jed;
+        if (op == 7 && !rec.ues.empty()) {
+          rec.jed.clear();
+          file = RunFusebuild(context, d, op, request.options, request.jcd_file);
+        }
+      } else if (NeedsConversion(rec, request.options)) {
+        file = RunFusebuild(context, d, op, request.options, request.jcd_file);
+      }
+      CheckImageFile(context, d, op, file);
+      Dispatch(context, d, op, file);
+    } catch (const EPyk&) {
+      // The abort has written its lines and marked the device; on with the next one.
+    } catch (const std::exception& e) {
+      // A file that cannot be read or written, or any other failure inside the device's work: reported
+      // like an abort, so the device never passes silently.
+      try {
+        AbortDevice(host_, d, e.what());
+      } catch (const EPyk&) {
+      }
+    }
+  }
+}
+
+void IspEngine::Dispatch(EngineContext& context, int position, int op, const std::string& file) {
+  const int type = chain_.Rec(position).id;
+  if ((op >= 2 && op <= 4) && type < 128) jtag_.LoadImageFile(file);
+  if ((context.options & kOptSvf) && op >= 0 && op <= 10) {
+    if (svf_ == nullptr)
+      AbortDevice(host_, position,
+                  "SVF output is not available in this build. (Device #" + std::to_string(position) + ")");
+    svf_->Generate(context, op, position, file, svf_file_);
+    return;
+  }
+  if (op == 14) {
+    ScanChain(jtag_);
+    return;
+  }
+  const FamilyRow& family = FamilyOf(type);
+  if (family.operations == nullptr) {
+    // Operations with nothing to do for any family stay silent, as the dispatch table has them.
+    if (op < 0 || op > 13) return;
+    AbortDevice(host_, position,
+                std::string(family.name) + " device operations are not available yet. (Device #" +
+                    std::to_string(position) + ")");
+  }
+  if (op == 7 && type < 128) jtag_.LoadImageFile(file);
+  family.operations->Run(context, op, position, file);
 }
 
 }  // namespace zepa::engine

@@ -1,6 +1,7 @@
 #include "engine/zepa1_ops.h"
 
 #include "engine/checks.h"
+#include "engine/records.h"
 #include "engine/workdir.h"
 
 namespace zepa::engine {
@@ -272,11 +273,12 @@ void Zepa1Device::ProgramAndVerify() {
 }
 
 void Zepa1Device::ReadDeviceId() {
-  IdentifyTarget(c_, pos_);
+  // The old results go first, so a part that fails its identification never leaves them looking new.
   const std::string id_file = ResultFile(".id");
   const std::string sec_file = ResultFile(".sec");
   RemoveFile(id_file);
   RemoveFile(sec_file);
+  IdentifyTarget(c_, pos_);
   OperationLine("Read Device IDcode... (Device #");
   Load(kResetToIdle);
   Load(kIdcode);
@@ -285,8 +287,8 @@ void Zepa1Device::ReadDeviceId() {
   Steps({SelectDrScan, CaptureDr});
   const IdcodeRead read = ReadIdcode(j_);
   ReplaceFile(id_file, read.bits + "\n");
-  const bool identified = c_.cable().OffLine || (c_.cable().IspOptions & kOptBif);
-  if (!identified) {
+  const bool skip_comparison = c_.cable().OffLine || (c_.cable().IspOptions & kOptBif);
+  if (!skip_comparison) {
     if (auto problem = IdentityProblem(rec_, pos_, read)) {
       RemoveFile(id_file);
       RemoveFile(sec_file);
@@ -447,7 +449,8 @@ VerifyReport BuildVerifyReport(const Jtag& jtag, int dr_len, const std::string& 
   for (int side = 0; side < 2; ++side) {
     for (int row = kRowsPerSide * side; row < kRowsPerSide * side + kDesignRows; ++row) {
       report.lines.push_back("");
-      report.lines.push_back(std::string(side == 0 ? "LEFT" : "RIGHT") + " SIDE, Address " + std::to_string(row));
+      report.lines.push_back(std::string(side == 0 ? "LEFT" : "RIGHT") + " SIDE, Address " +
+                             std::to_string(row));
       report.lines.push_back("Addr ShftReg bit    Prog-value     Read-value   failure bit(s)");
       report.lines.push_back("---- -----------    ----------     ----------   --------------");
       const long row_start = static_cast<long>(row) * dr_len;
