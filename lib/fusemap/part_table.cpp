@@ -83,9 +83,18 @@ void get_part(jcd_type& rec, std::string_view token, Match128 match) {
 
 void get_cmnd(jcd_type& rec, std::string_view token) {
   static constexpr std::array<std::pair<std::string_view, int>, 12> kWords{{
-      {"ER", kOpBulkErase}, {"CK", kOpBlankCheck}, {"PR", kOpProgram}, {"VE", kOpVerify},
-      {"PV", kOpProgramVerify}, {"ID", kOpReadId}, {"SE", kOpSecure}, {"PU", kOpProgramUes},
-      {"RU", kOpReadUes}, {"UP", kOpUpload}, {"NO", kOpBypass}, {"RS", kOpRs},
+      {"ER", kOpBulkErase},
+      {"CK", kOpBlankCheck},
+      {"PR", kOpProgram},
+      {"VE", kOpVerify},
+      {"PV", kOpProgramVerify},
+      {"ID", kOpReadId},
+      {"SE", kOpSecure},
+      {"PU", kOpProgramUes},
+      {"RU", kOpReadUes},
+      {"UP", kOpUpload},
+      {"NO", kOpBypass},
+      {"RS", kOpRs},
   }};
   rec.bypass = 0;
   rec.cmnd = kOpNone;
