@@ -1,5 +1,6 @@
 #include "fusemap/zepa3_map.h"
 
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -180,40 +181,25 @@ Claim PlaOr(const BitPlace& p) {
   return BlockBase(p, pla.lb_offset) + p.g.PLA_OR_STARTJADDR + (p.upper ? 2 * k : 2 * k + 1) + 16L * pla.row;
 }
 
+using FieldRule = Claim (*)(const BitPlace&);
+
+// The field rules by field number.
+constexpr FieldRule kFieldRules[] = {IoMacrocell, BuriedMacrocell, CtMux,       GlobalClock,   Zia,
+                                     PlaAnd,      PlaOr,           GlobalCtMux, DedicatedInput};
+
 Claim Match(int logic_sec, const BitPlace& p) {
-  switch (logic_sec) {
-    case kSecIoMacrocell:
-      return IoMacrocell(p);
-    case kSecBuriedMacrocell:
-      return BuriedMacrocell(p);
-    case kSecCtMux:
-      return CtMux(p);
-    case kSecGlobalClock:
-      return GlobalClock(p);
-    case kSecZia:
-      return Zia(p);
-    case kSecPlaAnd:
-      return PlaAnd(p);
-    case kSecPlaOr:
-      return PlaOr(p);
-    case kSecGlobalCtMux:
-      return GlobalCtMux(p);
-    case kSecDedicatedInput:
-      return DedicatedInput(p);
-    default:
-      return std::nullopt;
-  }
+  if (logic_sec < 0 || logic_sec >= static_cast<int>(std::size(kFieldRules))) return std::nullopt;
+  return kFieldRules[logic_sec](p);
 }
 
 // The fields that can claim a bit, by the part of the frame it lies in, in claim order: the macrocell bits
 // below the ZIA, the ZIA bits (which hold the dedicated inputs and, on the VTL3384XL, the global control-term
 // mux) and the PLA bits. Trying only these gives the same claims as trying all nine, three times faster.
-constexpr int kMacrocellBitFields[] = {kSecGlobalCtMux, kSecIoMacrocell, kSecBuriedMacrocell, kSecCtMux,
-                                       kSecGlobalClock};
-constexpr int kZiaBitFields[] = {kSecDedicatedInput, kSecGlobalCtMux, kSecZia};
-constexpr int kPlaBitFields[] = {kSecPlaAnd, kSecPlaOr};
+constexpr FieldRule kMacrocellBitFields[] = {GlobalCtMux, IoMacrocell, BuriedMacrocell, CtMux, GlobalClock};
+constexpr FieldRule kZiaBitFields[] = {DedicatedInput, GlobalCtMux, Zia};
+constexpr FieldRule kPlaBitFields[] = {PlaAnd, PlaOr};
 
-std::span<const int> FieldsForBit(const BitPlace& p) {
+std::span<const FieldRule> FieldsForBit(const BitPlace& p) {
   if (p.bit < p.lay.zia_first_bit) return kMacrocellBitFields;
   if (p.bit < PlaFirstBit(p)) return kZiaBitFields;
   return kPlaBitFields;
@@ -225,8 +211,8 @@ void AssembleDataFrame(const ZEPA3_type& g, const Zepa3FrameLayout& lay, int upp
   for (int bit = 0; bit < g.DR_LEN; ++bit) {
     const BitPlace p{g, lay, upper, lb, bit, col};
     Claim claim;
-    for (int sec : FieldsForBit(p)) {
-      claim = Match(sec, p);
+    for (FieldRule rule : FieldsForBit(p)) {
+      claim = rule(p);
       if (claim) break;
     }
     if (claim) previous = *claim;
