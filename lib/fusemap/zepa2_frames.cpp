@@ -245,8 +245,9 @@ std::string assemble_grey_code_address(int sfb, int lb, int column) {
 
 namespace {
 
-// Fills the 273 bits of one half frame into out[0], out[step], out[2 * step], ...
-void FillHalfFrame(const Geometry& g, int fb, int lb, int column, BitSource* out, std::ptrdiff_t step) {
+// Walks the 273 bits of one half frame, handing sink(k, source) the source of each bit k in turn.
+template <class Sink>
+void WalkHalfFrame(const Geometry& g, int fb, int lb, int column, Sink&& sink) {
   CheckRange("function block", fb, g.fb_count());
   CheckRange("logic block", lb, kLogicBlocks);
   CheckRange("column", column, kColumns);
@@ -255,34 +256,39 @@ void FillHalfFrame(const Geometry& g, int fb, int lb, int column, BitSource* out
   // A bit that no section claims keeps the source of the bit before it; before the first claimed
   // bit that is "no fuse", so the bit reads 1.
   BitSource previous = BitSource::None();
-  for (int k = 0; k < kHalfFrameBits; ++k, out += step) {
+  for (int k = 0; k < kHalfFrameBits; ++k) {
     if (layout[k].section >= 0) previous = SourceOf(h, layout[k], k);
-    *out = previous;
+    sink(k, previous);
   }
+}
+
+// Both halves of frame (sfb, lb, column): sink(position, source) for the upper half at positions
+// 0..272, then for the lower half at positions 545 down to 273.
+template <class Sink>
+void WalkFrame(const Geometry& g, int sfb, int lb, int column, Sink&& sink) {
+  CheckRange("super fast block", sfb, g.sfb_count());
+  WalkHalfFrame(g, sfb, lb, column, [&sink](int k, const BitSource& s) { sink(k, s); });
+  WalkHalfFrame(g, 2 * g.sfb_count() - 1 - sfb, (lb + 2) % kLogicBlocks, column,
+                [&sink](int k, const BitSource& s) { sink(kDataFrameBits - 1 - k, s); });
 }
 
 }  // namespace
 
 HalfFrameMap addr_match(const Geometry& g, int fb, int lb, int column) {
   HalfFrameMap map;
-  FillHalfFrame(g, fb, lb, column, map.data(), 1);
+  WalkHalfFrame(g, fb, lb, column, [&map](int k, const BitSource& s) { map[k] = s; });
   return map;
 }
 
 FrameMap MapFrame(const Geometry& g, int sfb, int lb, int column) {
-  CheckRange("super fast block", sfb, g.sfb_count());
   FrameMap frame;
-  FillHalfFrame(g, sfb, lb, column, frame.data(), 1);  // upper half: positions 0..272
-  FillHalfFrame(g, 2 * g.sfb_count() - 1 - sfb, (lb + 2) % kLogicBlocks, column,
-                frame.data() + kDataFrameBits - 1, -1);  // lower half: positions 545 down to 273
+  WalkFrame(g, sfb, lb, column, [&frame](int p, const BitSource& s) { frame[p] = s; });
   return frame;
 }
 
 std::string assemble_data_field(const FuseArray& fuses, const FrameMap& map) {
   std::string bits(kDataFrameBits, '1');
-  for (int p = 0; p < kDataFrameBits; ++p) {
-    if (map[p].kind != BitSource::Kind::kNoFuse) bits[p] = map[p].Value(fuses);
-  }
+  for (int p = 0; p < kDataFrameBits; ++p) bits[p] = map[p].Value(fuses);
   return bits;
 }
 

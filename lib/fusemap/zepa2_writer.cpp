@@ -3,6 +3,9 @@
 #include <charconv>
 #include <ctime>
 #include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
 #include <system_error>
 
 #include "fusemap/fatal_error.h"
@@ -76,38 +79,48 @@ std::string JedMapTable(const std::vector<long>& addresses, int sfb) {
   return table;
 }
 
-// Writes files under temporary names; Commit() renames them all into place. Files not committed are
-// removed when the set goes away.
+// Writes files under temporary names; Commit() closes them and renames them all into place. Files not
+// committed are removed when the set goes away.
 class StagedFiles {
  public:
   StagedFiles() = default;
   StagedFiles(const StagedFiles&) = delete;
   StagedFiles& operator=(const StagedFiles&) = delete;
   ~StagedFiles() {
-    for (const Entry& e : entries_) {
+    for (const auto& e : entries_) {
+      e->stream.close();
       std::error_code ec;
-      std::filesystem::remove(e.temp, ec);
+      std::filesystem::remove(e->temp, ec);
     }
   }
 
-  void Add(const std::filesystem::path& target, std::string_view content, int error_code) {
-    std::filesystem::path temp = target;
-    temp += ".tmp";
-    entries_.push_back({target, temp, error_code});
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    if (out) out.close();
-    if (!out) Fail(entries_.back());
+  // The stream of a new temporary file for `target`; throws FatalError `error_code` when it cannot be made.
+  std::ostream& Open(const std::filesystem::path& target, int error_code) {
+    auto e = std::make_unique<Entry>();
+    e->target = target;
+    e->temp = target;
+    e->temp += ".tmp";
+    e->error_code = error_code;
+    entries_.push_back(std::move(e));
+    Entry& entry = *entries_.back();
+    entry.stream.open(entry.temp, std::ios::binary | std::ios::trunc);
+    if (!entry.stream) Fail(entry);
+    return entry.stream;
   }
 
-  // When one rename fails the files already renamed are removed again: the set is complete or absent.
+  // When a file cannot be completed or one rename fails, the files already renamed are removed again:
+  // the set is complete or absent.
   void Commit() {
+    for (const auto& e : entries_) {
+      e->stream.close();
+      if (!e->stream) Fail(*e);
+    }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
       std::error_code ec;
-      std::filesystem::rename(entries_[i].temp, entries_[i].target, ec);
+      std::filesystem::rename(entries_[i]->temp, entries_[i]->target, ec);
       if (ec) {
-        for (std::size_t done = 0; done < i; ++done) std::filesystem::remove(entries_[done].target, ec);
-        Fail(entries_[i]);
+        for (std::size_t done = 0; done < i; ++done) std::filesystem::remove(entries_[done]->target, ec);
+        Fail(*entries_[i]);
       }
     }
     entries_.clear();
@@ -116,13 +129,44 @@ class StagedFiles {
  private:
   struct Entry {
     std::filesystem::path target, temp;
-    int error_code;
+    int error_code = 0;
+    std::ofstream stream;
   };
   [[noreturn]] static void Fail(const Entry& e) {
     throw FatalError(e.error_code, e.target.string() + ": File open failed.");
   }
-  std::vector<Entry> entries_;
+  std::vector<std::unique_ptr<Entry>> entries_;
 };
+
+// Collects text for one stream and hands it over in pieces of about 64 KB, so a run never holds a
+// whole output file in memory.
+class ChunkedText {
+ public:
+  explicit ChunkedText(std::ostream& out) : out_(out) { text_.reserve(kChunk + 8192); }
+  ChunkedText(const ChunkedText&) = delete;
+  ChunkedText& operator=(const ChunkedText&) = delete;
+
+  std::string& text() { return text_; }
+  void MaybeFlush() {
+    if (text_.size() >= kChunk) Flush();
+  }
+  void Flush() {
+    out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+    text_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 64 * 1024;
+  std::ostream& out_;
+  std::string text_;
+};
+
+void CheckFuseArray(const FuseArray& fuses, const Geometry& g) {
+  if (fuses.TotalFuseNum() < g.fuse_count()) {
+    throw std::invalid_argument("fuse array of " + std::to_string(fuses.TotalFuseNum()) +
+                                " fuses is too small for a part of " + std::to_string(g.fuse_count()));
+  }
+}
 
 }  // namespace
 
@@ -135,65 +179,97 @@ std::string SystemClock::Now() const {
   return std::string(buf, n);
 }
 
-Outputs BuildOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, const Clock& clock) {
-  if (fuses.TotalFuseNum() < g.fuse_count()) {
-    throw std::invalid_argument("fuse array of " + std::to_string(fuses.TotalFuseNum()) +
-                                " fuses is too small for a part of " + std::to_string(g.fuse_count()));
-  }
+WalkSummary WriteOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, const Clock& clock,
+                         const OutputStreams& streams) {
+  CheckFuseArray(fuses, g);
   const bool list_addresses = (dbg_level & kDbgFuseAddressListing) != 0;
+  if (list_addresses &&
+      (streams.doc == nullptr || streams.jedmaps.size() != static_cast<std::size_t>(g.sfb_count()))) {
+    throw std::invalid_argument("fuse address listings need the .doc stream and one table stream per block");
+  }
   const bool always_standard = (dbg_level & kDbgAlwaysStandard) != 0;
   const McsBitOrder order = (dbg_level & kDbgMcsMsbFirst) ? McsBitOrder::kMsbFirst : McsBitOrder::kLsbFirst;
 
-  Outputs out;
-  const auto frames = static_cast<std::size_t>(g.frame_count());
-  out.isp.reserve(frames * (kIspLineBits / 4 + 1));
-  out.bit.reserve(frames * (kStandardPacketBits + 1) + kCompressedPacketBits);
-  out.dbg.reserve(frames * 1024);
+  WalkSummary summary;
+  ChunkedText isp(streams.isp), bit(streams.bit), dbg(streams.dbg);
+  std::optional<ChunkedText> doc;
   std::vector<long> addresses;
-  if (list_addresses) addresses.reserve(frames * kDataFrameBits);
+  if (list_addresses) {
+    doc.emplace(*streams.doc);
+    addresses.reserve(static_cast<std::size_t>(g.frame_count()) * kDataFrameBits);
+  }
 
   BitPacker mcs_bytes(order);
   std::string previous_data_frame;
   for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
-    out.dbg += "\n[SFB=" + std::to_string(sfb) + "] Created on:" + clock.Now();
+    dbg.text() += "\n[SFB=" + std::to_string(sfb) + "] Created on:" + clock.Now();
     for (int lb = 0; lb < kLogicBlocks; ++lb) {
       for (int column = 0; column < kColumns; ++column) {
         const FrameMap map = MapFrame(g, sfb, lb, column);
         std::string data_frame = assemble_data_field(fuses, map);
         if (list_addresses) {
           for (const BitSource& s : map) {
-            AppendNumber(out.doc, ListedAddress(s), 6);
-            out.doc += ' ';
+            AppendNumber(doc->text(), ListedAddress(s), 6);
+            doc->text() += ' ';
             addresses.push_back(ListedAddress(s));
           }
-          out.doc += '\n';
+          doc->text() += '\n';
+          doc->MaybeFlush();
         }
         const std::string grey_addr = assemble_grey_code_address(sfb, lb, column);
         const FrameClass cls = data_bit_compare(data_frame, previous_data_frame);
         const Header header = get_header(cls, always_standard, data_frame, grey_addr);
         const std::string packet = assemble_all(header, data_frame, grey_addr);
-        (header.standard ? out.standard_frames : out.compressed_frames) += 1;
+        (header.standard ? summary.standard_frames : summary.compressed_frames) += 1;
 
-        out.bit += packet;
-        out.bit += '\n';
+        bit.text().append(packet).push_back('\n');
         mcs_bytes.Append(packet);
-        out.isp += write_to_isp_file(data_frame, grey_addr);
-        out.isp += '\n';
-        AppendFrameListing(out.dbg, sfb, lb, sfb * kFramesPerSfb + lb * kColumns + column, header,
+        isp.text().append(write_to_isp_file(data_frame, grey_addr)).push_back('\n');
+        AppendFrameListing(dbg.text(), sfb, lb, sfb * kFramesPerSfb + lb * kColumns + column, header,
                            std::string_view(packet).substr(0, header.standard ? 32 : 34), data_frame,
                            grey_addr, packet);
+        bit.MaybeFlush();
+        isp.MaybeFlush();
+        dbg.MaybeFlush();
         previous_data_frame = std::move(data_frame);
       }
     }
   }
   const std::string end_packet = assemble_end_config_frame();
-  out.bit += end_packet;
+  bit.text() += end_packet;
   mcs_bytes.Append(end_packet);
-  AppendEndListing(out.dbg, end_packet);
-  out.mcs = McsRecords(mcs_bytes.Finish());
+  AppendEndListing(dbg.text(), end_packet);
+  bit.Flush();
+  isp.Flush();
+  dbg.Flush();
+  if (doc) doc->Flush();
+  streams.mcs << McsRecords(mcs_bytes.Finish());
   if (list_addresses) {
-    for (int sfb = 0; sfb < g.sfb_count(); ++sfb) out.jedmaps.push_back(JedMapTable(addresses, sfb));
+    for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
+      *streams.jedmaps[static_cast<std::size_t>(sfb)] << JedMapTable(addresses, sfb);
+    }
   }
+  return summary;
+}
+
+Outputs BuildOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, const Clock& clock) {
+  std::ostringstream isp, bit, mcs, dbg, doc;
+  std::vector<std::ostringstream> tables(static_cast<std::size_t>(g.sfb_count()));
+  OutputStreams streams{isp, bit, mcs, dbg, nullptr, {}};
+  if (dbg_level & kDbgFuseAddressListing) {
+    streams.doc = &doc;
+    for (auto& t : tables) streams.jedmaps.push_back(&t);
+  }
+  const WalkSummary summary = WriteOutputs(fuses, g, dbg_level, clock, streams);
+  Outputs out;
+  out.isp = std::move(isp).str();
+  out.bit = std::move(bit).str();
+  out.mcs = std::move(mcs).str();
+  out.dbg = std::move(dbg).str();
+  out.doc = std::move(doc).str();
+  for (std::ostream* t : streams.jedmaps) out.jedmaps.push_back(static_cast<std::ostringstream*>(t)->str());
+  out.standard_frames = summary.standard_frames;
+  out.compressed_frames = summary.compressed_frames;
   return out;
 }
 
@@ -203,25 +279,30 @@ std::string OutputRootName(std::string_view jedfile_name) {
   return std::string(jedfile_name.substr(0, dot));
 }
 
-Outputs assemble_std_frame(const FuseArray& fuses, int part, std::string_view jedfile_name,
-                           const Options& options) {
+WalkSummary assemble_std_frame(const FuseArray& fuses, int part, std::string_view jedfile_name,
+                               const Options& options) {
+  const Geometry g = Geometry::ForPart(part);
+  CheckFuseArray(fuses, g);
   const SystemClock system_clock;
   const Clock& clock = options.clock ? *options.clock : static_cast<const Clock&>(system_clock);
-  Outputs out = BuildOutputs(fuses, Geometry::ForPart(part), options.dbg_level, clock);
-
+  const bool list_addresses = (options.dbg_level & kDbgFuseAddressListing) != 0;
   const std::string root = OutputRootName(jedfile_name);
+  WalkSummary summary;
   try {
     StagedFiles files;
-    if (options.dbg_level & kDbgFuseAddressListing)
-      files.Add(NativePath(root + ".doc"), out.doc, kErrDocOpen);
-    files.Add(NativePath(root + ".bit"), out.bit, kErrBitOpen);
-    files.Add(NativePath(root + ".isp"), out.isp, kErrIspOpen);
-    files.Add(NativePath(root + ".dbg"), out.dbg, kErrDbgOpen);
-    files.Add(NativePath(root + ".mcs"), out.mcs, kErrMcsOpen);
-    for (std::size_t sfb = 0; sfb < out.jedmaps.size(); ++sfb) {
-      files.Add(options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc"), out.jedmaps[sfb],
-                kErrDocOpen);
+    std::ostream* doc = list_addresses ? &files.Open(NativePath(root + ".doc"), kErrDocOpen) : nullptr;
+    std::ostream& bit = files.Open(NativePath(root + ".bit"), kErrBitOpen);
+    std::ostream& isp = files.Open(NativePath(root + ".isp"), kErrIspOpen);
+    std::ostream& dbg = files.Open(NativePath(root + ".dbg"), kErrDbgOpen);
+    std::ostream& mcs = files.Open(NativePath(root + ".mcs"), kErrMcsOpen);
+    OutputStreams streams{isp, bit, mcs, dbg, doc, {}};
+    if (list_addresses) {
+      for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
+        streams.jedmaps.push_back(
+            &files.Open(options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc"), kErrDocOpen));
+      }
     }
+    summary = WriteOutputs(fuses, g, options.dbg_level, clock, streams);
     files.Commit();
   } catch (const FatalError& e) {
     if (options.messages) *options.messages << e.what() << "\n";
@@ -229,7 +310,7 @@ Outputs assemble_std_frame(const FuseArray& fuses, int part, std::string_view je
   }
   std::error_code ignored;
   std::filesystem::remove(options.listing_dir / "jed_map.doc", ignored);
-  return out;
+  return summary;
 }
 
 }  // namespace zepa::fusemap::zepa2

@@ -36,14 +36,34 @@ class SystemClock final : public Clock {
   std::string Now() const override;
 };
 
-// The texts of every output file, before they are written.
+// Where the walk writes each text; `doc` and one `jedmaps` stream per super fast block are needed with
+// debug level bit 8 only.
+struct OutputStreams {
+  std::ostream& isp;
+  std::ostream& bit;
+  std::ostream& mcs;
+  std::ostream& dbg;
+  std::ostream* doc = nullptr;
+  std::vector<std::ostream*> jedmaps;
+};
+
+struct WalkSummary {
+  int standard_frames = 0;
+  int compressed_frames = 0;
+};
+
+// The one walk over all frames of the part, writing every text as it goes. Throws std::invalid_argument
+// for a fuse array smaller than the part (and for missing listing streams).
+WalkSummary WriteOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, const Clock& clock,
+                         const OutputStreams& streams);
+
+// The same texts collected in memory.
 struct Outputs {
   std::string isp, bit, mcs, dbg, doc;
   std::vector<std::string> jedmaps;  // one per super fast block (debug level bit 8 only)
   int standard_frames = 0;
   int compressed_frames = 0;
 };
-
 Outputs BuildOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, const Clock& clock);
 
 // The base name of the outputs: the design path up to its last '.'; a '.' in a folder name does not
@@ -62,7 +82,7 @@ struct Options {
 // were written, so a failed run leaves none of the set. A file that cannot be written throws FatalError
 // with "<file>: File open failed." (also written to `messages`) and code 902 (.mcs), 903 (.doc,
 // jedmapN.doc), 904 (.bit), 905 (.isp) or 906 (.dbg).
-Outputs assemble_std_frame(const FuseArray& fuses, int part, std::string_view jedfile_name,
-                           const Options& options = {});
+WalkSummary assemble_std_frame(const FuseArray& fuses, int part, std::string_view jedfile_name,
+                               const Options& options = {});
 
 }  // namespace zepa::fusemap::zepa2
