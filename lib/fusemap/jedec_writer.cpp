@@ -26,8 +26,10 @@ std::string ChecksumDigits(std::uint16_t checksum) {
   return buf;
 }
 
-std::string jedec_text(const FuseArray& fuse, const JedecHeader& header,
-                       std::span<const JedecSection> sections) {
+namespace {
+
+std::string JedecText(const FuseArray& fuse, const JedecHeader& header,
+                      std::span<const JedecSection> sections, std::uint16_t checksum) {
   std::string out;
   long total_width = 0;
   for (const auto& s : sections)
@@ -55,8 +57,15 @@ std::string jedec_text(const FuseArray& fuse, const JedecHeader& header,
     }
   }
   out += '\n';
-  out += "\nC" + ChecksumDigits(fuse.Checksum()) + "*\n";
+  out += "\nC" + ChecksumDigits(checksum) + "*\n";
   return out;
+}
+
+}  // namespace
+
+std::string jedec_text(const FuseArray& fuse, const JedecHeader& header,
+                       std::span<const JedecSection> sections) {
+  return JedecText(fuse, header, sections, fuse.Checksum());
 }
 
 std::optional<std::string> readback_jedec_name(std::string_view image_file, int chip_flag) {
@@ -67,7 +76,7 @@ std::uint16_t fuse2jed(const FuseArray& fuse, const JedecHeader& header,
                        std::span<const JedecSection> sections, const std::string& jedec_path,
                        const std::string& chksum_path) {
   const std::uint16_t checksum = fuse.Checksum();
-  if (!ReplaceFileContents(NativePath(jedec_path), jedec_text(fuse, header, sections))) {
+  if (!ReplaceFileContents(NativePath(jedec_path), JedecText(fuse, header, sections, checksum))) {
     throw FatalError(kErrBitOpen, "File " + jedec_path + " open failed.");
   }
   if (!ReplaceFileContents(NativePath(chksum_path), ChecksumDigits(checksum))) {
