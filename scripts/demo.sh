@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: set up, build, and convert the example chain with fusebuild, then list what it wrote.
+# The main job: set up, build, and program and verify the example chain (three ZEPA1 parts) on the
+# simulated board with zepaisp-cli, printing the message lines and the result table.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -8,10 +9,8 @@ bash scripts/build.sh build
 work=$(mktemp -d)
 cp -r examples/. "$work/"
 cd "$work"
-for n in 1 2 3; do
-  echo "\$ fusebuild chain.jcd $n"
-  "$root/build/bin/fusebuild" chain.jcd "$n"
-done
+echo "\$ zepaisp-cli --io sim:board.sim chain.jcd      (in $work)"
+"$root/build/bin/zepaisp-cli" --io sim:board.sim chain.jcd
 echo
-echo "Images written in $work:"
-ls -l "$work"/*.bin
+echo "Device images fusebuild wrote and the board's state, in $work:"
+ls -l "$work"/*.bin "$work"/board.sim.state

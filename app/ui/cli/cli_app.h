@@ -1,0 +1,36 @@
+// zepaisp-cli as a library: everything but the process around it, so that tests run it on a simulated
+// board with a virtual clock.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/clock.h"
+#include "engine/process.h"
+#include "ui/cli/options.h"
+
+namespace zepa::cli {
+
+// What a run takes from the system around it.
+struct CliSystem {
+  std::ostream& out;
+  std::ostream& err;
+  engine::Clock& clock;
+  engine::ProcessLauncher& launcher;
+  std::string program_dir;                      // where fusebuild is found
+  std::string work_dir;                         // the working folder
+  std::function<std::string()> timestamp = {};  // "<time> <date>"; empty: the local time
+};
+
+// Runs parsed options: the chain file, the batch file or the chain scan. Returns the exit status: 0 when
+// no device failed, 1 when one did or nothing could run, 2 when the file cannot be used.
+int RunCli(const CliOptions& options, CliSystem& system);
+
+// The whole program: parses `args` (without the program name), finds the program's and the working
+// folder from `argv0`, and runs on the real clock and process launcher.
+int CliMain(const std::string& argv0, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err);
+
+}  // namespace zepa::cli

@@ -1,0 +1,182 @@
+#include "ui/cli/options.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/context.h"
+#include "port/port_backends.h"
+
+namespace zepa::cli {
+namespace {
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+struct Flag {
+  std::string_view name;
+  int option_bits;
+  bool CliOptions::*setting;  // nullptr: the bits alone
+};
+
+constexpr Flag kFlags[] = {
+    {"--scan", 0, &CliOptions::scan},
+    {"--offline", engine::kOptOffLine, &CliOptions::offline},
+    {"--svf", engine::kOptSvf, nullptr},
+    {"--bif", engine::kOptBif, nullptr},
+    {"--vrf", engine::kOptVerifyLog, nullptr},
+    {"--std-frames", engine::kOptStandardFrame, nullptr},
+    {"--listing", engine::kOptFuseListing, nullptr},
+    {"--active-io", 0, &CliOptions::active_io},
+    {"--yes", 0, &CliOptions::yes},
+};
+
+int ParsePort(std::string_view value) {
+  const std::string v = lower(value);
+  if (v == "278") return 0;
+  if (v == "378") return 1;
+  if (v == "3bc") return 2;
+  if (v == "auto") return engine::kAutoPortSelection;
+  throw UsageError("--port: \"" + std::string(value) + "\" is not one of 278, 378, 3bc, auto");
+}
+
+std::optional<engine::CableKind> ParseCable(std::string_view value) {
+  const std::string v = lower(value);
+  if (v == "auto") return std::nullopt;
+  if (v == "relay") return engine::CableKind::RelayCable;
+  if (v == "corvane") return engine::CableKind::CorvaneParallelCable;
+  if (v == "byteblaster") return engine::CableKind::AlteraByteBlaster;
+  throw UsageError("--cable: \"" + std::string(value) + "\" is not one of auto, relay, corvane, byteblaster");
+}
+
+IoChoice ParseIo(std::string_view value) {
+  const std::size_t colon = value.find(':');
+  const std::string name = lower(value.substr(0, colon));
+  const std::string argument = colon == std::string_view::npos ? "" : std::string(value.substr(colon + 1));
+  if (name == "sim") {
+    if (argument.empty()) throw UsageError("--io sim: name the board file, as in --io sim:board.sim");
+    return {IoChoice::Kind::kSim, "", argument};
+  }
+  std::string known = "sim:BOARD";
+  for (const port::PortBackend& backend : port::PortBackends()) {
+    known += ", " + std::string(backend.name);
+    if (backend.name != name) continue;
+    if (!argument.empty() && name != "ppdev")
+      throw UsageError("--io " + name + " takes no argument (\"" + argument + "\" given)");
+    return {IoChoice::Kind::kBackend, name, argument};
+  }
+  throw UsageError("--io: unknown port backend \"" + name + "\" (known: " + known + ")");
+}
+
+}  // namespace
+
+bool CliOptions::is_batch() const {
+  return file.size() >= 4 && lower(std::string_view(file).substr(file.size() - 4)) == ".jbf";
+}
+
+CliOptions ParseCommandLine(const std::vector<std::string>& args) {
+  CliOptions options;
+  options.io.backend = std::string(port::PortBackends().front().name);
+  bool files_only = false;
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (files_only || arg.empty() || arg[0] != '-' || arg == "-") {
+      if (!options.file.empty())
+        throw UsageError("one chain or batch file at a time (\"" + options.file + "\" and \"" + arg + "\")");
+      options.file = arg;
+      continue;
+    }
+    if (arg == "--") {
+      files_only = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      continue;
+    }
+
+    // --name=value or --name value
+    const std::size_t eq = arg.find('=');
+    const std::string name = arg.substr(0, eq);
+    auto value = [&]() -> std::string {
+      if (eq != std::string::npos) return arg.substr(eq + 1);
+      if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
+      return args[++i];
+    };
+
+    if (name == "--io") {
+      options.io = ParseIo(value());
+    } else if (name == "--port") {
+      options.port_index = ParsePort(value());
+    } else if (name == "--cable") {
+      options.cable = ParseCable(value());
+    } else {
+      const auto* flag =
+          std::find_if(std::begin(kFlags), std::end(kFlags), [&](const Flag& f) { return f.name == name; });
+      if (flag == std::end(kFlags)) throw UsageError("unknown option " + name);
+      if (eq != std::string::npos) throw UsageError(name + " takes no value");
+      options.options |= flag->option_bits;
+      if (flag->setting != nullptr) options.*(flag->setting) = true;
+    }
+  }
+
+  if (options.help) return options;
+  if ((options.options & engine::kOptSvf) && (options.options & engine::kOptBif))
+    throw UsageError("--svf and --bif exclude each other (one ATE output at a time)");
+  if (options.scan && !options.file.empty())
+    throw UsageError("--scan detects the chain and runs no file (\"" + options.file + "\" given)");
+  if (!options.scan && options.file.empty())
+    throw UsageError("name a chain file (.jcd) or batch file (.jbf)");
+  return options;
+}
+
+std::string UsageText() {
+  return R"(Usage: zepaisp-cli [options] FILE.jcd | FILE.jbf
+       zepaisp-cli [options] --scan
+
+Runs a JTAG chain description (.jcd) through the programmer's run path: the pre-run check, the
+temporary chain file (and the "JCD file has changed" question), the cable check, the "Executing " line
+in the messages and the run log, the engine run, and the read-back of the IDCODE, security and
+signature result files. A batch file (.jbf, one chain file per line, at most 20 run) runs its chain
+files one after another until one fails. The message lines are printed as they come; a table of the
+devices and their results follows.
+
+Options:
+  --io sim:BOARD | ppdev[:DEVICE] | direct
+                     port backend: the simulated board of a board file; the kernel's parallel-port
+                     driver (DEVICE is /dev/parportN for every port, or ADDR=/dev/parportN for one of
+                     278, 378, 3BC; default: the parport whose base address matches); direct port I/O
+                     (x86, root). Default: ppdev.
+  --port 278|378|3bc|auto
+                     the port setup list (default auto: the first port that echoes test bytes)
+  --cable auto|relay|corvane|byteblaster
+                     auto (default) = the three-cable fall-back of the cable check: RelayCable, then
+                     the Corvane Parallel cable, then the ByteBlaster; otherwise that cable only
+  --scan             chain detection only (the "Check connection" command)
+  --offline          off-line programming: no port access, no cable check (option bit 0x02)
+  --svf              write SVF vectors instead of driving the chain (0x40)
+  --bif              record the pin-level vector file (.bif) (0x20); not with --svf
+  --vrf              log the ZEPA1 verify result (.vrf) and the scan's bits (0x10)
+  --std-frames       always use the standard ZEPA2 data frame (0x200)
+  --listing          the converters' shift-register / fuse-map listings (0x01)
+  --active-io        "Active I/O verify"
+  --yes              answer yes to questions (overwrite an upload file, save the changed chain file,
+                     go on with the ISP bit off); without it the safe answer is taken
+  -h, --help         this text
+
+Relative design file names in a chain file are read from the chain file's folder. The temporary chain
+file, the result files dev__N.id/.sec/.ues, the run log zepaisp.log and scan___.tmp are kept in the
+working folder: the program's folder when it can be written, otherwise a per-user folder; the
+environment variable ZEPA_WORK_DIR names another. A simulated board keeps what its devices hold in
+BOARD.state.
+
+Exit status: 0 when no device failed, 1 when one did (or nothing could run: a refused chain, no cable,
+no chain found by --scan), 2 on a usage error or an unreadable FILE.
+)";
+}
+
+}  // namespace zepa::cli

@@ -1,0 +1,49 @@
+// The command line of zepaisp-cli: what to run, on which port backend, with which cable and option bits.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/cable.h"
+
+namespace zepa::cli {
+
+// A command line that cannot be run; the text says what is wrong.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Where the port registers are: the simulated board of a board file, or a backend of the port table.
+struct IoChoice {
+  enum class Kind { kSim, kBackend };
+  Kind kind = Kind::kBackend;
+  std::string backend;   // kBackend: a name of port::PortBackends() ("ppdev", "direct", "driver")
+  std::string argument;  // sim: the board file; ppdev: "PATH" or "ADDR=PATH" (may be empty)
+};
+
+struct CliOptions {
+  bool help = false;
+  std::string file;    // the chain file (.jcd) or batch file (.jbf); may be empty with --scan
+  IoChoice io;         // default: the first backend of the port table
+  int port_index = 3;  // 0 = 278h, 1 = 378h, 2 = 3BCh, 3 = automatic selection
+  std::optional<engine::CableKind> cable;  // empty: the three-cable fall-back
+  bool scan = false;
+  int options = 0;  // IspOption bits
+  bool offline = false;
+  bool active_io = false;
+  bool yes = false;
+
+  bool is_batch() const;
+};
+
+// Parses the arguments after the program name. Throws UsageError.
+CliOptions ParseCommandLine(const std::vector<std::string>& args);
+
+// The text --help prints.
+std::string UsageText();
+
+}  // namespace zepa::cli

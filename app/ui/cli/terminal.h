@@ -1,0 +1,85 @@
+// The programmer's message window and message boxes on a terminal. Message lines go to standard output
+// as they come; a line that grows (the " *" progress marks) is printed piece by piece on one line, which
+// ends when the next line starts. Boxes go to standard error; questions take the answer chosen on the
+// command line and say which one they took.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "engine/messages.h"
+#include "ui/core/chain_table.h"
+#include "ui/core/prompts.h"
+#include "ui/core/run_path.h"
+
+namespace zepa::cli {
+
+// The two output streams and whether a message line is still open on the first.
+class Terminal {
+ public:
+  Terminal(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+  // Prints `text` on the open line (opening one when none is).
+  void Write(std::string_view text);
+  // Ends the open line, if any.
+  void EndLine();
+  // A whole line on standard output, after the open line has been ended.
+  void Line(std::string_view text);
+  // Lines already ended ("...\n"), after the open line has been ended.
+  void Block(std::string_view text);
+  // A box on standard error: "<kind>: <text>" with the box's "\r" line breaks as real ones.
+  void Box(std::string_view kind, std::string_view text);
+
+  std::ostream& out() { return out_; }
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  bool line_open_ = false;
+};
+
+class TerminalMessages final : public engine::MessageSink {
+ public:
+  explicit TerminalMessages(Terminal& terminal) : terminal_(terminal) {}
+
+  void add_message(std::string_view text) override;
+  std::string last_message() const override { return last_; }
+  // When the new text extends the last line, only the new part is printed; any other replacement prints
+  // the whole text on a line of its own.
+  void replace_last_message(std::string_view text) override;
+
+ private:
+  Terminal& terminal_;
+  std::string last_;
+  bool any_ = false;
+};
+
+class TerminalPrompts final : public ui::Prompts {
+ public:
+  TerminalPrompts(Terminal& terminal, bool yes) : terminal_(terminal), yes_(yes) {}
+
+  void error(std::string_view text) override { terminal_.Box("error", text); }
+  void warning(std::string_view text) override { terminal_.Box("warning", text); }
+  void info(std::string_view text) override { terminal_.Box("info", text); }
+  // Prints the question with the answer taken: the accepting one with --yes, the refusing one without.
+  bool confirm(std::string_view text, Answers answers) override;
+
+ private:
+  Terminal& terminal_;
+  bool yes_;
+};
+
+// What the command line shows of the windows: batch rows as they change, and after each finished step
+// the table of its devices.
+class TerminalView final : public ui::RunView {
+ public:
+  TerminalView(Terminal& terminal, const ui::ChainTable& table) : terminal_(terminal), table_(table) {}
+  void show_batch_result(int row, std::string_view result) override;
+
+ private:
+  Terminal& terminal_;
+  const ui::ChainTable& table_;
+};
+
+}  // namespace zepa::cli

@@ -1,0 +1,257 @@
+// zepaisp-cli end to end on the simulated board (virtual clock, the real engine and fusebuild): the example
+// chain programmed and verified, exit statuses, batch files, the answers of --yes, and the program itself for
+// --help and usage errors.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/clock.h"
+#include "engine/process.h"
+#include "ui/cli/cli_app.h"
+#include "ui/core/jcd_file.h"
+#include "ui/core/tests/test_support.h"
+
+namespace zepa::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::testing::crlf;
+
+constexpr const char* kThreeZepa1 =
+    "port 378\ncable relay\ndevice VTL3032C\ndevice VTL5064C\ndevice VTL5128C\n";
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ui::testing::ScratchDir {
+ protected:
+  void SetUp() override {
+    ScratchDir::SetUp();
+    cwd_ = fs::current_path();
+    fs::create_directories(dir_ / "work");
+  }
+  void TearDown() override {
+    fs::current_path(cwd_);
+    ScratchDir::TearDown();
+  }
+
+  CliRun Cli(const std::vector<std::string>& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    engine::VirtualClock clock;
+    engine::SystemProcessLauncher launcher;
+    CliSystem system{.out = out,
+                     .err = err,
+                     .clock = clock,
+                     .launcher = launcher,
+                     .program_dir = ZEPA_BIN_DIR,
+                     .work_dir = (dir_ / "work").string(),
+                     .timestamp = [] { return std::string("12:00:00 01/02/03"); }};
+    const int status = RunCli(ParseCommandLine(args), system);
+    fs::current_path(cwd_);  // a run moves into the chain file's folder
+    return {status, out.str(), err.str()};
+  }
+
+  // A chain of ZEPA1 parts, all doing `op`, written as a chain file.
+  std::string Chain(const std::string& name, const std::vector<int>& parts, int op) {
+    ui::ChainTable table;
+    table.DeviceCount = static_cast<int>(parts.size());
+    for (int n = 1; n <= table.DeviceCount; ++n) {
+      table[n].part = parts[static_cast<std::size_t>(n - 1)];
+      table[n].IR_len = ui::ir_code_from_length(4);
+      table[n].cmnd = op;
+    }
+    ui::write_jcd(table, path(name));
+    return path(name);
+  }
+
+  void CopyExamples() {
+    for (const char* name : {"chain.jcd", "design32.jed", "design64.jed", "design128.jed", "board.sim"})
+      fs::copy_file(fs::path(ZEPA_SOURCE_DIR) / "examples" / name, dir_ / name);
+  }
+
+  fs::path cwd_;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
+  CopyExamples();
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("chain.jcd")});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out, "ISP RelayCable/Board found!\n"));
+  EXPECT_TRUE(Contains(run.out, "Executing " + path("chain.jcd") + "  12:00:00 01/02/03\n"));
+  EXPECT_TRUE(Contains(run.out, "\n * * * * *")) << "progress marks share one line";
+  EXPECT_TRUE(Contains(run.out, "----------------End operation----------------\n"));
+  EXPECT_TRUE(Contains(run.out,
+                       "Device  Part        Operation         Result  Design file\n"
+                       "     1  VTL3032C    Prog & Verify     pass    design32.jed\n"
+                       "     2  VTL5064C    Prog & Verify     pass    design64.jed\n"
+                       "     3  VTL5128C    Prog & Verify     pass    design128.jed\n"))
+      << run.out;
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(fs::exists(path("board.sim.state")));
+
+  // What the parts now hold verifies against the designs in a later run.
+  std::string verify = read("chain.jcd");
+  for (std::size_t at; (at = verify.find("PV  ")) != std::string::npos;) verify.replace(at, 2, "VE");
+  write("verify.jcd", verify);
+  const CliRun again = Cli({"--io", "sim:" + path("board.sim"), "--vrf", path("verify.jcd")});
+  EXPECT_EQ(again.status, 0) << again.out << again.err;
+  EXPECT_TRUE(Contains(again.out, "     3  VTL5128C    Verify            pass    design128.jed\n"))
+      << again.out;
+}
+
+TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
+  using ui::kPartVtl3032C;
+  using ui::kPartVtl5064C;
+  struct Case {
+    const char* name;
+    const char* board;
+    std::vector<std::string> args;  // "CHAIN" stands for the chain file
+    int status;
+    const char* out_part;
+    const char* err_part;
+  };
+  const Case cases[] = {
+      {"ids read",
+       "device VTL3032C\ndevice VTL5064C\n",
+       {"CHAIN"},
+       0,
+       "     2  VTL5064C    Read device ID    pass",
+       ""},
+      {"wrong part in the socket",
+       "device VTL3032C\ndevice VTL5064C idcode=0x12345679\n",
+       {"CHAIN"},
+       1,
+       "     2  VTL5064C    Read device ID    fail",
+       ""},
+      {"no cable",
+       "cable none\ndevice VTL3032C\ndevice VTL5064C\n",
+       {"CHAIN"},
+       1,
+       "",
+       "warning: No RelayCable found!"},
+      {"chain of another length",
+       "device VTL3032C\n",
+       {"CHAIN"},
+       1,
+       "",
+       "warning: The number of device is inconsistent"},
+      {"scan",
+       "device VTL3032C\ndevice VTL5064C\n",
+       {"--scan"},
+       0,
+       "There are 2 JTAG devices daisy chainning in the system.",
+       ""},
+      {"scan without cable",
+       "cable none\ndevice VTL3032C\n",
+       {"--scan", "--cable", "relay"},
+       1,
+       "*** Warning: can not find Relaycable/Board or loose connect!",
+       ""},
+      {"missing chain file", "device VTL3032C\n", {"nowhere.jcd"}, 2, "", "nowhere.jcd: file not found"},
+      {"not a chain file", "device VTL3032C\n", {"BOARD"}, 2, "", "not a chain description"},
+      {"bad board file", "device VTL9999\n", {"CHAIN"}, 2, "", "board.sim:1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    write("board.sim", c.board);
+    fs::remove(path("board.sim.state"));
+    const std::string chain = Chain("chain.jcd", {kPartVtl3032C, kPartVtl5064C}, ui::kOpReadId);
+    std::vector<std::string> args = {"--io", "sim:" + path("board.sim")};
+    for (const std::string& a : c.args)
+      args.push_back(a == "CHAIN" ? chain : a == "BOARD" ? path("board.sim") : a);
+
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, c.out_part)) << run.out;
+    EXPECT_TRUE(Contains(run.err, c.err_part)) << run.err;
+  }
+}
+
+TEST_F(CliTest, BatchFileRunsItsChainsUntilOneFails) {
+  write("board.sim", "device VTL3032C\ndevice VTL5064C\n");
+  Chain("ids.jcd", {ui::kPartVtl3032C, ui::kPartVtl5064C}, ui::kOpReadId);
+  Chain("short.jcd", {ui::kPartVtl3032C}, ui::kOpReadId);  // one device: the cable check's count differs
+  write("steps.jbf", crlf({"ids.jcd", "missing.jcd", "short.jcd", "ids.jcd"}));
+
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("steps.jbf")});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out,
+                       "Step  Result   Chain file\n"
+                       "   1  pass     ids.jcd\n"
+                       "   2  skip     missing.jcd\n"
+                       "   3  fail     short.jcd\n"
+                       "   4  -        ids.jcd\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "Batch step 1: running\n"));
+  EXPECT_EQ(read("work/zepaisp.log"), crlf({"Executing ids.jcd  12:00:00 01/02/03 ...", "pass",
+                                            "Executing short.jcd  12:00:00 01/02/03 ...", "fail"}));
+}
+
+TEST_F(CliTest, ChangedChainFileIsSavedOnlyWithYes) {
+  write("board.sim", "device VTL3032C\n");
+  const std::string canonical =
+      read(fs::path(Chain("chain.jcd", {ui::kPartVtl3032C}, ui::kOpReadId)).filename().string());
+  // The same chain written by hand, with other spacing: the programmer's copy differs from it.
+  const std::string by_hand = crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 1",
+                                    "DEVICE 1 VTL3032C 4 ID", "#User Electronic Signature", "UES 1 $"});
+  for (const bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "--yes" : "no --yes");
+    write("chain.jcd", by_hand);
+    std::vector<std::string> args = {"--io", "sim:" + path("board.sim"), path("chain.jcd")};
+    if (yes) args.insert(args.begin(), "--yes");
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, "question: JCD file has changed, do you wish to save?\n-> " +
+                                      std::string(yes ? "Yes\n" : "No (--yes answers Yes)\n")));
+    EXPECT_EQ(read("chain.jcd"), yes ? canonical : by_hand);
+    const std::string used = yes ? path("chain.jcd") : path("work/tempjcd.tmp");
+    EXPECT_TRUE(Contains(run.out, "Executing " + used + "  ")) << run.out;
+  }
+}
+
+// The program itself: what the library cannot show (the process's exit status, --help before any run).
+TEST(CliProgramTest, HelpAndUsageErrors) {
+  struct Case {
+    const char* args;
+    int status;
+    const char* output_part;
+  };
+  const Case cases[] = {
+      {"--help", 0, "Usage: zepaisp-cli [options] FILE.jcd | FILE.jbf"},
+      {"", 2, "zepaisp-cli: name a chain file (.jcd) or batch file (.jbf)"},
+      {"--port 999 x.jcd", 2, "Try 'zepaisp-cli --help'."},
+      {"--io sim:/nonexistent/board.sim x.jcd", 2, "/nonexistent/board.sim"},
+  };
+  const fs::path output = fs::temp_directory_path() / ("zepaisp_cli_output_" + std::to_string(::getpid()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string command =
+        std::string(ZEPA_BIN_DIR) + "/zepaisp-cli " + c.args + " >" + output.string() + " 2>&1 </dev/null";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), c.status);
+    std::ifstream in(output);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(Contains(text, c.output_part)) << text;
+  }
+  fs::remove(output);
+}
+
+}  // namespace
+}  // namespace zepa::cli

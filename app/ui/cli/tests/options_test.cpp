@@ -1,0 +1,119 @@
+// zepaisp-cli's command line: what each option sets, and the command lines that are usage errors.
+#include "ui/cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/context.h"
+
+namespace zepa::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(OptionsTest, OptionsSetWhatTheyName) {
+  struct Case {
+    Args args;
+    void (*check)(const CliOptions&);
+  };
+  const Case cases[] = {
+      {{"chain.jcd"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.file, "chain.jcd");
+         EXPECT_EQ(o.io.kind, IoChoice::Kind::kBackend);
+         EXPECT_EQ(o.io.backend, "ppdev");
+         EXPECT_EQ(o.port_index, 3);
+         EXPECT_FALSE(o.cable.has_value());
+         EXPECT_EQ(o.options, 0);
+         EXPECT_FALSE(o.offline || o.active_io || o.yes || o.scan || o.is_batch());
+       }},
+      {{"--io", "sim:boards/a.sim", "--port", "3BC", "--cable", "ByteBlaster", "steps.JBF"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.io.kind, IoChoice::Kind::kSim);
+         EXPECT_EQ(o.io.argument, "boards/a.sim");
+         EXPECT_EQ(o.port_index, 2);
+         EXPECT_EQ(o.cable, engine::CableKind::AlteraByteBlaster);
+         EXPECT_TRUE(o.is_batch());
+       }},
+      {{"--io=ppdev:378=/dev/parport1", "--port=278", "--cable=corvane", "x.jcd"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.io.backend, "ppdev");
+         EXPECT_EQ(o.io.argument, "378=/dev/parport1");
+         EXPECT_EQ(o.port_index, 0);
+         EXPECT_EQ(o.cable, engine::CableKind::CorvaneParallelCable);
+       }},
+      {{"--io", "direct", "--port", "378", "--cable", "relay", "x.jcd"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.io.backend, "direct");
+         EXPECT_EQ(o.port_index, 1);
+         EXPECT_EQ(o.cable, engine::CableKind::RelayCable);
+       }},
+      {{"--offline", "--vrf", "--std-frames", "--listing", "--bif", "--active-io", "--yes", "x.jcd"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.options, engine::kOptOffLine | engine::kOptVerifyLog | engine::kOptStandardFrame |
+                                  engine::kOptFuseListing | engine::kOptBif);
+         EXPECT_TRUE(o.offline);
+         EXPECT_TRUE(o.active_io);
+         EXPECT_TRUE(o.yes);
+       }},
+      {{"--svf", "--cable", "auto", "x.jcd"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.options, engine::kOptSvf);
+         EXPECT_FALSE(o.cable.has_value());
+       }},
+      {{"--scan", "--io", "sim:b.sim"}, [](const CliOptions& o) { EXPECT_TRUE(o.scan); }},
+      {{"--", "--odd-name.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.file, "--odd-name.jcd"); }},
+      {{"-h"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
+      {{"--svf", "--bif", "--help"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    c.check(ParseCommandLine(c.args));
+  }
+}
+
+TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
+  struct Case {
+    Args args;
+    const char* message_part;
+  };
+  const Case cases[] = {
+      {{}, "name a chain file"},
+      {{"a.jcd", "b.jcd"}, "one chain or batch file at a time"},
+      {{"--frobnicate", "a.jcd"}, "unknown option --frobnicate"},
+      {{"a.jcd", "--io"}, "--io needs a value"},
+      {{"--io", "sim", "a.jcd"}, "name the board file"},
+      {{"--io", "sim:", "a.jcd"}, "name the board file"},
+      {{"--io", "parallel", "a.jcd"}, "unknown port backend \"parallel\""},
+      {{"--io", "direct:/dev/port", "a.jcd"}, "--io direct takes no argument"},
+      {{"--port", "379", "a.jcd"}, "\"379\" is not one of 278, 378, 3bc, auto"},
+      {{"--cable", "usb", "a.jcd"}, "\"usb\" is not one of auto, relay, corvane, byteblaster"},
+      {{"--yes=no", "a.jcd"}, "--yes takes no value"},
+      {{"--svf", "--bif", "a.jcd"}, "--svf and --bif exclude each other"},
+      {{"--scan", "a.jcd"}, "--scan detects the chain and runs no file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    try {
+      ParseCommandLine(c.args);
+      ADD_FAILURE() << "accepted";
+    } catch (const UsageError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message_part), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(OptionsTest, HelpDocumentsEveryOption) {
+  const std::string help = UsageText();
+  for (const char* option :
+       {"--io", "sim:BOARD", "ppdev[:DEVICE]", "direct", "--port", "278|378|3bc|auto", "--cable",
+        "auto|relay|corvane|byteblaster", "--scan", "--offline", "--svf", "--bif", "--vrf", "--std-frames",
+        "--listing", "--active-io", "--yes", "--help", "Exit status"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace zepa::cli

@@ -1,0 +1,77 @@
+// The message window and message boxes on a terminal: progress marks stay on their line, boxes end the
+// open line first, questions take the answer of the command line.
+#include "ui/cli/terminal.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace zepa::cli {
+namespace {
+
+class TerminalTest : public ::testing::Test {
+ protected:
+  std::ostringstream out;
+  std::ostringstream err;
+  Terminal terminal{out, err};
+  TerminalMessages messages{terminal};
+};
+
+TEST_F(TerminalTest, ProgressMarksGrowOnTheirLineUntilTheNextLine) {
+  messages.add_message("Programming Left side...");
+  messages.add_message("");
+  messages.append_to_last_message(" *");
+  messages.append_to_last_message(" *");
+  EXPECT_EQ(out.str(), "Programming Left side...\n * *");  // the marks are on screen before the line ends
+  messages.append_to_last_message(" *");
+  messages.add_message("Program completed!");
+  terminal.EndLine();
+  EXPECT_EQ(out.str(), "Programming Left side...\n * * *\nProgram completed!\n");
+  EXPECT_EQ(messages.last_message(), "Program completed!");
+}
+
+TEST_F(TerminalTest, ReplacingTheLastLineWithOtherTextPrintsItWhole) {
+  messages.replace_last_message("first");  // no line yet: this starts one
+  messages.replace_last_message("second");
+  messages.add_message("");
+  messages.add_message("third");
+  terminal.EndLine();
+  EXPECT_EQ(out.str(), "first\nsecond\n\nthird\n");
+  EXPECT_EQ(messages.last_message(), "third");
+}
+
+TEST_F(TerminalTest, BoxesGoToStandardErrorAfterTheOpenLineEnds) {
+  TerminalPrompts prompts(terminal, false);
+  messages.add_message("Checking");
+  prompts.error("No upload file specified for device #2!\rYou need to specified a upload file");
+  prompts.warning("No RelayCable found!");
+  prompts.info("done");
+  EXPECT_EQ(out.str(), "Checking\n");
+  EXPECT_EQ(err.str(),
+            "error: No upload file specified for device #2!\nYou need to specified a upload file\n"
+            "warning: No RelayCable found!\ninfo: done\n");
+}
+
+TEST_F(TerminalTest, QuestionsTakeTheCommandLinesAnswerAndSaySo) {
+  struct Case {
+    bool yes;
+    ui::Prompts::Answers answers;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {false, ui::Prompts::Answers::kYesNo, "question: Save?\n-> No (--yes answers Yes)\n"},
+      {false, ui::Prompts::Answers::kOkCancel, "question: Save?\n-> Cancel (--yes answers OK)\n"},
+      {true, ui::Prompts::Answers::kYesNo, "question: Save?\n-> Yes\n"},
+      {true, ui::Prompts::Answers::kOkCancel, "question: Save?\n-> OK\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    err.str("");
+    TerminalPrompts prompts(terminal, c.yes);
+    EXPECT_EQ(prompts.confirm("Save?", c.answers), c.yes);
+    EXPECT_EQ(err.str(), c.shown);
+  }
+}
+
+}  // namespace
+}  // namespace zepa::cli

@@ -1,0 +1,416 @@
+#include "ui/core/run_path.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+#include "engine/context.h"
+#include "engine/workdir.h"
+#include "ui/core/idcode.h"
+#include "ui/core/jcd_file.h"
+#include "ui/core/text_file.h"
+#include "ui/core/validate_chain.h"
+
+namespace zepa::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr engine::CableKind kFallbackOrder[] = {engine::CableKind::RelayCable,
+                                                engine::CableKind::CorvaneParallelCable,
+                                                engine::CableKind::AlteraByteBlaster};
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool is_file(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+void remove_file(const std::string& path) {
+  std::error_code ignored;
+  fs::remove(path, ignored);
+}
+
+// The first line of a file, or nothing when the file is missing or unreadable.
+std::optional<std::string> first_line(const std::string& path) {
+  if (!is_file(path)) return std::nullopt;
+  auto lines = read_text_lines(path);
+  if (!lines) return std::nullopt;
+  return lines->empty() ? std::string() : lines->front();
+}
+
+// The folder part of a path, either separator accepted; empty when it has none.
+std::string folder_of(const std::string& path) {
+  const std::size_t cut = path.find_last_of("/\\");
+  if (cut == std::string::npos) return {};
+  if (cut == 0) return path.substr(0, 1);
+  return path.substr(0, cut);
+}
+
+}  // namespace
+
+std::string result_file_name(int n, std::string_view extension) {
+  return "dev__" + std::to_string(n) + std::string(extension);
+}
+
+std::string local_timestamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char time_text[64] = {};
+  char date_text[64] = {};
+  std::strftime(time_text, sizeof time_text, "%X", &local);
+  std::strftime(date_text, sizeof date_text, "%x", &local);
+  return std::string(time_text) + " " + date_text;
+}
+
+bool jcd_files_differ(const std::string& a, const std::string& b) {
+  const auto lines_a = read_text_lines(a);
+  const auto lines_b = read_text_lines(b);
+  if (!lines_a || !lines_b) return true;
+  const std::size_t common = std::min(lines_a->size(), lines_b->size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (!equal_ignoring_case((*lines_a)[i], (*lines_b)[i])) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// EngineHostAdapter
+
+void EngineHostAdapter::ShowMessage(engine::BoxIcon icon, std::string_view /*caption*/,
+                                    std::string_view text) {
+  switch (icon) {
+    case engine::BoxIcon::kError:
+      prompts_.error(text);
+      break;
+    case engine::BoxIcon::kWarning:
+      prompts_.warning(text);
+      break;
+    case engine::BoxIcon::kInformation:
+    case engine::BoxIcon::kConfirmation:
+      prompts_.info(text);
+      break;
+  }
+}
+
+bool EngineHostAdapter::AskYesNo(engine::BoxIcon /*icon*/, std::string_view /*caption*/,
+                                 std::string_view text) {
+  return prompts_.confirm(text, Prompts::Answers::kYesNo);
+}
+
+void EngineHostAdapter::MarkResult(int position, bool passed) {
+  if (!passed) view_.show_operation_failed(true);
+  view_.mark_result(position, passed);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Programmer
+
+Programmer::Programmer(ChainTable& table, engine::IspEngine& engine, engine::MessageSink& messages,
+                       Prompts& prompts, RunView& view, std::string work_dir)
+    : timestamp(local_timestamp),
+      table_(table),
+      engine_(engine),
+      messages_(messages),
+      prompts_(prompts),
+      view_(view),
+      work_dir_(std::move(work_dir)) {}
+
+std::string Programmer::work_file(std::string_view name) const {
+  return engine::JoinPath(work_dir_, std::string(name));
+}
+
+void Programmer::set_last_file(const std::string& path) {
+  LastFile = path;
+  LastDir = folder_of(path);
+  if (LastDir.empty()) return;  // a bare name lives in the current folder already
+  std::error_code ec;
+  fs::current_path(LastDir, ec);
+  if (ec) prompts_.warning("Cannot find previous directory settings,\rprogram will use default!");
+}
+
+bool Programmer::load_jcd_file(const std::string& name) {
+  // Absolute, since set_last_file moves the current folder.
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(name, ec);
+  const std::string path = ec ? name : absolute.string();
+  if (is_file(path)) set_last_file(path);
+  const bool loaded = open_jcd(table_, path, prompts_);
+  view_.refresh_views();
+  return loaded;
+}
+
+bool Programmer::apply_port_setup() {
+  engine_.cable().ApplyCable(port_setup.cable);
+  if (port_setup.device_count_box > ChainTable::MaxDevices) {
+    prompts_.warning("Max " + std::to_string(ChainTable::MaxDevices) + " devices allowed!");
+    return false;
+  }
+  table_.DeviceCount = std::max(0, port_setup.device_count_box);
+  view_.refresh_views();
+  return true;
+}
+
+void Programmer::sync_engine_settings(int options) {
+  engine::Cable& cable = engine_.cable();
+  cable.IspOptions = options;
+  cable.OffLine = OffLine;
+  engine_.ActiveIoVerify = ActiveIoVerify;
+}
+
+int Programmer::scan_chain() {
+  const int options = OffLine ? IspOptions | engine::kOptOffLine : IspOptions;
+  sync_engine_settings(options);
+  try {
+    engine_.RunChain({.jcd_file = work_file(engine::kScanFileName),
+                      .port_index = port_setup.port_index,
+                      .options = options},
+                     table_);
+  } catch (const engine::EPyk&) {
+    // No port to scan on: the engine has said so; count it as no cable.
+    engine_.cable().CableFound = false;
+    engine_.cable().CableMissing = true;
+  }
+  port_setup.device_count_box = table_.DeviceCount;
+  view_.refresh_views();
+  return table_.DeviceCount;
+}
+
+void Programmer::check_connection() {
+  view_.enable_check_connection(false);
+  const int before = table_.DeviceCount;
+  messages_.add_message("Checking ISP download cable/Board connection...");
+  engine::Cable& cable = engine_.cable();
+
+  if (cable_fallback) {
+    for (engine::CableKind kind : kFallbackOrder) {
+      port_setup.cable = kind;
+      apply_port_setup();
+      scan_chain();
+      if (!cable.CableMissing) break;
+    }
+    if (cable.CableMissing) {
+      port_setup.cable = engine::CableKind::CorvaneParallelCable;
+      apply_port_setup();
+      messages_.add_message("*** Warning: Set Corvane Parallel cable as default!");
+    }
+  } else {
+    apply_port_setup();
+    scan_chain();
+  }
+
+  const int after = table_.DeviceCount;
+  if (after != before) {
+    if (!StartupPending) {
+      prompts_.warning(
+          "The number of device is inconsistent with previous detect,\rall devices info will be cleared!");
+      LoadFailed = true;
+    }
+    reset_chain_table(table_, std::max(before, after));
+  }
+  view_.refresh_views();
+  view_.enable_check_connection(true);
+}
+
+void Programmer::startup() {
+  engine_.jtag().CalibrateDelay();
+  check_connection();
+  StartupPending = false;
+  engine_.RunFailed = false;
+}
+
+void Programmer::save_changed_jcd() {
+  const std::string old_path = table_.JcdPath;
+  const std::string temp_path = work_file(kTempJcdName);
+  write_jcd(table_, temp_path);
+  if (old_path.empty() || old_path == temp_path) return;
+  if (!jcd_files_differ(old_path, temp_path)) {
+    table_.JcdPath = old_path;
+    return;
+  }
+  if (!prompts_.confirm("JCD file has changed, do you wish to save?", Prompts::Answers::kYesNo)) return;
+  try {
+    write_jcd(table_, old_path);
+  } catch (const std::runtime_error& e) {
+    // The run goes on from the temporary file, which holds the same chain.
+    prompts_.error(e.what());
+  }
+}
+
+void Programmer::clear_read_back() {
+  // A result file left by an earlier run must never be read back as this run's result, so the files of
+  // every position that reads something back go before the run.
+  for (int n = 1; n <= table_.device_count(); ++n) {
+    ChainDevice& dev = table_[n];
+    if (dev.cmnd == kOpReadUes) {
+      remove_file(work_file(result_file_name(n, ".ues")));
+      dev.ues.clear();
+    } else if (dev.cmnd == kOpReadId) {
+      remove_file(work_file(result_file_name(n, ".id")));
+      remove_file(work_file(result_file_name(n, ".sec")));
+      dev.idcode.clear();
+      dev.id_ver.clear();
+      dev.id_arch.clear();
+      dev.id_tech.clear();
+      dev.id_pkg.clear();
+      dev.id_volt.clear();
+      dev.id_mc.clear();
+      dev.id_bit0.clear();
+      dev.id_mft.clear();
+      dev.secure = '2';
+    }
+  }
+}
+
+void Programmer::read_back() {
+  bool ues_read = false;
+  bool id_read = false;
+  for (int n = 1; n <= table_.device_count(); ++n) {
+    ChainDevice& dev = table_[n];
+    if (dev.cmnd == kOpReadUes) {
+      if (auto line = first_line(work_file(result_file_name(n, ".ues")))) {
+        const std::size_t erased = line->find('\xFF');
+        if (erased != std::string::npos) line->resize(erased);
+        dev.ues = *line;  // cut to the field's 120 characters
+        view_.show_ues(n, dev.ues);
+        ues_read = true;
+      }
+    } else if (dev.cmnd == kOpReadId) {
+      if (auto line = first_line(work_file(result_file_name(n, ".id")))) {
+        dev.idcode = *line;  // cut to 32 characters
+        decode_idcode(table_, n, dev.idcode);
+        id_read = true;
+      }
+      if (auto line = first_line(work_file(result_file_name(n, ".sec")))) {
+        if (!line->empty()) dev.secure = line->front();
+        id_read = true;
+      }
+    }
+  }
+  if (ues_read) view_.show_ues_page();
+  if (id_read) view_.show_device_id();
+}
+
+RunOutcome Programmer::run_chain() {
+  // The pin-vector recording is held off while the cable check scans, and always put back.
+  struct BifHold {
+    int& options;
+    const bool held;
+    explicit BifHold(int& o) : options(o), held((o & engine::kOptBif) != 0) { options &= ~engine::kOptBif; }
+    ~BifHold() {
+      if (held) options |= engine::kOptBif;
+    }
+  };
+  std::optional<BifHold> bif_hold(std::in_place, IspOptions);
+  view_.show_operation_failed(false);
+
+  if (!validate_chain(table_, prompts_)) return RunOutcome::kCheckFailed;
+  save_changed_jcd();
+
+  engine::Cable& cable = engine_.cable();
+  if (OffLine) {
+    cable.CableFound = true;
+  } else {
+    check_connection();
+  }
+  bif_hold.reset();
+  if (!cable.CableFound && (IspOptions & engine::kOptSvf) == 0) {
+    prompts_.warning("No RelayCable found!");
+    return RunOutcome::kNoCable;
+  }
+
+  clear_read_back();
+
+  const int options = OffLine ? IspOptions | engine::kOptOffLine : IspOptions;
+  const std::string executing = "Executing " + table_.JcdPath + "  " + timestamp();
+  messages_.add_message(executing);
+  try {
+    append_line(log_path(), executing + " ...");
+  } catch (const std::runtime_error& e) {
+    prompts_.error(e.what());  // a log that cannot be written does not stop the run
+  }
+
+  sync_engine_settings(options);
+  RunOutcome outcome = RunOutcome::kRan;
+  try {
+    engine_.RunChain({.jcd_file = table_.JcdPath, .port_index = port_setup.port_index, .options = options},
+                     table_);
+  } catch (const engine::EPyk&) {
+    outcome = RunOutcome::kAborted;  // already reported and marked by the engine
+  }
+
+  read_back();
+  return outcome;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Batch runs
+
+class Programmer::BatchSteps final : public BatchHost {
+ public:
+  explicit BatchSteps(Programmer& programmer) : p_(programmer) {}
+
+  void clear_failures() override {
+    p_.engine_.RunFailed = false;
+    p_.LoadFailed = false;
+  }
+
+  bool load_step(const std::string& jcd_path) override {
+    ChainTable& table = p_.table_;
+    table.JcdPath = jcd_path;
+    const bool loaded = load_batch_jcd(table, jcd_path, p_.prompts_);
+    if (!loaded) p_.LoadFailed = true;
+    clear_results(table);
+    p_.view_.refresh_views();
+    return loaded;
+  }
+
+  bool run_step() override {
+    const RunOutcome outcome = p_.run_chain();
+    return outcome == RunOutcome::kRan && !p_.engine_.RunFailed && !p_.LoadFailed;
+  }
+
+  void show_result(int row, std::string_view result) override { p_.view_.show_batch_result(row, result); }
+
+  void log_result(std::string_view result) override {
+    try {
+      append_line(p_.log_path(), result);
+    } catch (const std::runtime_error& e) {
+      p_.prompts_.error(e.what());
+    }
+  }
+
+ private:
+  Programmer& p_;
+};
+
+BatchSummary Programmer::run_batch(BatchTable& batch) {
+  BatchSteps steps(*this);
+  return ui::run_batch(batch, steps);
+}
+
+bool Programmer::run_batch_file(BatchTable& batch, const std::string& path) {
+  if (!load_batch(batch, path)) {
+    prompts_.error(path + "\rfile not found!");
+    return false;
+  }
+  run_batch(batch);
+  return true;
+}
+
+}  // namespace zepa::ui

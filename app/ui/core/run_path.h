@@ -1,0 +1,173 @@
+// The main window's commands without the window: the run of a chain (pre-run check, temporary chain file
+// and the "JCD file has changed" question, cable check, "Executing " line, the engine run, reading the
+// result files back), the cable check with its fall-back over the three cables, the chain scan, and the
+// batch run over the same path. The GUI and the command-line programmer both drive these; what either
+// shows of a run goes through RunView, Prompts and the message sink.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/cable.h"
+#include "engine/host.h"
+#include "engine/messages.h"
+#include "engine/runner.h"
+#include "ui/core/batch.h"
+#include "ui/core/chain_table.h"
+#include "ui/core/prompts.h"
+
+namespace zepa::ui {
+
+// The files a run keeps in the working folder.
+inline constexpr const char* kTempJcdName = "tempjcd.tmp";
+inline constexpr const char* kRunLogName = "zepaisp.log";
+
+// "dev__" + n + extension (".id", ".sec", ".ues"): the result files of position n.
+std::string result_file_name(int n, std::string_view extension);
+
+// What the windows around a run show. Every call has a default that shows nothing, so a front end
+// overrides only what it has.
+class RunView {
+ public:
+  virtual ~RunView() = default;
+
+  // The chain drawing and the configuration grids are redrawn from the chain table.
+  virtual void refresh_views() {}
+  // The "Check connection" menu item while a cable check runs.
+  virtual void enable_check_connection(bool /*enabled*/) {}
+  // The configuration window's "Operation Failed!" label.
+  virtual void show_operation_failed(bool /*shown*/) {}
+  // The result cell of a position (the engine's pass/fail mark; position 0: no device, only the label).
+  virtual void mark_result(int /*position*/, bool /*passed*/) {}
+  // A signature read back into row n of the UES grid, and the grid's page brought to the front.
+  virtual void show_ues(int /*n*/, std::string_view /*ues*/) {}
+  virtual void show_ues_page() {}
+  // The device ID dialog, after IDCODEs or security states were read back.
+  virtual void show_device_id() {}
+  // A batch row's new result.
+  virtual void show_batch_result(int /*row*/, std::string_view /*result*/) {}
+  // The system's default beep (the engine's missing-driver warning).
+  virtual void beep() {}
+};
+
+// The engine's message boxes, beep and result marks, served by the programmer's Prompts and RunView: a
+// front end implements its boxes once and the engine and the programmer share them.
+class EngineHostAdapter final : public engine::Prompter, public engine::ResultMarks {
+ public:
+  EngineHostAdapter(Prompts& prompts, RunView& view) : prompts_(prompts), view_(view) {}
+
+  void Beep() override { view_.beep(); }
+  void ShowMessage(engine::BoxIcon icon, std::string_view caption, std::string_view text) override;
+  bool AskYesNo(engine::BoxIcon icon, std::string_view caption, std::string_view text) override;
+  void MarkResult(int position, bool passed) override;
+
+  engine::EngineHost host(engine::MessageSink& messages) { return {messages, *this, *this}; }
+
+ private:
+  Prompts& prompts_;
+  RunView& view_;
+};
+
+// The port setup dialog: the port list index, the ticked cable and the device-count box.
+struct PortSetup {
+  int port_index = engine::kAutoPortSelection;
+  engine::CableKind cable = engine::CableKind::RelayCable;
+  int device_count_box = 0;
+};
+
+// How a run ended.
+enum class RunOutcome {
+  kRan,          // the engine ran every device (look at the results and RunFailed)
+  kCheckFailed,  // the pre-run check refused the chain; nothing ran
+  kNoCable,      // no cable answered and no SVF output was asked for; nothing ran
+  kAborted,      // the engine stopped before its device loop (no port found, an illegal design file name)
+};
+
+class Programmer {
+ public:
+  // `work_dir` is the working folder (engine/workdir.h): the temporary chain file, the run log, the
+  // result files and the chain scan's file live there. The table, engine, sinks and view must outlive this.
+  Programmer(ChainTable& table, engine::IspEngine& engine, engine::MessageSink& messages, Prompts& prompts,
+             RunView& view, std::string work_dir);
+
+  // Run state the dialogs and menus set.
+  PortSetup port_setup;
+  int IspOptions = 0;  // engine::IspOption bits
+  bool OffLine = false;
+  bool ActiveIoVerify = false;
+  // Whether the cable check tries the three cables in turn (the menu's behaviour) or only the port setup's.
+  bool cable_fallback = true;
+  bool StartupPending = true;  // until the start-up work has run
+  bool LoadFailed = false;     // a batch step's chain file did not load, or the device count changed
+  std::string LastFile;        // the last file chosen
+  std::string LastDir;         // its folder
+
+  // "<time> <date>" of the "Executing " line; the local time in the locale's formats by default.
+  std::function<std::string()> timestamp;
+
+  ChainTable& table() { return table_; }
+  engine::IspEngine& engine() { return engine_; }
+  const std::string& work_dir() const { return work_dir_; }
+  std::string work_file(std::string_view name) const;
+  std::string log_path() const { return work_file(kRunLogName); }
+  bool RunFailed() const { return engine_.RunFailed; }
+
+  // LastFile := path, LastDir := its folder, and the current folder moves there (relative design file
+  // names in a chain file are read from the chain file's folder). Warns when the folder cannot be entered.
+  void set_last_file(const std::string& path);
+
+  // The menu's "Load JCD file...": set_last_file, then the chain file is checked and read (open_jcd).
+  bool load_jcd_file(const std::string& path);
+
+  // The port setup's OK: the ticked cable's pin map and the device count of the box. False, with the
+  // warning "Max 60 devices allowed!", when the box holds more than the table can.
+  bool apply_port_setup();
+
+  // One chain detection run of the engine; the count lands in the table and the port setup's box.
+  int scan_chain();
+
+  // "Check connection": scans with the relay cable, then the Corvane and ByteBlaster cables while none
+  // answers; with none at all the Corvane cable stays chosen. A changed device count resets the table
+  // (and outside start-up warns and sets LoadFailed).
+  void check_connection();
+
+  // The first work after start: delay calibration, cable check, failure flags cleared.
+  void startup();
+
+  // The Execute path. The engine's abort from before its device loop is caught here (kAborted); any other
+  // exception of the engine propagates.
+  RunOutcome run_chain();
+
+  // Runs the rows of a batch table through run_chain; every step's result goes to the view and to the run
+  // log. A step that ran nothing (refused by the check, no cable) fails like a step whose device failed.
+  BatchSummary run_batch(BatchTable& batch);
+
+  // A batch file named on the command line: loaded into `batch` and run. False, with the error
+  // "<path>\rfile not found!", when it cannot be read.
+  bool run_batch_file(BatchTable& batch, const std::string& path);
+
+ private:
+  class BatchSteps;
+
+  void sync_engine_settings(int options);
+  void save_changed_jcd();
+  void clear_read_back();
+  void read_back();
+
+  ChainTable& table_;
+  engine::IspEngine& engine_;
+  engine::MessageSink& messages_;
+  Prompts& prompts_;
+  RunView& view_;
+  std::string work_dir_;
+};
+
+// "<time> <date>" of the local time, in the locale's long time and short date formats.
+std::string local_timestamp();
+
+// True when two chain files differ in a line they both have, compared without regard to case (a file that
+// is only shorter or longer does not differ). A file that cannot be read differs.
+bool jcd_files_differ(const std::string& a, const std::string& b);
+
+}  // namespace zepa::ui

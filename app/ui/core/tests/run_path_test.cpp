@@ -1,0 +1,596 @@
+// The main window's commands on the simulated board: the cable check and its fall-back, the device-count
+// check, the run's stops before the engine, the changed-chain-file question, the "Executing " line, the
+// read-back of the result files and batch runs. The engine and fusebuild are the real ones; the board runs
+// on a virtual clock.
+#include "ui/core/run_path.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/clock.h"
+#include "engine/process.h"
+#include "engine/runner.h"
+#include "sim/board.h"
+#include "sim/parts.h"
+#include "sim/zepa1_family.h"
+#include "test_support.h"
+#include "ui/core/idcode.h"
+#include "ui/core/jcd_file.h"
+#include "ui/core/text_file.h"
+#include "ui/core/validate_chain.h"
+
+namespace zepa::ui {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::crlf;
+using testing::RecordingPrompts;
+
+constexpr const char* kThreeZepa1 =
+    "port 378\ncable relay\ndevice VTL3032C\ndevice VTL5064C\ndevice VTL5128C\n";
+constexpr const char* kStamp = "12:00:00 01/02/03";
+
+class RecordingView final : public RunView {
+ public:
+  void show_operation_failed(bool shown) override {
+    calls.push_back(shown ? "failed shown" : "failed hidden");
+  }
+  void mark_result(int position, bool passed) override {
+    calls.push_back("mark " + std::to_string(position) + (passed ? " pass" : " fail"));
+  }
+  void show_ues(int n, std::string_view ues) override {
+    calls.push_back("ues " + std::to_string(n) + " " + std::string(ues));
+  }
+  void show_ues_page() override { calls.push_back("ues page"); }
+  void show_device_id() override { calls.push_back("device id"); }
+  void show_batch_result(int row, std::string_view result) override {
+    calls.push_back("batch " + std::to_string(row) + " " + std::string(result));
+  }
+  void beep() override { calls.push_back("beep"); }
+
+  bool saw(std::string_view call) const { return std::find(calls.begin(), calls.end(), call) != calls.end(); }
+  std::vector<std::string> calls;
+};
+
+// A port where nothing answers: no data register echoes the auto selection's test bytes.
+class DeadPort final : public port::PortIo {
+ public:
+  bool Active() const override { return true; }
+  std::uint8_t ReadPortByte(std::uint16_t) override { return 0xFF; }
+  void WritePortByte(std::uint16_t, std::uint8_t) override {}
+};
+
+// The programmer, its engine and a simulated board, wired as the programs wire them.
+struct Rig {
+  Rig(const std::string& board_text, const std::string& work_dir) {
+    sim::FamilyRegistry families;
+    sim::AddZepa1Family(families, {.now_ns = [this] { return clock.NowNs(); }, .faults = nullptr});
+    if (!board_text.empty())
+      board = std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "test board"), families);
+    port::PortIo& port = board ? static_cast<port::PortIo&>(*board) : dead_port;
+    engine = std::make_unique<engine::IspEngine>(port, clock, adapter.host(messages), launcher,
+                                                 engine::EnginePaths{ZEPA_BIN_DIR, work_dir});
+    engine->jtag().CalibrateDelay();
+    programmer = std::make_unique<Programmer>(table, *engine, messages, prompts, view, work_dir);
+    programmer->timestamp = [] { return std::string(kStamp); };
+    programmer->StartupPending = false;
+  }
+
+  bool has_line(std::string_view line) const {
+    const auto& lines = messages.lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  bool has_box(std::string_view box) const {
+    return std::find(prompts.boxes.begin(), prompts.boxes.end(), box) != prompts.boxes.end();
+  }
+  // The lines a cable check writes about the cables it tried.
+  std::vector<std::string> cable_lines() const {
+    std::vector<std::string> out;
+    for (const std::string& line : messages.lines()) {
+      if (line.starts_with("***") || line.ends_with("found!")) out.push_back(line);
+    }
+    return out;
+  }
+  std::size_t count_lines_starting(std::string_view prefix) const {
+    return static_cast<std::size_t>(
+        std::count_if(messages.lines().begin(), messages.lines().end(),
+                      [&](const std::string& l) { return l.starts_with(prefix); }));
+  }
+
+  engine::VirtualClock clock;
+  std::unique_ptr<sim::Board> board;
+  DeadPort dead_port;
+  engine::MessageLines messages;
+  RecordingPrompts prompts;
+  RecordingView view;
+  EngineHostAdapter adapter{prompts, view};
+  engine::SystemProcessLauncher launcher;
+  ChainTable table;
+  std::unique_ptr<engine::IspEngine> engine;
+  std::unique_ptr<Programmer> programmer;
+};
+
+struct Dev {
+  int part;
+  int cmnd;
+  std::string jed = "";
+  std::string ues = "";
+};
+
+class RunPathTest : public testing::ScratchDir {
+ protected:
+  void SetUp() override {
+    ScratchDir::SetUp();
+    cwd_ = fs::current_path();
+    fs::create_directories(dir_ / "work");
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    fs::current_path(cwd_);
+    ScratchDir::TearDown();
+  }
+
+  std::string work(std::string_view name) const { return (dir_ / "work" / name).string(); }
+
+  Rig& MakeRig(const std::string& board_text = kThreeZepa1) {
+    rig_ = std::make_unique<Rig>(board_text, (dir_ / "work").string());
+    return *rig_;
+  }
+
+  // Fills the rig's table with a chain of 4-bit parts.
+  void SetChain(const std::vector<Dev>& devices) {
+    ChainTable& table = rig_->table;
+    reset_chain_table(table, ChainTable::MaxDevices);
+    table.DeviceCount = static_cast<int>(devices.size());
+    for (int n = 1; n <= table.DeviceCount; ++n) {
+      const Dev& d = devices[static_cast<std::size_t>(n - 1)];
+      table[n].loc = n;
+      table[n].part = d.part;
+      table[n].IR_len = ir_code_from_length(4);
+      table[n].cmnd = d.cmnd;
+      table[n].jed = d.jed;
+      table[n].ues = d.ues;
+    }
+  }
+
+  // Writes the chain as a file and loads it the way the file menu does.
+  std::string SaveAndLoad(const std::string& name, const std::vector<Dev>& devices) {
+    SetChain(devices);
+    write_jcd(rig_->table, path(name));
+    EXPECT_TRUE(rig_->programmer->load_jcd_file(path(name)));
+    return path(name);
+  }
+
+  std::unique_ptr<Rig> rig_;
+  fs::path cwd_;
+};
+
+const std::vector<Dev> kBypassChain = {
+    {kPartVtl3032C, kOpNoOperation}, {kPartVtl5064C, kOpNoOperation}, {kPartVtl5128C, kOpNoOperation}};
+
+// ---------------------------------------------------------------------------------------------------------
+// Cable check
+
+TEST_F(RunPathTest, CableCheckTriesTheThreeCablesUntilOneAnswers) {
+  const std::string relay_missing = "*** Warning: can not find Relaycable/Board or loose connect!";
+  const std::string corvane_missing =
+      "*** Warning:Can not find Corvane Parallel Cable/Board or loose connect!";
+  struct Case {
+    const char* board_cable;
+    engine::CableKind chosen;
+    int count;
+    std::vector<std::string> cable_lines;
+  };
+  const Case cases[] = {
+      {"relay", engine::CableKind::RelayCable, 3, {"ISP RelayCable/Board found!"}},
+      {"corvane",
+       engine::CableKind::CorvaneParallelCable,
+       3,
+       {relay_missing, "Corvane Parallel Cable/Board found!"}},
+      {"byteblaster",
+       engine::CableKind::AlteraByteBlaster,
+       3,
+       {relay_missing, corvane_missing, "Altera ByteBlaster Cable/Board found!"}},
+      {"none",
+       engine::CableKind::CorvaneParallelCable,
+       0,
+       {relay_missing, corvane_missing,
+        "*** Warning:Can not find Altera ByteBlaster Cable/Board or loose connect!",
+        "*** Warning: Set Corvane Parallel cable as default!"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.board_cable);
+    Rig& rig = MakeRig(std::string("cable ") + c.board_cable +
+                       "\ndevice VTL3032C\ndevice VTL5064C\ndevice VTL5128C\n");
+    rig.programmer->StartupPending = true;
+    rig.programmer->check_connection();
+
+    EXPECT_EQ(rig.messages.lines().front(), "Checking ISP download cable/Board connection...");
+    EXPECT_EQ(rig.cable_lines(), c.cable_lines);
+    EXPECT_EQ(rig.engine->cable().Kind(), c.chosen);
+    EXPECT_EQ(rig.programmer->port_setup.cable, c.chosen);
+    EXPECT_EQ(rig.engine->cable().CableFound, c.count > 0);
+    EXPECT_EQ(rig.table.DeviceCount, c.count);
+    EXPECT_EQ(rig.programmer->port_setup.device_count_box, c.count);
+  }
+}
+
+TEST_F(RunPathTest, ChosenCableIsTheOnlyOneTried) {
+  Rig& rig = MakeRig("cable corvane\ndevice VTL3032C\n");
+  rig.programmer->cable_fallback = false;
+  rig.programmer->port_setup.cable = engine::CableKind::RelayCable;
+  rig.programmer->StartupPending = true;
+  rig.programmer->check_connection();
+  EXPECT_EQ(rig.cable_lines(),
+            std::vector<std::string>{"*** Warning: can not find Relaycable/Board or loose connect!"});
+  EXPECT_EQ(rig.engine->cable().Kind(), engine::CableKind::RelayCable);
+  EXPECT_TRUE(rig.engine->cable().CableMissing);
+}
+
+TEST_F(RunPathTest, ChangedDeviceCountClearsTheChainAndFailsOutsideStartUp) {
+  for (const bool startup : {true, false}) {
+    SCOPED_TRACE(startup ? "start-up" : "later");
+    Rig& rig = MakeRig();
+    SetChain({{kPartVtl3032C, kOpReadId},
+              {kPartVtl5064C, kOpReadId},
+              {kPartVtl5128C, kOpReadId},
+              {kPartVtl5128C, kOpReadId}});
+    rig.programmer->StartupPending = startup;
+    rig.programmer->check_connection();
+
+    EXPECT_EQ(rig.table.DeviceCount, 3);
+    for (int n = 1; n <= 4; ++n) {
+      EXPECT_EQ(rig.table[n].cmnd, kOpNoOperation) << n;
+      EXPECT_EQ(rig.table[n].part, kPartUnknown) << n;
+    }
+    EXPECT_EQ(rig.table[5].cmnd, kOpNoOperation);
+    const bool warned = rig.has_box(
+        "warning: The number of device is inconsistent with previous detect,\rall devices info will be "
+        "cleared!");
+    EXPECT_EQ(warned, !startup);
+    EXPECT_EQ(rig.programmer->LoadFailed, !startup);
+  }
+}
+
+TEST_F(RunPathTest, NoPortAnsweringCountsAsNoCable) {
+  Rig& rig = MakeRig("");  // nothing behind the port
+  SetChain(kBypassChain);
+  EXPECT_EQ(rig.programmer->run_chain(), RunOutcome::kNoCable);
+  EXPECT_EQ(rig.count_lines_starting("Can not find available Parallel port for use."), 3u);
+  EXPECT_TRUE(rig.has_line("*** Warning: Set Corvane Parallel cable as default!"));
+  EXPECT_TRUE(rig.has_box("warning: No RelayCable found!"));
+  EXPECT_EQ(rig.count_lines_starting("Executing "), 0u);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The run
+
+TEST_F(RunPathTest, RunStopsBeforeTheEngineWhenTheChainIsRefusedOrNoCableAnswers) {
+  struct Case {
+    const char* name;
+    const char* board;
+    std::vector<Dev> chain;
+    RunOutcome outcome;
+    const char* box;
+  };
+  const Case cases[] = {
+      {"empty chain", kThreeZepa1, {}, RunOutcome::kCheckFailed, "error: No device found!"},
+      {"missing design file",
+       kThreeZepa1,
+       {{kPartVtl3032C, kOpProgram, "nowhere.jed"}},
+       RunOutcome::kCheckFailed,
+       "error: No design file specified or not exist for device #1!"},
+      {"no cable",
+       "cable none\ndevice VTL3032C\n",
+       {{kPartVtl3032C, kOpNoOperation}},
+       RunOutcome::kNoCable,
+       "warning: No RelayCable found!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig& rig = MakeRig(c.board);
+    SetChain(c.chain);
+    rig.programmer->IspOptions = engine::kOptBif | engine::kOptVerifyLog;
+
+    EXPECT_EQ(rig.programmer->run_chain(), c.outcome);
+    EXPECT_EQ(rig.prompts.boxes.back(), c.box);
+    EXPECT_EQ(rig.count_lines_starting("Executing "), 0u);
+    EXPECT_FALSE(rig.has_line("---------------Begin operation---------------"));
+    EXPECT_FALSE(fs::exists(work(kRunLogName)));
+    // The pin-vector option is held off only while the cable is checked.
+    EXPECT_EQ(rig.programmer->IspOptions, engine::kOptBif | engine::kOptVerifyLog);
+    EXPECT_TRUE(rig.view.saw("failed hidden"));
+  }
+}
+
+TEST_F(RunPathTest, OffLineAndSvfRunsGoAheadWithoutACable) {
+  struct Case {
+    const char* name;
+    bool offline;
+    int options;
+    bool cable_checked;
+  };
+  const Case cases[] = {
+      {"off-line", true, 0, false},
+      {"svf", false, engine::kOptSvf, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig& rig = MakeRig("cable none\ndevice VTL3032C\n");
+    SetChain({{kPartVtl3032C, kOpNoOperation}});
+    rig.programmer->OffLine = c.offline;
+    rig.programmer->IspOptions = c.options;
+
+    EXPECT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+    EXPECT_EQ(rig.has_line("Checking ISP download cable/Board connection..."), c.cable_checked);
+    EXPECT_EQ(rig.count_lines_starting("Executing "), 1u);
+    EXPECT_TRUE(rig.has_line("----------------End operation----------------"));
+  }
+}
+
+TEST_F(RunPathTest, ExecutingLineGoesToTheMessagesAndIsAppendedToTheRunLog) {
+  Rig& rig = MakeRig();
+  const std::string jcd = SaveAndLoad("chain.jcd", kBypassChain);
+  ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+  ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+
+  const std::string executing = "Executing " + jcd + "  " + kStamp;
+  EXPECT_EQ(rig.count_lines_starting(executing), 2u);
+  EXPECT_TRUE(rig.has_line(executing));
+  EXPECT_EQ(read("work/zepaisp.log"), crlf({executing + " ...", executing + " ..."}));
+  // The line comes after the cable check and before the engine's first line.
+  const auto& lines = rig.messages.lines();
+  const auto at = std::find(lines.begin(), lines.end(), executing);
+  ASSERT_NE(at, lines.end());
+  EXPECT_EQ(*(at + 1), "---------------Begin operation---------------");
+  EXPECT_FALSE(rig.programmer->RunFailed());
+}
+
+TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
+  enum class Change { kNone, kOldLonger, kOldShorter, kOldInOtherCase, kTable, kOldMissing };
+  struct Case {
+    const char* name;
+    Change change;
+    bool answer;
+    bool asked;
+    bool old_current;       // the run used the loaded file (else the temporary one)
+    bool old_is_the_table;  // afterwards the loaded file holds the table
+  };
+  const Case cases[] = {
+      {"unchanged", Change::kNone, true, false, true, true},
+      {"old file longer", Change::kOldLonger, true, false, true, false},
+      {"old file shorter", Change::kOldShorter, true, false, true, false},
+      {"old file in other case", Change::kOldInOtherCase, true, false, true, false},
+      {"table changed, saved", Change::kTable, true, true, true, true},
+      {"table changed, not saved", Change::kTable, false, true, false, false},
+      {"old file gone, saved", Change::kOldMissing, true, true, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig& rig = MakeRig();
+    const std::string jcd = SaveAndLoad("chain.jcd", kBypassChain);
+    const std::string original = read("chain.jcd");
+    switch (c.change) {
+      case Change::kNone:
+        break;
+      case Change::kOldLonger:
+        write("chain.jcd", original + "# one more line\r\n");
+        break;
+      case Change::kOldShorter:
+        write("chain.jcd", original.substr(0, original.find("#User")));
+        break;
+      case Change::kOldInOtherCase: {
+        std::string lower = original;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char ch) { return std::tolower(ch); });
+        write("chain.jcd", lower);
+        break;
+      }
+      case Change::kTable:
+        rig.table[2].cmnd = kOpReadId;
+        break;
+      case Change::kOldMissing:
+        fs::remove(jcd);
+        break;
+    }
+    const std::string before = fs::exists(jcd) ? read("chain.jcd") : "";
+    rig.prompts.answer = c.answer;
+
+    ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+    EXPECT_EQ(rig.has_box("confirm: JCD file has changed, do you wish to save?"), c.asked);
+    const std::string used = c.old_current ? jcd : work(kTempJcdName);
+    EXPECT_EQ(rig.table.JcdPath, used);
+    EXPECT_EQ(rig.count_lines_starting("Executing " + used + "  "), 1u);
+    EXPECT_EQ(read("work/tempjcd.tmp"), format_jcd(rig.table));
+    if (c.old_is_the_table) {
+      EXPECT_EQ(read("chain.jcd"), format_jcd(rig.table));
+    } else {
+      EXPECT_EQ(read("chain.jcd"), before);
+    }
+  }
+}
+
+TEST_F(RunPathTest, LoadingAChainFileReadsItsDesignFilesFromItsFolder) {
+  Rig& rig = MakeRig();
+  fs::create_directories(dir_ / "boards");
+  write("boards/design.bin", "3");
+  SetChain({{kPartVtl3032C, kOpVerify, "design.bin"}});
+  write_jcd(rig.table, path("boards/chain.jcd"));
+  reset_chain_table(rig.table, ChainTable::MaxDevices);
+
+  ASSERT_TRUE(rig.programmer->load_jcd_file("boards/chain.jcd"));
+  EXPECT_EQ(rig.table.JcdPath, path("boards/chain.jcd"));
+  EXPECT_EQ(fs::current_path(), dir_ / "boards");
+  EXPECT_EQ(rig.programmer->LastDir, path("boards"));
+  EXPECT_TRUE(validate_chain(rig.table, rig.prompts)) << rig.prompts.boxes.front();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Reading the result files back
+
+TEST_F(RunPathTest, ReadIdFillsTheIdcodeFieldsAndSecurityState) {
+  Rig& rig = MakeRig("device VTL3032C\ndevice VTL5064C\ndevice VTL5128C secured\n");
+  SetChain({{kPartVtl3032C, kOpReadId}, {kPartVtl5064C, kOpNoOperation}, {kPartVtl5128C, kOpReadId}});
+  ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+
+  const std::pair<int, const char*> read_parts[] = {{1, "VTL3032C"}, {3, "VTL5128C"}};
+  for (const auto& [n, part] : read_parts) {
+    SCOPED_TRACE(part);
+    const std::string expected = idcode_text(sim::DefaultIdcode(*sim::FindPart(part)));
+    EXPECT_EQ(rig.table[n].idcode, expected);
+    const IdcodeFields fields = decode_idcode(expected);
+    EXPECT_EQ(rig.table[n].id_arch, "ZEPA1");
+    EXPECT_EQ(rig.table[n].id_mc, fields.macrocells);
+    EXPECT_EQ(rig.table[n].id_ver, fields.version);
+    EXPECT_EQ(rig.table[n].result, kResultPass);
+  }
+  EXPECT_EQ(rig.table[1].secure, '1');
+  EXPECT_EQ(rig.table[3].secure, '0');
+  EXPECT_TRUE(rig.table[2].idcode.empty());
+  EXPECT_EQ(std::count(rig.view.calls.begin(), rig.view.calls.end(), "device id"), 1);
+}
+
+TEST_F(RunPathTest, ResultFilesOfAnEarlierRunAreNeverReadBack) {
+  Rig& rig = MakeRig();
+  SetChain({{kPartVtl3032C, kOpReadId}, {kPartVtl5064C, kOpReadUes}, {kPartVtl5128C, kOpNoOperation}});
+  rig.table[1].idcode = "stale";
+  rig.table[1].secure = '0';
+  rig.table[2].ues = "stale";
+  write("work/dev__1.id", std::string(32, '1') + "\n");
+  write("work/dev__1.sec", "0\n");
+  write("work/dev__2.ues", "stale signature\n");
+  // With SVF output asked for and no generator, every device stops before it reads anything.
+  rig.programmer->IspOptions = engine::kOptSvf;
+
+  ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+  EXPECT_TRUE(rig.programmer->RunFailed());
+  EXPECT_TRUE(rig.table[1].idcode.empty());
+  EXPECT_TRUE(rig.table[1].id_arch.empty());
+  EXPECT_EQ(rig.table[1].secure, '2');
+  EXPECT_TRUE(rig.table[2].ues.empty());
+  for (const char* name : {"dev__1.id", "dev__1.sec", "dev__2.ues"})
+    EXPECT_FALSE(fs::exists(work(name))) << name;
+  EXPECT_FALSE(rig.view.saw("device id"));
+  EXPECT_FALSE(rig.view.saw("ues page"));
+  EXPECT_TRUE(rig.view.saw("failed shown"));
+}
+
+TEST_F(RunPathTest, SignatureProgrammedIsReadBackIntoTheTable) {
+  Rig& rig = MakeRig();
+  // fusebuild leaves the signature-only image in its current folder; the engine looks in the working one.
+  fs::current_path(dir_ / "work");
+  const std::string text = "Zepa signature 0123456789";
+  SetChain({{kPartVtl3032C, kOpReadUes},
+            {kPartVtl5064C, kOpNoOperation},
+            {kPartVtl5128C, kOpProgramUes, "", text}});
+  ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+  ASSERT_EQ(rig.table[3].result, kResultPass) << ::testing::PrintToString(rig.messages.lines());
+  // An erased part reads all ones: the signature ends at the first FFh byte.
+  EXPECT_EQ(rig.table[1].result, kResultPass);
+  EXPECT_TRUE(rig.table[1].ues.empty());
+  EXPECT_TRUE(rig.view.saw("ues 1 "));
+
+  rig.table[3].cmnd = kOpReadUes;
+  rig.table[3].ues.clear();
+  rig.view.calls.clear();
+  ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+  EXPECT_EQ(rig.table[3].ues, text);
+  EXPECT_TRUE(rig.view.saw("ues 3 " + text));
+  EXPECT_TRUE(rig.view.saw("ues page"));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Batch runs
+
+TEST_F(RunPathTest, BatchRunsStepsUntilOneFailsAndLogsEachResult) {
+  struct Case {
+    const char* name;
+    const char* board;
+    std::vector<Dev> failing_chain;
+    bool failing_step_executes;
+  };
+  const Case cases[] = {
+      {"refused by the check", "device VTL3032C\n", {{kPartVtl3032C, kOpProgram, "nowhere.jed"}}, false},
+      {"a device fails", "device VTL3032C idcode=0x12345679\n", {{kPartVtl3032C, kOpReadId}}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig& rig = MakeRig(c.board);
+    const std::vector<Dev> passing = {{kPartVtl3032C, kOpNoOperation}};
+    SetChain(passing);
+    write_jcd(rig.table, path("a.jcd"));
+    write_jcd(rig.table, path("b.jcd"));
+    write_jcd(rig.table, path("d.jcd"));
+    SetChain(c.failing_chain);
+    write_jcd(rig.table, path("c.jcd"));
+    write("steps.jbf",
+          crlf({path("a.jcd"), path("missing.jcd"), path("b.jcd"), path("c.jcd"), path("d.jcd")}));
+    fs::remove(work(kRunLogName));
+
+    BatchTable batch;
+    ASSERT_TRUE(rig.programmer->run_batch_file(batch, path("steps.jbf")));
+
+    EXPECT_EQ(batch.row(1).result, "pass");
+    EXPECT_EQ(batch.row(2).result, "skip");
+    EXPECT_EQ(batch.row(3).result, "pass");
+    EXPECT_EQ(batch.row(4).result, "fail");
+    EXPECT_EQ(batch.row(5).result, "");
+    std::vector<std::string> batch_calls;
+    for (const std::string& call : rig.view.calls) {
+      if (call.starts_with("batch")) batch_calls.push_back(call);
+    }
+    EXPECT_EQ(batch_calls,
+              (std::vector<std::string>{"batch 1 running", "batch 1 pass", "batch 2 skip", "batch 3 running",
+                                        "batch 3 pass", "batch 4 running", "batch 4 fail"}));
+    std::vector<std::string> log = split_lines(read("work/zepaisp.log"));
+    std::vector<std::string> expected_log = {"Executing " + path("a.jcd") + "  " + kStamp + " ...", "pass",
+                                             "Executing " + path("b.jcd") + "  " + kStamp + " ...", "pass"};
+    if (c.failing_step_executes)
+      expected_log.push_back("Executing " + path("c.jcd") + "  " + kStamp + " ...");
+    expected_log.push_back("fail");
+    EXPECT_EQ(log, expected_log);
+    // The flags are cleared for whatever runs next.
+    EXPECT_FALSE(rig.programmer->RunFailed());
+    EXPECT_FALSE(rig.programmer->LoadFailed);
+  }
+}
+
+TEST_F(RunPathTest, MissingBatchFileIsReported) {
+  Rig& rig = MakeRig();
+  BatchTable batch;
+  EXPECT_FALSE(rig.programmer->run_batch_file(batch, path("none.jbf")));
+  EXPECT_EQ(rig.prompts.boxes, std::vector<std::string>{"error: " + path("none.jbf") + "\rfile not found!"});
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The engine's boxes and marks
+
+TEST(EngineHostAdapterTest, EngineBoxesAndMarksReachTheProgrammersPromptsAndView) {
+  RecordingPrompts prompts;
+  RecordingView view;
+  EngineHostAdapter adapter(prompts, view);
+
+  adapter.ShowMessage(engine::BoxIcon::kError, "Error", "File: x not found!");
+  adapter.ShowMessage(engine::BoxIcon::kWarning, "Warning!", "Driver \"KPortIo1\" not found");
+  adapter.ShowMessage(engine::BoxIcon::kInformation, "", "note");
+  prompts.answer = false;
+  EXPECT_FALSE(adapter.AskYesNo(engine::BoxIcon::kConfirmation, "", "Go on?"));
+  prompts.answer = true;
+  EXPECT_TRUE(adapter.AskYesNo(engine::BoxIcon::kWarning, "", "Go on?"));
+  adapter.Beep();
+  adapter.MarkResult(2, true);
+  adapter.MarkResult(0, false);
+
+  EXPECT_EQ(prompts.boxes,
+            (std::vector<std::string>{"error: File: x not found!", "warning: Driver \"KPortIo1\" not found",
+                                      "info: note", "confirm: Go on?", "confirm: Go on?"}));
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"beep", "mark 2 pass", "failed shown", "mark 0 fail"}));
+}
+
+}  // namespace
+}  // namespace zepa::ui
