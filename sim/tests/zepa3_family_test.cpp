@@ -1,0 +1,207 @@
+// The simulated ZEPA3 part's ISP register and array, driven pin by pin: the register's layout by address
+// width, rows by side bit and Gray code, ENABLE/DISABLE, the dwells, the security cell and the two security
+// queries (the part's own fixed address and the 4-bit loader's address 3Eh) beside design row 43.
+#include "sim/zepa3_family.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "sim/board.h"
+#include "sim/tests/jtag_driver.h"
+
+namespace zepa::sim {
+namespace {
+
+using testing::JtagDriver;
+using testing::SpecOf;
+
+constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kDisable = 16;
+constexpr std::int64_t kMs = 1'000'000;
+
+std::string Ones(int n) {
+  return std::string(static_cast<std::size_t>(n), '1');
+}
+std::string Zeros(int n) {
+  return std::string(static_cast<std::size_t>(n), '0');
+}
+
+// One ZEPA3 part on a board and its virtual time.
+class Zepa3Part {
+ public:
+  explicit Zepa3Part(const std::string& part = "VTL3032XL")
+      : board_(SpecOf("device " + part), Families(now_ns_)),
+        jtag_(board_),
+        info_(board_.device(1).part()),
+        width_(Zepa3AddressWidth(info_.type_code)) {
+    Reset();
+  }
+
+  static FamilyRegistry Families(std::int64_t& now) {
+    FamilyRegistry registry;
+    AddZepa3Family(registry, {.now_ns = [&now] { return now; }, .faults = nullptr});
+    return registry;
+  }
+
+  int length() const { return info_.dr_length; }
+  int rows() const { return info_.side_rows; }  // R
+  int width() const { return width_; }
+  DeviceMemory& memory() { return board_.device(1).memory(); }
+
+  void Reset() {
+    jtag_.Reset();
+    jtag_.Tms("0");
+  }
+  void Instruction(std::uint32_t code) {
+    jtag_.ToShiftIr();
+    jtag_.Shift(5, code);
+    jtag_.UpdateToIdle();
+  }
+  std::string Dr(const std::string& in) {
+    jtag_.ToShiftDr();
+    std::string out;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+      out += board_.JtagTdo() ? '1' : '0';
+      jtag_.Clock(i + 1 == in.size(), in[i] == '1');
+    }
+    jtag_.UpdateToIdle();
+    return out;
+  }
+  // Row data then `bits` address bits, most significant first.
+  std::string Register(const std::string& data, int address, int bits) {
+    std::string in = data;
+    for (int b = bits - 1; b >= 0; --b) in += (address >> b) & 1 ? '1' : '0';
+    return Dr(in);
+  }
+  int Address(int row) const {
+    const int side = row >= rows() + 2;
+    const int r = side ? row - rows() - 2 : row;
+    return (side << (width_ - 1)) | (r ^ (r >> 1));
+  }
+  void Dwell(std::int64_t ns) {
+    now_ns_ += ns;
+    jtag_.Tms("0");
+  }
+  // Latches `row` with a data part of ones and reads it back (VERIFY in force).
+  std::string ReadRow(int row) {
+    Register(Ones(length()), Address(row), width_);
+    return Dr(Ones(length() + width_)).substr(0, static_cast<std::size_t>(length()));
+  }
+  void ProgramRow(int row, const std::string& data, std::int64_t dwell_ns = 11 * kMs) {
+    Instruction(kProgram);
+    Register(data, Address(row), width_);
+    Dwell(dwell_ns);
+    Instruction(kVerify);
+  }
+  // The first bit out after latching `address` (of `bits` bits) behind `data`.
+  char Query(const std::string& data, int address, int bits) {
+    Register(data, address, bits);
+    return Dr(Ones(length() + width_))[0];
+  }
+
+ private:
+  std::int64_t now_ns_ = 0;
+  Board board_;
+  JtagDriver jtag_;
+  const PartInfo& info_;
+  int width_;
+};
+
+TEST(Zepa3RowAddress, SideBitAndGrayCodedRowPerWidth) {
+  struct Case {
+    int address, width, side_rows, row;
+  };
+  const Case cases[] = {
+      {0x00, 7, 52, 0},    {0x3E, 7, 52, 43},   {0x40, 7, 52, 54},   {0x40 | (53 ^ 26), 7, 52, 107},
+      {0x64, 7, 52, -1},   {0x80, 8, 104, 106}, {0xFF, 8, 104, 191}, {0x100 | (209 ^ 104), 9, 208, 419},
+      {0x180, 9, 208, -1}, {0x200, 9, 208, -1},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Zepa3RowOfAddress(c.address, c.width, c.side_rows), c.row) << std::hex << c.address;
+  EXPECT_EQ(Zepa3AddressWidth(144), 7);
+  EXPECT_EQ(Zepa3AddressWidth(146), 8);
+  EXPECT_EQ(Zepa3AddressWidth(149), 9);
+}
+
+TEST(Zepa3Array, ProgramVerifyAndEraseOnEachAddressWidth) {
+  for (const char* name : {"VTL3032XL", "VTL3128XL", "VTL3384XL"}) {
+    SCOPED_TRACE(name);
+    Zepa3Part part(name);
+    const int L = part.length();
+    std::string data = Ones(L);
+    data[0] = data[static_cast<std::size_t>(L - 1)] = '0';
+    const int last = 2 * part.rows() + 3;  // the upper signature row
+    part.Instruction(kEnable);
+    part.ProgramRow(last, data);
+    part.ProgramRow(1, data, 9 * kMs);  // too short a dwell: nothing happens
+    EXPECT_EQ(part.ReadRow(last), data);
+    EXPECT_EQ(part.ReadRow(1), Ones(L));
+    part.Instruction(kErase);
+    part.Register(Ones(L), 0, part.width());
+    part.Dwell(99 * kMs);
+    EXPECT_FALSE(part.memory().rows.empty()) << "erase needs 100 ms";
+    part.Instruction(kErase);
+    part.Register(Ones(L), 0, part.width());
+    part.Dwell(100 * kMs);
+    EXPECT_TRUE(part.memory().rows.empty());
+  }
+}
+
+TEST(Zepa3Array, DisableAndResetEndEnable) {
+  Zepa3Part part;
+  const std::string zeros = Zeros(part.length());
+  part.Instruction(kEnable);
+  part.Instruction(kDisable);
+  part.ProgramRow(3, zeros);
+  EXPECT_TRUE(part.memory().rows.empty()) << "after DISABLE";
+  part.Instruction(kEnable);
+  part.Reset();
+  part.ProgramRow(3, zeros);
+  EXPECT_TRUE(part.memory().rows.empty()) << "after Test-Logic-Reset";
+}
+
+TEST(Zepa3Array, ProgramCaptureGivesTheRowJustProgrammed) {
+  Zepa3Part part("VTL3064XL");
+  std::string data = Ones(part.length());
+  data[5] = '0';
+  part.Instruction(kEnable);
+  part.Instruction(kProgram);
+  part.Register(data, part.Address(7), part.width());
+  part.Dwell(11 * kMs);
+  EXPECT_EQ(part.Dr(Ones(part.length() + part.width())).substr(0, data.size()), data);
+}
+
+TEST(Zepa3Security, QueriesAnswerTheStateAndDesignRowsStayRows) {
+  for (const char* name : {"VTL3032XL", "VTL3064XL", "VTL3256XL"}) {
+    SCOPED_TRACE(name);
+    Zepa3Part part(name);
+    const int L = part.length();
+    const int w = part.width();
+    const int own = w == 7 ? 0x64 : w == 9 ? 0x180 : -1;
+    part.Instruction(kEnable);
+    part.Instruction(kVerify);
+    // Design row 43 with its first bit 0, read as the sequences read it (ones before the address).
+    std::string row43 = Ones(L);
+    row43[0] = '0';
+    part.ProgramRow(43, row43);
+    EXPECT_EQ(part.ReadRow(43), row43);
+    // The loader's test: DR_len zeros, then 7 address bits.
+    EXPECT_EQ(part.Query(Zeros(L), 0x3E, 7), '1');
+    if (own >= 0) {
+      EXPECT_EQ(part.Query(Zeros(L), own, w), '1');
+    }
+    // Secure: the last bit shifted into row 2R+2 is 0.
+    std::string secure = Ones(L);
+    secure[static_cast<std::size_t>(L - 1)] = '0';
+    part.ProgramRow(2 * part.rows() + 2, secure);
+    EXPECT_EQ(part.Query(Zeros(L), 0x3E, 7), '0');
+    if (own >= 0) {
+      EXPECT_EQ(part.Query(Zeros(L), own, w), '0');
+    }
+    EXPECT_EQ(part.ReadRow(5), Zeros(L)) << "a secured part reads zeros";
+  }
+}
+
+}  // namespace
+}  // namespace zepa::sim
