@@ -292,4 +292,58 @@ std::string assemble_data_field(const FuseArray& fuses, const FrameMap& map) {
   return bits;
 }
 
+FrameMapper::FrameMapper(const Geometry& g) : g_(g) {
+  block0_.reserve(kLogicBlocks * kColumns);
+  for (int lb = 0; lb < kLogicBlocks; ++lb) {
+    for (int column = 0; column < kColumns; ++column) block0_.push_back(addr_match(g, 0, lb, column));
+  }
+}
+
+const HalfFrameMap& FrameMapper::Block0(int lb, int column) const {
+  CheckRange("logic block", lb, kLogicBlocks);
+  CheckRange("column", column, kColumns);
+  return block0_[static_cast<std::size_t>(lb * kColumns + column)];
+}
+
+FrameMap FrameMapper::Map(int sfb, int lb, int column) const {
+  CheckRange("super fast block", sfb, g_.sfb_count());
+  const int lower_lb = (lb + 2) % kLogicBlocks;
+  const long upper_shift = sfb * kFbFuses;
+  const long lower_shift = (2 * g_.sfb_count() - 1 - sfb) * kFbFuses;
+  const auto shifted = [](BitSource s, long shift) {
+    if (s.kind != BitSource::Kind::kNoFuse) s.fuse = static_cast<std::int32_t>(s.fuse + shift);
+    return s;
+  };
+  const HalfFrameMap& upper = Block0(lb, column);
+  const HalfFrameMap& lower = Block0(lower_lb, column);
+  FrameMap frame;
+  for (int k = 0; k < kHalfFrameBits; ++k) {
+    frame[k] = shifted(upper[k], upper_shift);
+    frame[kDataFrameBits - 1 - k] = shifted(lower[k], lower_shift);
+  }
+  return frame;
+}
+
+std::string FrameMapper::Data(const FuseArray& fuses, int sfb, int lb, int column) const {
+  CheckRange("super fast block", sfb, g_.sfb_count());
+  if (fuses.TotalFuseNum() < g_.fuse_count()) throw std::out_of_range("ZEPA2 frame: fuse array too small");
+  // Fuse n is bit n mod 16 of word n div 16; every fuse of the part is inside the array (checked above).
+  const std::uint32_t* words = fuses.words().data();
+  const auto value = [words](const BitSource& s, long shift) -> char {
+    if (s.kind != BitSource::Kind::kFuse) return s.kind == BitSource::Kind::kForcedZero ? '0' : '1';
+    const auto n = static_cast<std::uint32_t>(s.fuse + shift);
+    return static_cast<char>('0' + ((words[n >> 4] >> (n & 15u)) & 1u));
+  };
+  const long upper_shift = sfb * kFbFuses;
+  const long lower_shift = (2 * g_.sfb_count() - 1 - sfb) * kFbFuses;
+  const HalfFrameMap& upper = Block0(lb, column);
+  const HalfFrameMap& lower = Block0((lb + 2) % kLogicBlocks, column);
+  std::string bits(kDataFrameBits, '1');
+  for (int k = 0; k < kHalfFrameBits; ++k) {
+    bits[k] = value(upper[k], upper_shift);
+    bits[kDataFrameBits - 1 - k] = value(lower[k], lower_shift);
+  }
+  return bits;
+}
+
 }  // namespace zepa::fusemap::zepa2

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fusemap/fuse_array.h"
 
@@ -83,5 +84,22 @@ FrameMap MapFrame(const Geometry& g, int sfb, int lb, int column);
 
 // The 546 '0'/'1' characters of a data frame.
 std::string assemble_data_field(const FuseArray& fuses, const FrameMap& map);
+
+// The frames of a whole part, for the walk over all of them. Every fuse that feeds function block fb
+// lies fb * 43373 above the matching fuse of block 0 (the rules never depend on fb otherwise), so the
+// rules run once for the 168 half frames of block 0 and the other blocks are those shifted.
+class FrameMapper {
+ public:
+  explicit FrameMapper(const Geometry& g);
+  const Geometry& geometry() const { return g_; }
+
+  FrameMap Map(int sfb, int lb, int column) const;  // the same as MapFrame
+  std::string Data(const FuseArray& fuses, int sfb, int lb, int column) const;
+
+ private:
+  const HalfFrameMap& Block0(int lb, int column) const;
+  Geometry g_;
+  std::vector<HalfFrameMap> block0_;  // [lb * 42 + column]
+};
 
 }  // namespace zepa::fusemap::zepa2

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <span>
 
+#include "fusemap/zepa2_bits.h"
+
 namespace zepa::fusemap::zepa2 {
 namespace {
 
@@ -37,22 +39,6 @@ void AppendSegmentRecord(std::string& out, std::size_t segment) {
   const auto base = static_cast<std::uint16_t>(segment * 0x1000);  // paragraph of the segment's byte 0
   const std::uint8_t data[2] = {static_cast<std::uint8_t>(base >> 8), static_cast<std::uint8_t>(base & 0xFF)};
   AppendRecord(out, 0, 0x02, data);
-}
-
-}  // namespace
-
-namespace {
-
-// Eight characters as one byte, the first character in bit 0 (or in bit 7).
-inline unsigned PackLsbFirst(const char* c) {
-  unsigned byte = 0;
-  for (int b = 7; b >= 0; --b) byte = (byte << 1) | static_cast<unsigned>(c[b] == '1');
-  return byte;
-}
-inline unsigned PackMsbFirst(const char* c) {
-  unsigned byte = 0;
-  for (int b = 0; b < 8; ++b) byte = (byte << 1) | static_cast<unsigned>(c[b] == '1');
-  return byte;
 }
 
 }  // namespace

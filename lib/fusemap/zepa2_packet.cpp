@@ -4,6 +4,7 @@
 #include <array>
 
 #include "fusemap/fatal_error.h"
+#include "fusemap/zepa2_bits.h"
 #include "fusemap/zepa2_frames.h"
 
 namespace zepa::fusemap::zepa2 {
@@ -63,9 +64,7 @@ std::uint16_t Crc16(std::string_view bits) {
   unsigned reg = 0;
   std::size_t i = 0;
   for (; i + 8 <= bits.size(); i += 8) {
-    unsigned byte = 0;
-    for (std::size_t b = 0; b < 8; ++b) byte = (byte << 1) | static_cast<unsigned>(bits[i + b] == '1');
-    reg = ((reg << 8) ^ kCrcTable[((reg >> 8) ^ byte) & 0xFFu]) & 0xFFFFu;
+    reg = ((reg << 8) ^ kCrcTable[((reg >> 8) ^ PackMsbFirst(bits.data() + i)) & 0xFFu]) & 0xFFFFu;
   }
   for (; i < bits.size(); ++i) reg = CrcStep(reg, static_cast<unsigned>(bits[i] == '1'));
   return static_cast<std::uint16_t>(reg);
@@ -123,12 +122,10 @@ std::string write_to_isp_file(std::string_view data_frame, std::string_view grey
   std::copy(grey_addr.begin(), grey_addr.end(), bits + data_frame.size());
   std::copy(kIspPadding.begin(), kIspPadding.end(), bits + data_frame.size() + grey_addr.size());
   std::string hex(kIspLineBits / 4, '0');
-  for (int d = 0; d < kIspLineBits / 4; ++d) {
-    const char* c = bits + 4 * d;
-    const unsigned nibble = static_cast<unsigned>(c[0] == '1') << 3 |
-                            static_cast<unsigned>(c[1] == '1') << 2 |
-                            static_cast<unsigned>(c[2] == '1') << 1 | static_cast<unsigned>(c[3] == '1');
-    hex[d] = kHexUpper[nibble];
+  for (int byte = 0; byte < kIspLineBits / 8; ++byte) {
+    const unsigned value = PackMsbFirst(bits + 8 * byte);
+    hex[2 * byte] = kHexUpper[value >> 4];
+    hex[2 * byte + 1] = kHexUpper[value & 0xF];
   }
   return hex;
 }
@@ -142,8 +139,11 @@ std::string PacketHexBackwards(std::string_view packet) {
     // before the start of a short packet read as 0.
     const std::size_t end = packet.size() - 8 * byte;
     unsigned value = 0;
-    for (std::size_t b = 0; b < 8; ++b) {
-      value |= (b < end ? static_cast<unsigned>(packet[end - 1 - b] == '1') : 0u) << (7 - b);
+    if (end >= 8) {
+      value = PackLsbFirst(packet.data() + end - 8);  // packet[end - 1] is the most significant bit
+    } else {
+      for (std::size_t b = 0; b < end; ++b)
+        value |= static_cast<unsigned>(packet[end - 1 - b] == '1') << (7 - b);
     }
     hex.push_back(kHexLower[value >> 4]);
     hex.push_back(kHexLower[value & 0xF]);

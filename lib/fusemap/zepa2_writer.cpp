@@ -199,16 +199,16 @@ WalkSummary WriteOutputs(const FuseArray& fuses, const Geometry& g, int dbg_leve
     addresses.reserve(static_cast<std::size_t>(g.frame_count()) * kDataFrameBits);
   }
 
+  const FrameMapper frames(g);
   BitPacker mcs_bytes(order);
   std::string previous_data_frame;
   for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
     dbg.text() += "\n[SFB=" + std::to_string(sfb) + "] Created on:" + clock.Now();
     for (int lb = 0; lb < kLogicBlocks; ++lb) {
       for (int column = 0; column < kColumns; ++column) {
-        const FrameMap map = MapFrame(g, sfb, lb, column);
-        std::string data_frame = assemble_data_field(fuses, map);
+        std::string data_frame = frames.Data(fuses, sfb, lb, column);
         if (list_addresses) {
-          for (const BitSource& s : map) {
+          for (const BitSource& s : frames.Map(sfb, lb, column)) {
             AppendNumber(doc->text(), ListedAddress(s), 6);
             doc->text() += ' ';
             addresses.push_back(ListedAddress(s));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -241,6 +242,31 @@ TEST(Zepa2DataFrame, ErasedVtl3960HasOnlyTheForcedZeros) {
   }
 }
 
+// The walk takes its frames from block 0 shifted up by 43373 fuses per function block; that must give
+// exactly what the rules give for every frame, bit source and bit value alike.
+TEST(Zepa2FrameMapper, ShiftedBlock0FramesEqualTheRules) {
+  for (int part : {kVtl3320, kVtl3960}) {
+    const Geometry g = Geometry::ForPart(part);
+    const FrameMapper mapper(g);
+    FuseArray fuses(g.fuse_count(), FuseArray::Fill::kOnes);
+    std::mt19937 rng(static_cast<unsigned>(part));
+    for (long f = 0; f < g.fuse_count(); ++f) fuses.write_fuse(f, static_cast<int>(rng() & 1u));
+    int differing = 0;
+    for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
+      for (int lb = 0; lb < kLogicBlocks; ++lb) {
+        for (int column = 0; column < kColumns; ++column) {
+          const FrameMap expected = MapFrame(g, sfb, lb, column);
+          if (mapper.Map(sfb, lb, column) != expected ||
+              mapper.Data(fuses, sfb, lb, column) != assemble_data_field(fuses, expected)) {
+            ++differing;
+          }
+        }
+      }
+    }
+    EXPECT_EQ(differing, 0) << "part " << part;
+  }
+}
+
 TEST(Zepa2Geometry, PartsAndRanges) {
   const Geometry g320 = Geometry::ForPart(kVtl3320);
   const Geometry g960 = Geometry::ForPart(kVtl3960);
@@ -255,6 +281,8 @@ TEST(Zepa2Geometry, PartsAndRanges) {
   EXPECT_THROW(addr_match(g960, 0, 4, 0), std::out_of_range);
   EXPECT_THROW(addr_match(g960, 0, 0, 42), std::out_of_range);
   EXPECT_THROW(MapFrame(g320, 2, 0, 0), std::out_of_range);
+  EXPECT_THROW(FrameMapper(g320).Map(2, 0, 0), std::out_of_range);
+  EXPECT_THROW(FrameMapper(g960).Data(FuseArray(520476, FuseArray::Fill::kOnes), 0, 4, 0), std::out_of_range);
 }
 
 }  // namespace
