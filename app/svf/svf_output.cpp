@@ -1,0 +1,64 @@
+#include "svf/svf_output.h"
+
+#include <ctime>
+
+#include "engine/records.h"
+#include "svf/zepa1_svf.h"
+
+namespace zepa::svf {
+
+std::string LocalTimeOfDay() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%H:%M:%S", &local);
+  return text;
+}
+
+void SvfOutput::Generate(engine::EngineContext& context, int op, int position, const std::string& file,
+                         const std::string& svf_file) {
+  const engine::JcdRec& rec = context.chain().Rec(position);
+  if (rec.id >= 130 && rec.id <= 132) {
+    context.host.prompts.ShowMessage(engine::BoxIcon::kWarning, "Warning",
+                                     "This program does not support VTL3320/VTL3960 SVF output");
+    return;
+  }
+  const bool zepa3 = engine::IsZepa3Type(rec.id);
+  if (op == 9) {
+    if (zepa3) {
+      context.messages().add_message("SVF output is not available for ZEPA3 family at this time!");
+      context.messages().add_message("");
+    } else {
+      context.messages().add_message("SVF not available for UPLOAD command.");
+    }
+    return;
+  }
+  if (op < 0 || op > 10) return;
+
+  SvfText out(svf_file, position);
+  if (op == 10) {
+    context.messages().add_message("SVF Bypass... (Device #" + std::to_string(position) + ")");
+    if (position == 1) out.Line(lines::kTrst);
+    out.Commit();
+    return;
+  }
+  if (zepa3) {
+    // Never ZEPA1 statements for a ZEPA3 part.
+    engine::AbortDevice(
+        context.host, position,
+        "SVF output for " + rec.part + " is not available. (Device #" + std::to_string(position) + ")");
+  }
+  SvfJob job{.context = context, .device = position, .svf_file = svf_file, .time = time_of_day_()};
+  if (op == 7 || op == 8) context.jtag.LoadImageFile(file);
+  try {
+    Zepa1Svf(job, out, op);
+  } catch (...) {
+    // What was written before the failure stays in the file.
+    if (!out.text().empty()) out.Commit();
+    throw;
+  }
+  out.Commit();
+}
+
+}  // namespace zepa::svf

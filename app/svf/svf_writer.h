@@ -1,0 +1,96 @@
+// What every SVF block shares: the text being written (CR LF lines, continuation lines of long values),
+// the file it goes to, the header and trailer statements that step over the other devices of the chain,
+// the preload block of the 128-macrocell ZEPA1 parts, the fixed statement lines and the hex helpers.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/chain.h"
+
+namespace zepa::svf {
+
+// Bits of a scan value; bit 0 is the first bit shifted into the device.
+using ScanBits = std::vector<bool>;
+
+// ceil(n/4) upper-case hex digits of `bits`, most significant first.
+std::string HexDigits(const ScanBits& bits);
+
+// The hex text of n one-bits with the fewest digits: "1"/"3"/"7" for the n mod 4 top bits, then n div 4 "F".
+std::string OnesHex(int n);
+
+// One device's statements. They collect in memory and reach the file in one piece when the block is done
+// (Commit): device 1 replaces the file (through a temporary file renamed into place), any other device
+// appends to it, creating it when it is missing.
+class SvfText {
+ public:
+  SvfText(std::string path, int device) : path_(std::move(path)), device_(device) {}
+
+  // A whole line (an empty text gives an empty line).
+  void Line(std::string_view text) {
+    text_.append(text);
+    text_.append("\r\n");
+  }
+  // Text without ending the line.
+  void Put(std::string_view text) { text_.append(text); }
+  void EndLine() { text_.append("\r\n"); }
+  void EmptyLines(int n) {
+    for (int i = 0; i < n; ++i) EndLine();
+  }
+
+  // Writes what has been collected. Throws std::runtime_error naming the file when it cannot be written.
+  void Commit();
+
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string path_;
+  int device_;
+  std::string text_;
+};
+
+// The digits of OnesHex(n), starting a new line of 13 blanks after every 60th "F"; the line stays open.
+void WriteOnesTdo(SvfText& out, int n);
+
+// TRST (device 1, when allowed) and the HIR/HDR/TIR/TDR statements that hold every other device in BYPASS.
+void WriteSvfHeader(SvfText& out, const engine::ChainState& chain, int device, bool allow_trst);
+
+// Loads the 280-bit boundary-scan register of a 128-macrocell ZEPA1 part with zeros.
+void WriteCr128Preload(SvfText& out, int device);
+
+// Statement lines both families use.
+namespace lines {
+inline constexpr std::string_view kTrst = "TRST ABSENT;                         !No TRSTn Signal";
+inline constexpr std::string_view kEndIrIdle = "ENDIR IDLE;                          !End IR scans in IDLE";
+inline constexpr std::string_view kEndDrIdle = "ENDDR IDLE;                          !End DR scans in IDLE";
+inline constexpr std::string_view kEndIrPause =
+    "ENDIR IRPAUSE;                       !End IR scans in IRPAUSE";
+inline constexpr std::string_view kResetTap =
+    "STATE RESET;                         !Force Tap Controller to Reset State";
+inline constexpr std::string_view kResetTAP =
+    "STATE RESET;                         !Force TAP Controller to Reset State";
+inline constexpr std::string_view kResetTAP39 =
+    "STATE RESET;                          !Force TAP Controller to Reset State";
+inline constexpr std::string_view kWaitErase =
+    "RUNTEST 100000 TCK;                  !Ensure 100 msec ERASE time";
+inline constexpr std::string_view kWaitInit =
+    "RUNTEST 100 TCK;                     !Ensure 100 usec INIT time";
+inline constexpr std::string_view kWaitDisable =
+    "RUNTEST 100 TCK;                     !Ensure 100 usec DISABLE time";
+inline constexpr std::string_view kWaitIdcode = "RUNTEST 100 TCK;                     !100 usec wait time";
+inline constexpr std::string_view kWaitRead =
+    "RUNTEST 100 TCK;                     !Ensure 100 usec VERIFY time";
+inline constexpr std::string_view kWaitProgRow =
+    "RUNTEST 10000 TCK;                       !Ensure 10 msec PROGRAM time";
+inline constexpr std::string_view kWaitProgSec =
+    "RUNTEST 10000 TCK;                   !Ensure 10 msec PROGRAM time";
+inline constexpr std::string_view kWaitProgUes =
+    "RUNTEST 10000 TCK;                  !Ensure 10 msec PROGRAM time";
+inline constexpr std::string_view kWaitVerify =
+    "RUNTEST 20 TCK;                      !Ensure 10 usec VERIFT time";
+inline constexpr std::string_view kWaitVerify37 =
+    "RUNTEST 20 TCK;                     !Ensure 10 usec VERIFT time";
+}  // namespace lines
+
+}  // namespace zepa::svf

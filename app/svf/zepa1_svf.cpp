@@ -1,0 +1,384 @@
+#include "svf/zepa1_svf.h"
+
+#include <cstdio>
+
+#include "engine/checks.h"
+
+namespace zepa::svf {
+namespace {
+
+constexpr std::string_view kEnable4 = "SIR 4 TDI (9);                       !Load ENABLE instruction";
+constexpr std::string_view kErase4 = "SIR 4 TDI (A);                       !Load ERASE instruction";
+constexpr std::string_view kProgram4 = "SIR 4 TDI (B);                       !Load PROGRAM instruction";
+constexpr std::string_view kVerify4 = "SIR 4 TDI (C);                       !Load VERIFY instruction";
+constexpr std::string_view kInit4 = "SIR 4 TDI (D);                       !Load INIT instruction";
+constexpr std::string_view kIdcode4 = "SIR 4 TDI (1);                       !Load IDCODE instruction";
+
+constexpr int kUesRows[2] = {41, 84};
+constexpr int kSecurityRow = 83;
+
+// Address statement tails: blank check, verify left side, verify right side and read UES.
+constexpr std::string_view kTailBlank = ") SMASK(7F);               !Load address ";
+constexpr std::string_view kTailLeft = ") SMASK(7F);             !Load address ";
+constexpr std::string_view kTailRight = ") SMASK(7F);            !Load address ";
+
+std::string IdcodeLine(int id) {
+  switch (id) {
+    case 51:
+      return "SDR 32 TDI (0) TDO (FFC1FFFF) MASK(000F0000) SMASK(0); !vtl32A/C IDCODE";
+    case 85:
+      return "SDR 32 TDI (0) TDO (FFC5FFFF) MASK(000F0000) SMASK(0); !vtl64A/C IDCODE";
+    case 119:
+      return "SDR 32 TDI (0) TDO (FFC8FFFF) MASK(000F0000) SMASK(0); !vtl128 IDCODE";
+    case 120:
+      return "SDR 32 TDI (0) TDO (FFC9FFFF) MASK(000F0000) SMASK(0); !vtl128A/C IDCODE";
+    default:
+      return "SDR 32 TDI (0) TDO (0) MASK(0) SMASK(0); !IDCODE error";
+  }
+}
+
+// The signature mask lines that close a read-UES statement; each follows 14 blanks.
+void WriteUesMask(SvfText& out, int id) {
+  std::vector<std::string_view> mask;
+  switch (id) {
+    case 51:
+      mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFF",
+              "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
+      break;
+    case 85:
+      mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFFFFFF",
+              "FFFFFFFFFFFFFFFF0000000000000000000000000000000000FFFFFFFFFF",
+              "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
+      break;
+    case 119:
+    case 120:
+    case 121:
+      mask = {"  MASK (00000000000000000000000000000000007FFFFFFFFFFFFFFFFFFFFFF",
+              "FFFFFFF80000000000000000000000000000000003FFFFFFFFFFFFFFFFFF",
+              "FFFFFFFFFFFC0000000000000000000000000000000001FFFFFFFFFFFFFF",
+              "FFFFFFFFFFFFFFFE0000000000000000000000000000000000FFFFFFFFFF",
+              "FFFFFFFFFFFFFFFFFFFF);  !Verify UES data in address 41"};
+      break;
+    default:
+      out.Put("No such device!!!");
+      return;
+  }
+  for (std::string_view line : mask) {
+    out.EndLine();
+    out.Put("              ");
+    out.Put(line);
+  }
+}
+
+std::string Hex2(int value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X", value & 0xFF);
+  return text;
+}
+
+// The 7-bit address reversed: bit 0 of the scan, shifted first, is address bit 6.
+int AddressScanValue(int row) {
+  const int address = engine::AddressZ1(row);
+  int value = 0;
+  for (int i = 0; i < 7; ++i) value |= ((address >> (6 - i)) & 1) << i;
+  return value;
+}
+
+void AddressStatement(SvfText& out, int row, std::string_view tail, bool grey) {
+  std::string line = "SDR 7 TDI (" + Hex2(AddressScanValue(row)) + std::string(tail) + std::to_string(row);
+  if (grey) line += " (Grey code=" + std::to_string(engine::AddressZ1(row)) + ")";
+  out.Line(line);
+}
+
+class Zepa1Block {
+ public:
+  Zepa1Block(SvfJob& job, SvfText& out)
+      : job_(job), out_(out), rec_(job.rec()), L_(rec_.DR_len), n_(job.Dev()) {}
+
+  void BulkErase(const char* time_prefix, bool stand_alone) {
+    job_.messages().add_message("SVF Bulk erase... (Device #" + n_ + ")");
+    out_.Line("!Begin Bulk Erase (Device #" + n_ + time_prefix + job_.time);
+    Header(true);
+    Preload();
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(lines::kEndDrIdle);
+    out_.Line(lines::kResetTap);
+    out_.Line(kEnable4);
+    out_.Line(kErase4);
+    out_.Line(lines::kWaitErase);
+    out_.Line(kInit4);
+    out_.Line(lines::kWaitInit);
+    out_.Line(lines::kResetTAP);
+    out_.Line("!End Bulk Erase");
+    if (stand_alone) {
+      out_.EmptyLines(2);
+    } else {
+      out_.EmptyLines(1);
+      job_.messages().add_message("SVF Bulk erase completed.");
+    }
+  }
+
+  void BlankCheck() {
+    job_.messages().add_message("SVF Blank Check... (Device #" + n_ + ")");
+    out_.Line("!Begin Blank Check (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    Body(kVerify4);
+    for (int side = 0; side < 2; ++side) {
+      if (side == 0) {
+        job_.messages().add_message("Checking Left side...");
+        out_.Line("!Blank Check-Left Side.");
+      } else {
+        job_.messages().add_message("Checking Right side...");
+        out_.EmptyLines(1);
+        out_.Line("!Blank Check-Right Side.");
+      }
+      for (int r = 43 * side; r <= 43 * side + 40; ++r) {
+        Mark();
+        AddressStatement(out_, r, kTailBlank, true);
+        out_.Line(lines::kWaitVerify);
+        out_.Put("SDR " + std::to_string(L_) + " TDI(0) TDO (");
+        WriteOnesTdo(out_, L_);
+        out_.Line(") SMASK(0);         !Expect all ones");
+      }
+    }
+    out_.Line(lines::kResetTAP39);
+    out_.Line("!End Blank Check");
+    out_.EmptyLines(2);
+    job_.messages().add_message("SVF Blank Check completed.");
+  }
+
+  // The program block after the erase block; `announcement` is its message line.
+  void Program(const std::string& announcement, bool last_block) {
+    job_.messages().add_message(announcement + " (Device #" + n_ + ")");
+    Header(false);
+    Body(kProgram4);
+    for (int side = 0; side < 2; ++side) {
+      job_.messages().add_message(side == 0 ? "Programing Left side... " : "Programing Right side...");
+      out_.EmptyLines(1);
+      out_.Line(side == 0 ? "!Program-Left Side." : "!Program-Right Side.");
+      for (int r = 43 * side; r <= 43 * side + 40; ++r) {
+        Mark();
+        out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
+        WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, true), L_);
+        out_.Line(");     !Load PROGRAM data and address " + std::to_string(r));
+        out_.Line(lines::kWaitProgRow);
+      }
+    }
+    out_.EmptyLines(1);
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(kInit4);
+    out_.Line(lines::kWaitInit);
+    out_.Line(lines::kResetTap);
+    out_.Line("!End Program");
+    out_.EmptyLines(last_block ? 2 : 1);
+  }
+
+  // The verify block; a stand-alone verify announces itself and may write TRST.
+  void Verify(bool stand_alone) {
+    if (stand_alone) job_.messages().add_message("SVF Verify... (Device #" + n_ + ")");
+    out_.Line("!Begin Verify (Device #" + n_ + ").   Time:" + job_.time);
+    Header(stand_alone);
+    Body(kVerify4);
+    for (int side = 0; side < 2; ++side) {
+      job_.messages().add_message(side == 0 ? "Verifying Left side... " : "Verifying Right side...");
+      out_.EmptyLines(1);
+      out_.Line(side == 0 ? "!Verify-Left Side." : "!Verify-Right Side.");
+      for (int r = 43 * side; r <= 43 * side + 40; ++r) {
+        Mark();
+        AddressStatement(out_, r, side == 0 ? kTailLeft : kTailRight, true);
+        out_.Line(side == 0 ? lines::kWaitVerify : lines::kWaitVerify37);
+        out_.Put("SDR " + std::to_string(L_) + (side == 0 ? " TDI(0) TDO (" : " TDI (0) TDO ("));
+        WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, false), L_);
+        out_.Line(") SMASK(0); !Verify data in address " + std::to_string(r));
+      }
+    }
+    out_.EmptyLines(1);
+    out_.Line(lines::kResetTap);
+    out_.Line("!End Verify");
+    out_.EmptyLines(2);
+  }
+
+  void ReadIdcode() {
+    job_.messages().add_message("SVF Read Device IDcode... (Device #" + n_ + ")");
+    out_.Line("!Begin Read IDcode (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(lines::kEndDrIdle);
+    out_.Line(lines::kResetTap);
+    out_.Line(kEnable4);
+    out_.Line(kIdcode4);
+    out_.Line(lines::kWaitIdcode);
+    out_.Line(IdcodeLine(rec_.id));
+    out_.Line(lines::kResetTap);
+    out_.Line("!End Read IDcode.");
+    out_.EmptyLines(2);
+    job_.messages().add_message("SVF Read Device IDcode completed!");
+  }
+
+  void Secure() {
+    job_.messages().add_message("SVF Secure device... (Device #" + n_ + ")");
+    out_.Line("!Begin Program Security Bit (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    Preload();
+    Body(kProgram4);
+    out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
+    WriteZ1RowHex(out_, Zepa1SecurityValue(L_, rec_.sec_pos), L_);
+    out_.Line("); !Load PROGRAM data and address 83");
+    out_.EmptyLines(1);
+    out_.Line(lines::kWaitProgSec);
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(kInit4);
+    out_.Line(lines::kWaitInit);
+    out_.Line(lines::kResetTap);
+    out_.Line("!End Program Security Bit");
+    out_.EmptyLines(2);
+    job_.messages().add_message("SVF Secure device completed!");
+  }
+
+  void ProgramUes() {
+    job_.messages().add_message("SVF Program User Signature... (Device #" + n_ + ")");
+    out_.Line("!Begin Program User Signature (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    Preload();
+    Body(kProgram4);
+    for (int r : kUesRows) {
+      out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
+      WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, true), L_);
+      out_.Line(");     !Load PROGRAM data and address " + std::to_string(r));
+      out_.Line(lines::kWaitProgUes);
+    }
+    out_.EmptyLines(1);
+    out_.Line(lines::kResetTap);
+    out_.Line("!End Program UES");
+    out_.EmptyLines(2);
+    job_.messages().add_message("SVF Program User Signature completed!");
+  }
+
+  void ReadUes() {
+    job_.messages().add_message("SVF Read User Signature... (Device #" + n_ + ")");
+    out_.Line("!Begin Read User Signature (Device #" + n_ + ").  Time:" + job_.time);
+    Header(true);
+    Body(kVerify4);
+    for (int r : kUesRows) {
+      AddressStatement(out_, r, kTailRight, false);
+      out_.Line(lines::kWaitRead);
+      out_.Put("SDR " + std::to_string(L_) + " TDI (0) TDO (");
+      WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, false), L_);
+      out_.Put(") SMASK(0) ");
+      WriteUesMask(out_, rec_.id);
+      out_.EndLine();
+    }
+    out_.EmptyLines(1);
+    out_.Line(lines::kResetTap);
+    out_.Line("!End Read User Signature");
+    out_.EmptyLines(2);
+    job_.messages().add_message("SVF Read User Signature completed!");
+  }
+
+ private:
+  const engine::BitBuffer& image() { return job_.context.jtag.ImageBuffer; }
+  void Header(bool allow_trst) { WriteSvfHeader(out_, job_.context.chain(), job_.device, allow_trst); }
+  void Preload() {
+    if (rec_.id == 119 || rec_.id == 120) WriteCr128Preload(out_, job_.device);
+  }
+  // ENDIR/ENDDR IDLE, reset, ENABLE, then `instruction` with the IR scans ending in IRPAUSE.
+  void Body(std::string_view instruction) {
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(lines::kEndDrIdle);
+    out_.Line(lines::kResetTap);
+    out_.Line(kEnable4);
+    out_.Line(lines::kEndIrPause);
+    out_.Line(instruction);
+  }
+  void Mark() { job_.messages().append_to_last_message(" *"); }
+
+  SvfJob& job_;
+  SvfText& out_;
+  const engine::JcdRec& rec_;
+  int L_;
+  std::string n_;
+};
+
+}  // namespace
+
+ScanBits Zepa1RowValue(const engine::BitBuffer& image, int row, int length, bool with_address) {
+  ScanBits bits(static_cast<std::size_t>(length + (with_address ? 7 : 0)));
+  const long base = static_cast<long>(row) * length;
+  for (int p = 0; p < length; ++p) bits[static_cast<std::size_t>(p)] = image.Bit(base + p);
+  if (with_address) {
+    const int address = engine::AddressZ1(row);
+    for (int k = 0; k < 7; ++k) bits[static_cast<std::size_t>(length + k)] = (address >> (6 - k)) & 1;
+  }
+  return bits;
+}
+
+ScanBits Zepa1SecurityValue(int length, int sec_pos) {
+  ScanBits bits(static_cast<std::size_t>(length + 7), true);
+  const int cleared = length - 1 - sec_pos;
+  if (cleared >= 0 && cleared < length) bits[static_cast<std::size_t>(cleared)] = false;
+  const int address = engine::AddressZ1(kSecurityRow);
+  for (int k = 0; k < 7; ++k) bits[static_cast<std::size_t>(length + k)] = (address >> (6 - k)) & 1;
+  return bits;
+}
+
+void WriteZ1RowHex(SvfText& out, const ScanBits& value, int length) {
+  if (length != 255 && length != 512 && length != 1028) return;
+  const std::string digits = HexDigits(value);
+  // Count lines from the least significant end: 20 digits last, 60 on each line before.
+  std::size_t first = digits.size() >= 20 ? (digits.size() - 20) % 60 : digits.size();
+  out.Put(std::string_view(digits).substr(0, first));
+  for (std::size_t at = first; at < digits.size();) {
+    const std::size_t take = digits.size() - at > 20 ? 60 : digits.size() - at;
+    out.EndLine();
+    out.Put("              ");
+    out.Put(std::string_view(digits).substr(at, take));
+    at += take;
+  }
+}
+
+void Zepa1Svf(SvfJob& job, SvfText& out, int op) {
+  Zepa1Block block(job, out);
+  const std::string& jed = job.rec().jed;
+  switch (op) {
+    case 0:
+      block.BulkErase(").     Time:", true);
+      break;
+    case 1:
+      block.BlankCheck();
+      break;
+    case 2:
+      engine::CheckJedec(job.context, job.device, jed);
+      block.BulkErase(").  Time:", false);
+      block.Program("SVF Program Device...", true);
+      job.messages().add_message("SVF Program completed!");
+      break;
+    case 3:
+      engine::CheckJedec(job.context, job.device, jed);
+      block.Verify(true);
+      job.messages().add_message("SVF Verify completed!");
+      break;
+    case 4:
+      engine::CheckJedec(job.context, job.device, jed);
+      block.BulkErase(").  Time:", false);
+      block.Program("SVF Program and Verify...", false);
+      block.Verify(false);
+      job.messages().add_message("SVF Program and Verify completed!");
+      break;
+    case 5:
+      block.ReadIdcode();
+      break;
+    case 6:
+      block.Secure();
+      break;
+    case 7:
+      block.ProgramUes();
+      break;
+    case 8:
+      block.ReadUes();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace zepa::svf
