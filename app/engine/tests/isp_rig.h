@@ -95,6 +95,26 @@ class IspRig {
     engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = options}, table);
   }
 
+  // A context for calling checks directly, position 1 holding `part`'s record with `jed`.
+  EngineContext Context(int part, const std::string& jed = "", int options = 0) {
+    engine.chain().DeviceCount = static_cast<int>(board->device_count());
+    engine.chain().TargetDevice = 1;
+    JcdRec& rec = engine.chain().Rec(1);
+    rec = RecordForPart(part);
+    rec.jed = jed;
+    engine.cable().IspOptions = options;
+    return EngineContext{.jtag = engine.jtag(),
+                         .host = host,
+                         .launcher = launcher,
+                         .program_dir = ZEPA_BIN_DIR,
+                         .work_dir = dir.path().string() + "/",
+                         .options = options,
+                         .ActiveIoVerify = false,
+                         .zepa2_frame_mode = 0,
+                         .zepa2_last_address = 0,
+                         .timestamp = {}};
+  }
+
   const std::vector<std::string>& lines() const { return messages.lines(); }
   bool HasLine(const std::string& line) const {
     for (const std::string& l : messages.lines()) {

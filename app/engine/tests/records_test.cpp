@@ -1,0 +1,132 @@
+// The device table, type names, file-name helpers and the loading of the records from the chain table.
+#include "engine/records.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/tests/engine_rig.h"
+#include "ui/core/chain_names.h"
+
+namespace zepa::engine {
+namespace {
+
+TEST(FileNames, ExtensionsComeFromTheFileNameAlone) {
+  struct Case {
+    const char* path;
+    const char* extension;
+    const char* as_bin;
+  };
+  const Case cases[] = {
+      {"design.jed", ".jed", "design.bin"},
+      {"dir.v2/top.JED", ".JED", "dir.v2/top.bin"},
+      {"C:\\work.1\\design.jed", ".jed", "C:\\work.1\\design.bin"},
+      {"a.b.c.jed", ".jed", "a.b.c.bin"},
+      {"dir.v2/noext", "", "dir.v2/noext.bin"},
+      {"Mixed/Case.Isp", ".Isp", "Mixed/Case.bin"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FileExtension(c.path), c.extension) << c.path;
+    EXPECT_EQ(WithExtension(c.path, "bin"), c.as_bin) << c.path;
+  }
+  EXPECT_TRUE(HasExtension("TOP.JeD", ".jed"));
+  EXPECT_FALSE(HasExtension("top.jedx", ".jed"));
+  EXPECT_FALSE(HasExtension("jed", ".jed"));
+}
+
+TEST(DeviceTable, ImageSizesFitTheRowGeometryAndNamesFollowTheCodes) {
+  for (int part = 0; part <= 8; ++part) {
+    const DeviceTableRow& row = DeviceTable()[static_cast<std::size_t>(part)];
+    EXPECT_EQ(row.bin_size, 1 + (2 * 43 * row.DR_len + 7) / 8) << row.part;
+    EXPECT_EQ(row.part, ui::part_name(part)) << "the table follows the grid's part list";
+    // Every signature field (120 bits) lies inside its row.
+    EXPECT_LE(row.first_ues_bit + (row.lb - 1) * row.ues_offset + 120, row.DR_len) << row.part;
+  }
+  struct Name {
+    int code;
+    const char* name;
+  };
+  const Name names[] = {{0, "unknown"},     {51, "VTLx032_C/A"}, {85, "VTL5064C"}, {119, "VTLx128"},
+                        {120, "VTL5128C"},  {121, "VTL3128A"},   {130, "VTL3320"}, {132, "VTL3960"},
+                        {144, "VTL3032XL"}, {149, "VTL3384XL"},  {147, ""},        {-1, ""}};
+  for (const Name& n : names) EXPECT_EQ(TypeName(n.code), n.name) << n.code;
+}
+
+class LoadRecords : public ::testing::Test {
+ protected:
+  void Set(int n, int part, int ir_code, int op, const std::string& jed = "") {
+    table[n].part = part;
+    table[n].IR_len = ir_code;
+    table[n].cmnd = op;
+    table[n].jed = jed;
+  }
+  MessageLines messages;
+  testing::RecordingPrompter prompts;
+  testing::RecordingMarks marks;
+  EngineHost host{messages, prompts, marks};
+  ui::ChainTable table;
+  ChainState chain;
+};
+
+TEST_F(LoadRecords, FillsEachPositionFromItsPartLengthAndOperation) {
+  struct Case {
+    int part;
+    int ir_code;
+    int op;
+    int id;
+    int IR_len;
+    int cmnd;
+    int bypass;
+  };
+  const Case cases[] = {
+      {ui::kPartVtl5128C, 2, ui::kOpProgram, 120, 4, 2, 0},
+      {ui::kPartVtl3256XL, 3, ui::kOpNoOperation, 148, 5, 10, 1},
+      {ui::kPartOthers, 9, ui::kOpNoOperation, 0, 16, 10, 1},
+      {ui::kPartOthers, 8, ui::kOpRs, 0, 10, 13, 0},
+      {ui::kPartVtl3320, 0, ui::kOpScan, 130, 2, 14, 0},
+      {ui::kPartVtl3032A, ui::kIrUnknown, 11, 51, 4, -1, 0},
+      {ui::kPartUnknown, 2, ui::kOpUnknown, 0, 4, -1, 0},
+  };
+  table.DeviceCount = static_cast<int>(std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    Set(static_cast<int>(i + 1), cases[i].part, cases[i].ir_code, cases[i].op);
+  LoadChainRecords(chain, table, host);
+  ASSERT_EQ(chain.DeviceCount, table.DeviceCount);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const JcdRec& rec = chain.Rec(static_cast<int>(i + 1));
+    const Case& c = cases[i];
+    EXPECT_EQ(rec.id, c.id) << "position " << i + 1;
+    EXPECT_EQ(rec.IR_len, c.IR_len) << "position " << i + 1;
+    EXPECT_EQ(rec.cmnd, c.cmnd) << "position " << i + 1;
+    EXPECT_EQ(rec.bypass, c.bypass) << "position " << i + 1;
+  }
+  EXPECT_TRUE(messages.lines().empty());
+}
+
+TEST_F(LoadRecords, RecordsAreRebuiltNotMergedWithTheLastRun) {
+  table.DeviceCount = 1;
+  Set(1, ui::kPartVtl3384XL, 3, ui::kOpProgram, "a.isp");
+  table[1].ues = "sig";
+  LoadChainRecords(chain, table, host);
+  Set(1, ui::kPartVtl3032A, 2, ui::kOpVerify, "");
+  table[1].ues = "";
+  LoadChainRecords(chain, table, host);
+  const JcdRec& rec = chain.Rec(1);
+  EXPECT_EQ(rec.side_rows, 0);
+  EXPECT_EQ(rec.sec_pos, 0);
+  EXPECT_EQ(rec.DR_len, 255);
+  EXPECT_EQ(rec.jed, "");
+  EXPECT_EQ(rec.ues, "");
+}
+
+TEST_F(LoadRecords, AnIllegalDesignFileNameAbortsBeforeAnyDeviceRuns) {
+  table.DeviceCount = 3;
+  Set(1, ui::kPartVtl3032A, 2, ui::kOpProgram, "one.JED");
+  Set(2, ui::kPartVtl3032A, 2, ui::kOpProgram, "dir.jed/two.txt");
+  Set(3, ui::kPartVtl3032A, 2, ui::kOpProgram, "three.bin");
+  EXPECT_THROW(LoadChainRecords(chain, table, host), EPyk);
+  EXPECT_EQ(messages.lines(),
+            (std::vector<std::string>{"Illegal file entry: dir.jed/two.txt", "Operation aborted!", ""}));
+  EXPECT_EQ(marks.marks, (std::vector<std::pair<int, bool>>{{2, false}}));
+}
+
+}  // namespace
+}  // namespace zepa::engine

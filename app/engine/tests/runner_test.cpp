@@ -1,0 +1,180 @@
+// The runner: the chain-scan shortcut, the begin and end lines, conversion before each device, failure
+// isolation between devices, the family dispatch, SVF hand-over and the .bif recording.
+#include "engine/runner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/records.h"
+#include "engine/tests/isp_rig.h"
+#include "engine/workdir.h"
+#include "ui/core/chain_names.h"
+
+namespace zepa::engine {
+namespace {
+
+using testing::IspRig;
+using testing::MakeZepa1Image;
+using Lines = std::vector<std::string>;
+using Marks = std::vector<std::pair<int, bool>>;
+
+// A JEDEC file whose only set fuse is fuse 0, with the checksum line `checksum`.
+std::string Design(const char* qf, const char* checksum) {
+  return std::string(qf) + "*\r\nL000000 1*\r\nL082801 1*\r\nL020541 1*\r\nL041305 1*\r\n" + checksum +
+         "*\r\n";
+}
+
+// fusebuild as the runner sees it: writes the prepared image of the device named by the position argument.
+void ConvertFrom(IspRig& rig, std::vector<std::pair<std::string, std::string>> images) {
+  rig.launcher.action = [&rig, images](const testing::ScriptedLauncher::Call& call) {
+    const auto& [name, bytes] = images.at(static_cast<std::size_t>(std::stoi(call.args.at(1)) - 1));
+    rig.File(name, bytes);
+    return ProcessResult{.started = true, .exit_status = 0, .error = ""};
+  };
+}
+
+TEST(RunChain, AWrongChecksumOnDevice2FailsOnlyDevice2) {
+  IspRig rig("device VTL3032C\ndevice VTL5128C\ndevice VTL3064A\n");
+  // Fuses 0, 82801, 20541, 41305: bytes 1, 0x02, 0x20, 0x02 -> 0x0025.
+  rig.Device(1, ui::kPartVtl3032C, ui::kOpProgramVerify, rig.File("one.jed", Design("QF20542", "C0025")));
+  rig.Device(2, ui::kPartVtl5128C, ui::kOpProgramVerify, rig.File("two.jed", Design("QF82930", "C1234")));
+  rig.Device(3, ui::kPartVtl3064A, ui::kOpProgramVerify, rig.File("three.jed", Design("QF41306", "C0025")));
+  ConvertFrom(rig, {{"one.bin", MakeZepa1Image(ui::kPartVtl3032C, 1)},
+                    {"two.bin", MakeZepa1Image(ui::kPartVtl5128C, 2)},
+                    {"three.bin", MakeZepa1Image(ui::kPartVtl3064A, 3)}});
+  rig.Run();
+
+  EXPECT_EQ(rig.launcher.calls.size(), 3u);
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, true}, {2, false}, {3, true}}));
+  EXPECT_EQ(rig.Section("(Device #2) JEDEC checksum error! <Read:1234, Actual:0025>", ""),
+            (Lines{"(Device #2) JEDEC checksum error! <Read:1234, Actual:0025>", "Operation aborted!", ""}));
+  EXPECT_TRUE(rig.HasLine("(Device #1) JEDEC checksum=0025"));
+  EXPECT_EQ(rig.lines().front(), "---------------Begin operation---------------");
+  EXPECT_EQ(rig.lines()[rig.lines().size() - 2], "----------------End operation----------------");
+  EXPECT_TRUE(rig.Part(2).memory().rows.empty()) << "device 2 was never touched";
+  EXPECT_FALSE(rig.Part(3).memory().rows.empty());
+  EXPECT_TRUE(rig.engine.RunFailed);
+  EXPECT_EQ(rig.table[2].result, ui::kResultFail);
+}
+
+TEST(RunChain, AChainScanCountsTheDevicesWithoutReadingAChainFile) {
+  IspRig rig("device VTL3032C\ndevice VTL3320\ndevice Others irlen=7\n");
+  rig.Device(1, ui::kPartVtl3320, ui::kOpProgram, "never.jed");  // the last run's record: a ZEPA2 part
+  rig.engine.RunChain({.jcd_file = "x/scan___.tmp", .port_index = 1, .options = 0}, rig.table);
+  EXPECT_EQ(rig.table.DeviceCount, 3);
+  EXPECT_EQ(rig.lines(), (Lines{"ISP RelayCable/Board found!",
+                                "There are 3 JTAG devices daisy chainning in the system.", ""}));
+  EXPECT_EQ(rig.Read("scan___.tmp"), "TOTAL_DEVICE 1\nDEVICE 1           VTL5128C           4         SC\n");
+  EXPECT_TRUE(rig.engine.cable().CableFound);
+
+  // A normal run removes the scan's file.
+  rig.table.DeviceCount = 1;
+  rig.Device(1, ui::kPartVtl3032C, ui::kOpNoOperation);
+  rig.Run();
+  EXPECT_FALSE(FileExists(rig.Path("scan___.tmp")));
+}
+
+TEST(RunChain, WhatEndsARunBeforeItsDevices) {
+  {
+    IspRig rig("device VTL3032C\n");
+    rig.Device(1, ui::kPartVtl3032C, ui::kOpBulkErase);
+    rig.engine.RunChain({.jcd_file = rig.Path("missing.jcd"), .port_index = 1, .options = 0}, rig.table);
+    EXPECT_TRUE(rig.lines().empty());
+    ASSERT_EQ(rig.prompts.boxes.size(), 1u);
+    EXPECT_EQ(std::get<2>(rig.prompts.boxes[0]), "File: " + rig.Path("missing.jcd") + " not found!");
+  }
+  {
+    IspRig rig("device VTL3032C\ndevice VTL3032C\n");
+    rig.Device(1, ui::kPartVtl3032C, ui::kOpBulkErase);
+    rig.Device(2, ui::kPartVtl3032C, ui::kOpProgram, "design.hex");
+    EXPECT_THROW(rig.Run(), EPyk);
+    EXPECT_EQ(rig.lines(), (Lines{"Illegal file entry: design.hex", "Operation aborted!", ""}));
+    EXPECT_EQ(rig.marks.marks, (Marks{{2, false}}));
+  }
+  {
+    IspRig rig("port 3BC\ndevice VTL3032C\n");  // no port answers at 278h / 378h ... but 3BCh does
+    rig.Device(1, ui::kPartVtl3032C, ui::kOpNoOperation);
+    const std::string jcd = rig.File("c.jcd", "x");
+    rig.engine.RunChain({.jcd_file = jcd, .port_index = kAutoPortSelection, .options = 0}, rig.table);
+    EXPECT_EQ(rig.engine.cable().DataPort(), 0x3BC);
+    EXPECT_EQ(rig.table[1].result, ui::kResultPass);
+  }
+}
+
+TEST(RunChain, FailuresInsideADeviceNeverStopTheOthers) {
+  IspRig rig("device VTL3032C\ndevice VTL3032XL\ndevice VTL3032C\n");
+  rig.Device(1, ui::kPartVtl3032C, ui::kOpProgram, rig.Path("missing.bin"));
+  rig.Device(2, ui::kPartVtl3032C, ui::kOpBlankCheck);  // the socket holds another part
+  rig.table[2].IR_len = 3;                              // whose instruction register has 5 bits
+  rig.Device(3, ui::kPartVtl3032C, ui::kOpNoOperation);
+  rig.Run();
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, false}, {2, false}, {3, true}}));
+  EXPECT_EQ(rig.Section(rig.Path("missing.bin") + ": cannot open the file", ""),
+            (Lines{rig.Path("missing.bin") + ": cannot open the file", "Operation aborted!", ""}));
+  EXPECT_TRUE(rig.HasLine("(Device #2) does not match with (a possible VTL3032XL) target device."));
+  EXPECT_EQ(rig.lines()[rig.lines().size() - 2], "----------------End operation----------------");
+}
+
+TEST(RunChain, AnImageNeededByNoOneIsPassedOnUnread) {
+  // Device 2's design is the previous device's image name; a bulk erase ignores it.
+  IspRig rig("device VTL3064A\ndevice VTL3064A\n");
+  rig.Device(1, ui::kPartVtl3064A, ui::kOpProgram, rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3064A, 4)));
+  rig.Device(2, ui::kPartVtl3064A, ui::kOpBulkErase);
+  rig.Run();
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, true}, {2, true}}));
+}
+
+class RecordingSvf final : public SvfGenerator {
+ public:
+  void Generate(EngineContext&, int op, int position, const std::string& file,
+                const std::string& svf_file) override {
+    calls.push_back(std::to_string(op) + "@" + std::to_string(position) + " " + file + " -> " + svf_file);
+  }
+  std::vector<std::string> calls;
+};
+
+TEST(RunChain, SvfOutputReplacesTheHardwareAfterPortAndCableSetUp) {
+  IspRig rig("device VTL3032C\ndevice VTL3032C\n");
+  RecordingSvf svf;
+  rig.engine.set_svf_generator(&svf);
+  const std::string image = rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3032C, 8));
+  rig.Device(1, ui::kPartVtl3032C, ui::kOpVerify, image);
+  rig.Device(2, ui::kPartVtl3032C, ui::kOpScan);
+  rig.Run(kOptSvf);
+  EXPECT_EQ(svf.calls, (Lines{"3@1 " + image + " -> " + rig.Path("chain.svf")}));
+  EXPECT_TRUE(rig.HasLine("There are 2 JTAG devices daisy chainning in the system.")) << "op 14 still scans";
+  EXPECT_EQ(rig.engine.svf_file(), rig.Path("chain.svf"));
+
+  IspRig bare("device VTL3032C\n");
+  bare.Device(1, ui::kPartVtl3032C, ui::kOpBulkErase);
+  bare.Run(kOptSvf);
+  EXPECT_TRUE(bare.HasLine("SVF output is not available in this build. (Device #1)"));
+}
+
+TEST(RunChain, PinVectorsAreRecordedIntoTheChainsBifFile) {
+  IspRig rig("device VTL3032C\n");
+  rig.Device(1, ui::kPartVtl3032C, ui::kOpBlankCheck);
+  rig.Run(kOptBif | kOptOffLine);
+  const std::string bif = rig.Read("chain.bif");
+  EXPECT_GT(bif.size(), 1000u);
+  EXPECT_FALSE(FileExists(rig.Path("chain.bif.part")));
+  // Off-line every TDO reads 1, so the blank check passes without the part being looked at.
+  EXPECT_TRUE(rig.HasLine("Blank Check succeeded!"));
+  EXPECT_EQ(rig.Part(1).state(), sim::TapState::kTestLogicReset) << "no clock reached the board";
+}
+
+TEST(Dispatch, FamiliesByTypeCode) {
+  struct Case {
+    int type;
+    const char* family;
+  };
+  const Case cases[] = {{0, "ZEPA1"},   {51, "ZEPA1"},  {127, "ZEPA1"}, {128, "ZEPA2"},
+                        {143, "ZEPA2"}, {144, "ZEPA3"}, {149, "ZEPA3"}};
+  for (const Case& c : cases) EXPECT_STREQ(FamilyOf(c.type).name, c.family) << c.type;
+  EXPECT_NE(FamilyOf(51).operations, nullptr);
+}
+
+}  // namespace
+}  // namespace zepa::engine
