@@ -8,6 +8,7 @@
 #include "engine/records.h"
 #include "engine/workdir.h"
 #include "engine/zepa1_ops.h"
+#include "engine/zepa2_ops.h"
 
 namespace zepa::engine {
 
@@ -18,12 +19,13 @@ std::string EngineContext::WorkFile(const std::string& name) const {
 namespace {
 
 Zepa1Operations kZepa1Operations;  // no state of its own
+Zepa2Operations kZepa2Operations;  // Program and Verify; every other operation says it does not apply
 
 // Families by type-code range. ZEPA2 (frames) and ZEPA3 (the XL parts) come with their own operation files;
 // until then their rows say so for each device.
 const FamilyRow kFamilies[] = {
     {"ZEPA1", 0, 127, &kZepa1Operations},
-    {"ZEPA2", 128, 143, nullptr},
+    {"ZEPA2", 128, 143, &kZepa2Operations},
     {"ZEPA3", 144, 1 << 30, nullptr},
 };
 

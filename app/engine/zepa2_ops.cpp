@@ -1,0 +1,308 @@
+#include "engine/zepa2_ops.h"
+
+#include <fstream>
+#include <initializer_list>
+
+#include "engine/checks.h"
+#include "engine/records.h"
+#include "engine/workdir.h"
+#include "ui/core/chain_names.h"
+
+namespace zepa::engine {
+namespace {
+
+enum Zepa2Instruction : int {
+  kResetToIdle = 33,
+  kEnable = 9,
+  kFrameWrite = 7,  // selects the frame register for writing; loaded again at the end of a read
+  kFrameRead = 14,
+  kDisable = 16,
+  kLeaveThroughReset = 34,
+};
+
+constexpr Zepa2Geometry kGeometries[] = {
+    {.name = "VTL3320", .short_name = "Q320", .blocks = 2, .last = 335, .preamble = "01011101100"},
+    {.name = "VTL3960", .short_name = "Q960", .blocks = 6, .last = 1007, .preamble = "01011101111"},
+};
+constexpr int kLineBits = kZepa2LineDigits * 4;  // 560
+constexpr int kDataFrameZeros = 546;             // zeros ahead of the preamble pattern
+// Longest lines the engine takes: a frame line to write, a line of either file to compare.
+constexpr std::size_t kMaxWriteLine = 150;
+constexpr std::size_t kMaxCompareLine = 145;
+
+// Reads one line without its line end (a CR of a DOS file included); false at the end of the file.
+bool ReadLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+class Zepa2Device {
+ public:
+  Zepa2Device(EngineContext& context, int position, const Zepa2Geometry& geometry)
+      : c_(context), j_(context.jtag), pos_(position), g_(geometry) {}
+
+  void Write(const std::string& file);
+  void Verify(const std::string& file);
+
+ private:
+  void Line(const std::string& text) { c_.messages().add_message(text); }
+  std::string Tag() const { return "(Device #" + std::to_string(pos_) + ")"; }
+  void Steps(std::initializer_list<int> states) {
+    for (int s : states) j_.TapStep(s);
+  }
+  // The design file must be there before the part is touched; a missing one fails the device.
+  bool DesignPresent(const std::string& file) {
+    if (FileExists(file)) return true;
+    c_.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Can not find " + file + " !");
+    c_.host.marks.MarkResult(pos_, false);
+    return false;
+  }
+  std::string ReadFrame();
+  bool CompareFrameFiles(const std::string& in_file, const std::string& isp_file);
+
+  EngineContext& c_;
+  Jtag& j_;
+  int pos_;
+  const Zepa2Geometry& g_;
+};
+
+void Zepa2Device::Write(const std::string& file) {
+  CheckJedec(c_, pos_, c_.rec(pos_).jed);
+  if (!DesignPresent(file)) return;
+  std::ifstream isp(file, std::ios::binary);
+  if (!isp) throw std::runtime_error("cannot read the frame file " + file);
+
+  Line("Write... " + Tag());
+  j_.LoadInstructionZ3(kResetToIdle);
+  j_.LoadInstructionZ3(kEnable);
+  j_.LoadInstructionZ3(kFrameWrite);
+  const std::string range = std::string(g_.name) + " address 0 to " + std::to_string(g_.last);
+  Line("Writing " + range);
+
+  // The preamble: a frame of zeros carrying the part's pattern where a frame has its address.
+  Steps({SelectDrScan, CaptureDr, ShiftDr});
+  j_.ShiftZeros(kDataFrameZeros);
+  j_.ShiftBitString(g_.preamble, 0, 11);
+  Steps({UpdateDr, RunTestIdle});
+  j_.Delay(1);
+
+  bool all_written = true;
+  int n = 0;
+  for (std::string line; n <= g_.last && ReadLine(isp, line); ++n) {
+    if (n % kZepa2FramesPerBlock == 0)
+      Line("Writing " + std::string(g_.name) + " Super Fast Block #" +
+           std::to_string(n / kZepa2FramesPerBlock));
+    // A line that is not one frame is reported and skipped without touching the controller, which stays
+    // in Run-Test/Idle for the next frame.
+    const std::optional<std::string> bits =
+        line.size() <= kMaxWriteLine ? HexLineToBits(line) : std::string(line.size() * 4, '0');
+    if (!bits) {
+      Line("Error frame data! frame=" + std::to_string(n) + " is not hexadecimal");
+      all_written = false;
+      continue;
+    }
+    if (bits->size() != kLineBits) {
+      Line("Error frame length! frame=" + std::to_string(n) +
+           ", length=" + std::to_string(static_cast<long>(bits->size()) - 3));
+      all_written = false;
+      continue;
+    }
+    Steps({SelectDrScan, CaptureDr, ShiftDr});
+    j_.ShiftBitString(*bits, 0, kZepa2FrameBits);
+    Steps({UpdateDr, RunTestIdle});
+    j_.Delay(1);
+  }
+  if (n <= g_.last) {
+    Line("Error frame count! " + file + " ends before frame " + std::to_string(n) + " of 0 to " +
+         std::to_string(g_.last));
+    all_written = false;
+  }
+
+  j_.LoadInstructionZ3(kDisable);
+  j_.TapStep(RunTestIdle);
+  j_.LoadInstructionZ3(kLeaveThroughReset);
+  Line("Write completed!");
+  // A write reports no pass (only a verify can); frames left out fail the device.
+  if (!all_written) c_.host.marks.MarkResult(pos_, false);
+}
+
+// From Capture-DR: the 557 frame bits, first out first, ending in Exit1-DR.
+std::string Zepa2Device::ReadFrame() {
+  Cable& cable = c_.cable();
+  const ChainState& chain = c_.chain();
+  for (int i = chain.DeviceCount - chain.TargetDevice; i > 0; --i) j_.TapStep(ShiftDr);
+  j_.TapStep(ShiftDr);
+  std::string bits;
+  bits.reserve(kLineBits);
+  cable.SetPin(cable.PinTCK(), 1);
+  bits += cable.ReadTdo() ? '1' : '0';
+  cable.SetPin(cable.PinTCK(), 0);
+  for (int b = 1; b < kZepa2FrameBits - 1; ++b) {
+    bits += cable.ReadTdo() ? '1' : '0';
+    j_.TapStep(ShiftDr);
+  }
+  cable.SetPin(cable.PinTMS(), 1);
+  cable.SetPin(cable.PinTCK(), 1);
+  bits += cable.ReadTdo() ? '1' : '0';
+  cable.SetPin(cable.PinTCK(), 0);
+  return bits;
+}
+
+void Zepa2Device::Verify(const std::string& file) {
+  CheckJedec(c_, pos_, c_.rec(pos_).jed);
+  if (!DesignPresent(file)) return;
+  Line("Read... " + Tag());
+  const std::string in_file = WithExtension(file, "in");
+
+  j_.LoadInstructionZ3(kResetToIdle);
+  j_.LoadInstructionZ3(kEnable);
+  j_.LoadInstructionZ3(kFrameRead);
+  Line("Reading " + std::string(g_.name) + " address 0 to " + std::to_string(g_.last));
+  std::string readback;
+  for (int h = 0; h <= g_.last; ++h) {
+    Steps({SelectDrScan, CaptureDr, ShiftDr});
+    if (h % kZepa2FramesPerBlock == 0)
+      Line("Reading " + std::string(g_.name) + " Super Fast Block #" +
+           std::to_string(h / kZepa2FramesPerBlock));
+    j_.ShiftBitString(Zepa2FrameAddress(h), 0, 11);
+    Steps({PauseDr, Exit2Dr, UpdateDr});
+    Steps({SelectDrScan, CaptureDr});
+    readback += BitsToHexLine(ReadFrame() + "000");
+    readback += '\n';
+    Steps({PauseDr, Exit2Dr, UpdateDr});
+  }
+  j_.LoadInstructionZ3(kDisable);
+  j_.TapStep(RunTestIdle);
+  j_.Delay(1);
+  j_.LoadInstructionZ3(kFrameWrite);
+  ReplaceFile(in_file, readback);
+  Line("Read completed!");
+
+  const bool passed = CompareFrameFiles(in_file, WithExtension(in_file, "isp"));
+  Line(passed ? "Verify succeeded!" : "Verify FAILED!");
+  c_.host.marks.MarkResult(pos_, passed);
+}
+
+// Frame by frame, the read-back file against the design image; the three padding bits are not compared.
+bool Zepa2Device::CompareFrameFiles(const std::string& in_file, const std::string& isp_file) {
+  std::ifstream in(in_file, std::ios::binary);
+  std::ifstream isp(isp_file, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read the read-back file " + in_file);
+  if (!isp) throw std::runtime_error("cannot read the frame file " + isp_file);
+  std::string read_line, expect_line;
+  for (int n = 0; n <= g_.last; ++n) {
+    // Both files must cover every frame: a design that ends early has frames nobody compared.
+    if (!ReadLine(in, read_line) || !ReadLine(isp, expect_line)) {
+      Line("Files have different size error!");
+      return false;
+    }
+    for (const auto* l : {&read_line, &expect_line}) {
+      if (l->size() > kMaxCompareLine) {
+        Line("Line too long! frame=" + std::to_string(n) + ", " + std::to_string(l->size()) +
+             " characters in " + (l == &read_line ? in_file : isp_file));
+        return false;
+      }
+    }
+    const std::optional<std::string> read = HexLineToBits(read_line);
+    const std::optional<std::string> expect = HexLineToBits(expect_line);
+    if (!read || !expect || read->size() != expect->size()) {
+      Line("Files have different size error!");
+      return false;
+    }
+    if (n % kZepa2FramesPerBlock == 0)
+      Line("Verifying " + std::string(g_.short_name) + " Super Fast Block #" +
+           std::to_string(n / kZepa2FramesPerBlock));
+    const std::size_t compared = read->size() >= 3 ? read->size() - 3 : 0;
+    if (read->compare(0, compared, *expect, 0, compared) != 0) {
+      Line("Verify error on address " + std::to_string(n));
+      Line("Data read back is:" + read_line);
+      Line("Data expect is:     " + expect_line);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+const Zepa2Geometry* Zepa2GeometryOf(int type_code) {
+  if (type_code == 130) return &kGeometries[0];
+  if (type_code == 132) return &kGeometries[1];
+  return nullptr;
+}
+
+std::string Zepa2FrameAddress(int frame) {
+  const int block = frame / kZepa2FramesPerBlock;
+  const int group = frame % kZepa2FramesPerBlock / kZepa2FramesPerGroup;
+  const int index = frame % kZepa2FramesPerGroup;
+  std::string address;
+  const auto put = [&address](int value, int bits) {
+    for (int b = 0; b < bits; ++b) address += (GrayCode(value) >> b) & 1 ? '1' : '0';
+  };
+  put(index, 6);
+  put(group, 2);
+  put(block, 3);
+  return address;
+}
+
+std::optional<std::string> HexLineToBits(const std::string& line) {
+  std::string bits;
+  bits.reserve(line.size() * 4);
+  for (char ch : line) {
+    int v = 0;
+    if (ch >= '0' && ch <= '9') {
+      v = ch - '0';
+    } else if (ch >= 'A' && ch <= 'F') {
+      v = ch - 'A' + 10;
+    } else if (ch >= 'a' && ch <= 'f') {
+      v = ch - 'a' + 10;
+    } else {
+      return std::nullopt;
+    }
+    for (int b = 3; b >= 0; --b) bits += (v >> b) & 1 ? '1' : '0';
+  }
+  return bits;
+}
+
+std::string BitsToHexLine(const std::string& bits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (std::size_t i = 0; i + 4 <= bits.size(); i += 4) {
+    int v = 0;
+    for (std::size_t b = 0; b < 4; ++b) v = v * 2 + (bits[i + b] == '1');
+    hex += kDigits[v];
+  }
+  return hex;
+}
+
+void Zepa2Operations::Run(EngineContext& context, int op, int position, const std::string& file) {
+  const JcdRec& rec = context.rec(position);
+  const Zepa2Geometry* geometry = Zepa2GeometryOf(rec.id);
+  if (geometry == nullptr)
+    AbortDevice(context.host, position,
+                "Type code " + std::to_string(rec.id) + " is not a ZEPA2 part. (Device #" +
+                    std::to_string(position) + ")");
+  context.zepa2_last_address = geometry->last;
+  Zepa2Device device(context, position, *geometry);
+  switch (op) {
+    case ui::kOpProgram:
+      device.Write(file);
+      return;
+    case ui::kOpVerify:
+      device.Verify(file);
+      return;
+    case ui::kOpNoOperation:
+      return;  // a bypassed part has nothing to do
+    default:
+      break;
+  }
+  if (op < 0 || op > 13) return;
+  const std::string_view item = ui::operation_list_item(op);
+  const std::string what = item.empty() ? "Operation " + std::to_string(op) : "\"" + std::string(item) + "\"";
+  context.messages().add_message(what + " is not available for " + geometry->name +
+                                 " parts, only Program and Verify are. (Device #" + std::to_string(position) +
+                                 ")");
+}
+
+}  // namespace zepa::engine
