@@ -176,15 +176,16 @@ void Programmer::sync_engine_settings(int options) {
 int Programmer::scan_chain() {
   const int options = OffLine ? IspOptions | engine::kOptOffLine : IspOptions;
   sync_engine_settings(options);
+  // A run that never reaches the scan (no port driver) finds no cable either.
+  engine_.cable().CableFound = false;
+  engine_.cable().CableMissing = true;
   try {
     engine_.RunChain({.jcd_file = work_file(engine::kScanFileName),
                       .port_index = port_setup.port_index,
                       .options = options},
                      table_);
   } catch (const engine::EPyk&) {
-    // No port to scan on: the engine has said so; count it as no cable.
-    engine_.cable().CableFound = false;
-    engine_.cable().CableMissing = true;
+    // No port to scan on: the engine has said so, and there is no cable.
   }
   port_setup.device_count_box = table_.DeviceCount;
   view_.refresh_views();

@@ -57,12 +57,14 @@ class RecordingView final : public RunView {
   std::vector<std::string> calls;
 };
 
-// A port where nothing answers: no data register echoes the auto selection's test bytes.
+// A port where nothing answers: no data register echoes the auto selection's test bytes. Without a driver
+// the port is not even active.
 class DeadPort final : public port::PortIo {
  public:
-  bool Active() const override { return true; }
+  bool Active() const override { return active; }
   std::uint8_t ReadPortByte(std::uint16_t) override { return 0xFF; }
   void WritePortByte(std::uint16_t, std::uint8_t) override {}
+  bool active = true;
 };
 
 // The programmer, its engine and a simulated board, wired as the programs wire them.
@@ -257,14 +259,23 @@ TEST_F(RunPathTest, ChangedDeviceCountClearsTheChainAndFailsOutsideStartUp) {
   }
 }
 
-TEST_F(RunPathTest, NoPortAnsweringCountsAsNoCable) {
-  Rig& rig = MakeRig("");  // nothing behind the port
-  SetChain(kBypassChain);
-  EXPECT_EQ(rig.programmer->run_chain(), RunOutcome::kNoCable);
-  EXPECT_EQ(rig.count_lines_starting("Can not find available Parallel port for use."), 3u);
-  EXPECT_TRUE(rig.has_line("*** Warning: Set Corvane Parallel cable as default!"));
-  EXPECT_TRUE(rig.has_box("warning: No RelayCable found!"));
-  EXPECT_EQ(rig.count_lines_starting("Executing "), 0u);
+TEST_F(RunPathTest, NoPortOrNoDriverCountsAsNoCable) {
+  for (const bool driver : {true, false}) {
+    SCOPED_TRACE(driver ? "no port answers" : "no port driver");
+    Rig& rig = MakeRig("");  // nothing behind the port
+    rig.dead_port.active = driver;
+    SetChain(kBypassChain);
+    EXPECT_EQ(rig.programmer->run_chain(), RunOutcome::kNoCable);
+    // Each of the three cables is tried, and fails the same way.
+    EXPECT_EQ(rig.count_lines_starting("Can not find available Parallel port for use."), driver ? 3u : 0u);
+    EXPECT_EQ(std::count(rig.prompts.boxes.begin(), rig.prompts.boxes.end(),
+                         "error: Driver \"KPortIo1\" not found"),
+              driver ? 0 : 3);
+    EXPECT_EQ(std::count(rig.view.calls.begin(), rig.view.calls.end(), "beep"), driver ? 0 : 3);
+    EXPECT_TRUE(rig.has_line("*** Warning: Set Corvane Parallel cable as default!"));
+    EXPECT_EQ(rig.prompts.boxes.back(), "warning: No RelayCable found!");
+    EXPECT_EQ(rig.count_lines_starting("Executing "), 0u);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------------------
