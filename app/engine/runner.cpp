@@ -9,6 +9,7 @@
 #include "engine/workdir.h"
 #include "engine/zepa1_ops.h"
 #include "engine/zepa2_ops.h"
+#include "engine/zepa3_ops.h"
 
 namespace zepa::engine {
 
@@ -19,6 +20,7 @@ std::string EngineContext::WorkFile(const std::string& name) const {
 namespace {
 
 Zepa1Operations kZepa1Operations;  // no state of its own
+Zepa3Operations kZepa3Operations;
 Zepa2Operations kZepa2Operations;  // Program and Verify; every other operation says it does not apply
 
 // Families by type-code range. ZEPA2 (frames) and ZEPA3 (the XL parts) come with their own operation files;
@@ -26,7 +28,7 @@ Zepa2Operations kZepa2Operations;  // Program and Verify; every other operation 
 const FamilyRow kFamilies[] = {
     {"ZEPA1", 0, 127, &kZepa1Operations},
     {"ZEPA2", 128, 143, &kZepa2Operations},
-    {"ZEPA3", 144, 1 << 30, nullptr},
+    {"ZEPA3", 144, 1 << 30, &kZepa3Operations},
 };
 
 std::string LocalTimestamp() {

@@ -1,0 +1,544 @@
+// The ZEPA3 operations end to end on the simulated board with the virtual clock, with the real fusebuild and
+// fusedump beside the tests: what they do to the parts, the .rd readbacks and chip checksums, the files
+// they refuse and the lines they report.
+#include "engine/zepa3_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/records.h"
+#include "engine/tests/isp_rig.h"
+#include "fusemap/fuse_array.h"
+#include "fusemap/tests/support/jedec_gen.h"
+#include "fusemap/zepa3_map.h"
+#include "sim/zepa3_family.h"
+#include "ui/core/chain_names.h"
+
+namespace zepa::engine {
+namespace {
+
+using testing::MakeZepa1Image;
+using testing::ScriptedLauncher;
+using Lines = std::vector<std::string>;
+using Marks = std::vector<std::pair<int, bool>>;
+
+// The converters write "chksum.chk" in the current folder; each test works in its own.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::filesystem::path& folder) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentFolder() { std::filesystem::current_path(old_); }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  std::filesystem::path old_;
+};
+
+// An IspEngine on a board with ZEPA1 and ZEPA3 parts, the converters started for real (and recorded).
+class Zepa3Rig {
+ public:
+  explicit Zepa3Rig(const std::string& board_text)
+      : folder(dir.path()),
+        board(std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "rig board"), Families())),
+        engine(*board, clock, host, launcher,
+               {.program_dir = ZEPA_BIN_DIR, .work_dir = dir.path().string() + "/"}) {
+    engine.cable().ApplyCable(CableKind::RelayCable);
+    engine.jtag().CalibrateDelay();
+    launcher.action = [this](const ScriptedLauncher::Call& call) {
+      return system.Run(call.program, call.args, call.environment);
+    };
+  }
+
+  // Position n of the chain table; the instruction register length follows the part's family.
+  void Device(int n, int part, int op, const std::string& jed = "", const std::string& ues = "") {
+    ui::ChainDevice& d = table[n];
+    d.loc = n;
+    d.part = part;
+    d.IR_len = ui::IsZepa3Part(part) || ui::IsZepa2Part(part) ? 3 : part == ui::kPartOthers ? 5 : 2;
+    d.cmnd = op;
+    d.jed = jed;
+    d.ues = ues;
+    if (table.DeviceCount < n) table.DeviceCount = n;
+  }
+  // Runs `op` on a one-device chain and returns the lines from the operation on.
+  void Run(int options = 0) {
+    messages.clear();
+    marks.marks.clear();
+    const std::string jcd = dir.File("chain.jcd");
+    ui::write_jcd(table, jcd);
+    engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = options}, table);
+  }
+  std::string File(const std::string& name, const std::string& bytes) const { return dir.Write(name, bytes); }
+  std::string Path(const std::string& name) const { return dir.File(name); }
+  std::string Read(const std::string& name) const { return sim::testing::TempDir::Read(dir.File(name)); }
+  bool HasLine(const std::string& line) const {
+    for (const std::string& l : messages.lines()) {
+      if (l == line) return true;
+    }
+    return false;
+  }
+  // The line after the first one that starts with `prefix`, without the prefix; empty when there is none.
+  std::string After(const std::string& prefix) const {
+    for (const std::string& l : messages.lines()) {
+      if (l.rfind(prefix, 0) == 0) return l.substr(prefix.size());
+    }
+    return "";
+  }
+  // Lines from the first equal to `from` up to and including the first equal to `to` after it.
+  Lines Section(const std::string& from, const std::string& to) const {
+    Lines out;
+    bool in = false;
+    for (const std::string& l : messages.lines()) {
+      if (l == from) in = true;
+      if (in) out.push_back(l);
+      if (in && l == to && out.size() > 1) break;
+    }
+    return out;
+  }
+  sim::DeviceMemory& Memory(int n) { return board->device(static_cast<std::size_t>(n)).memory(); }
+
+  sim::testing::TempDir dir;
+  CurrentFolder folder;
+  MessageLines messages;
+  testing::RecordingPrompter prompts;
+  testing::RecordingMarks marks;
+  EngineHost host{messages, prompts, marks};
+  VirtualClock clock;
+  std::shared_ptr<sim::Zepa1Faults> faults = std::make_shared<sim::Zepa1Faults>();
+  std::unique_ptr<sim::Board> board;
+  SystemProcessLauncher system;
+  ScriptedLauncher launcher;
+  IspEngine engine;
+  ui::ChainTable table;
+
+ private:
+  sim::FamilyRegistry Families() {
+    sim::FamilyRegistry registry;
+    sim::AddZepa1Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = faults});
+    sim::AddZepa3Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = faults});
+    return registry;
+  }
+};
+
+struct PartCase {
+  int part;  // chain-grid part code
+  const char* name;
+};
+const PartCase kParts[] = {
+    {ui::kPartVtl3032XL, "VTL3032XL"}, {ui::kPartVtl3064XL, "VTL3064XL"}, {ui::kPartVtl3128XL, "VTL3128XL"},
+    {ui::kPartVtl3256XL, "VTL3256XL"}, {ui::kPartVtl3384XL, "VTL3384XL"},
+};
+
+JcdRec Rec(int part) {
+  return RecordForPart(part);
+}
+std::size_t HexLength(int part) {
+  return static_cast<std::size_t>((Rec(part).DR_len + 3) / 4);
+}
+
+// A row of bits as its .isp line (zeros fill the last digit).
+std::string RowLine(const std::string& bits) {
+  return Zepa3RowText(bits);
+}
+
+// The rows of an .isp image: random design rows (mostly ones), signature rows and the upper ISP row all
+// ones, so programming never secures the part.
+std::vector<std::string> MakeRows(int part, unsigned seed) {
+  const JcdRec rec = Rec(part);
+  const int R = rec.side_rows;
+  std::mt19937 random(seed);
+  std::vector<std::string> rows;
+  for (int r = 0; r < 2 * R + 4; ++r) {
+    std::string bits(static_cast<std::size_t>(rec.DR_len), '1');
+    const bool fixed = r == R + 1 || r == 2 * R + 3 || r == 2 * R + 2;
+    if (!fixed) {
+      for (char& b : bits) b = random() % 4 == 0 ? '0' : '1';
+    }
+    rows.push_back(bits);
+  }
+  return rows;
+}
+std::string IspText(const std::vector<std::string>& rows) {
+  std::string text;
+  for (const std::string& r : rows) text += RowLine(r) + "\n";
+  return text;
+}
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+// A JEDEC design for a ZEPA3 part: random values on fuses that the frames carry, the ISP fuse on, and the
+// `extra` fuses (which no frame carries) set as well.
+std::string MakeJedec(int part, unsigned seed, const std::vector<long>& extra = {}) {
+  const JcdRec rec = Rec(part);
+  fusemap::FuseArray fuses(rec.jed_fuse, fusemap::FuseArray::Fill::kZeros);
+  const fusemap::Zepa3Map map(rec.id);
+  std::mt19937 random(seed);
+  for (int f = 0; f < map.frame_count(); ++f) {
+    for (const fusemap::Zepa3FrameBit& bit : map.bits(f)) {
+      if (bit.ReadsBack()) fuses.write_fuse(bit.fuse, static_cast<int>(random() % 2));
+    }
+  }
+  fuses.write_fuse(rec.jed_fuse - 1, 1);
+  for (long f : extra) fuses.write_fuse(f, 1);
+  return fusemap::testing::JedecText(fuses);
+}
+// A fuse of the part that no frame bit carries.
+long UnclaimedFuse(int part) {
+  const JcdRec rec = Rec(part);
+  const fusemap::Zepa3Map map(rec.id);
+  std::vector<bool> claimed(static_cast<std::size_t>(rec.jed_fuse), false);
+  for (int f = 0; f < map.frame_count(); ++f) {
+    for (const fusemap::Zepa3FrameBit& bit : map.bits(f)) {
+      if (bit.ReadsBack()) claimed[static_cast<std::size_t>(bit.fuse)] = true;
+    }
+  }
+  for (long n = 0; n < rec.jed_fuse - 1; ++n) {
+    if (!claimed[static_cast<std::size_t>(n)]) return n;
+  }
+  return -1;
+}
+
+// Program, then Verify, then Program and verify of every part size, with the .isp given as the design.
+TEST(Zepa3Sizes, ProgramVerifyAndProgramAndVerifyEachPart) {
+  for (const PartCase& p : kParts) {
+    SCOPED_TRACE(p.name);
+    Zepa3Rig rig(std::string("device ") + p.name + "\n");
+    const std::string isp_text = IspText(MakeRows(p.part, 11));
+    const std::string isp = rig.File("design.isp", isp_text);
+    struct Step {
+      int op;
+      const char* result_line;
+    };
+    for (const Step& step :
+         {Step{ui::kOpProgram, "Program completed!"}, Step{ui::kOpVerify, "Verify succeeded!"},
+          Step{ui::kOpProgramVerify, "Program and Verify succeeded!"}}) {
+      rig.Device(1, p.part, step.op, isp);
+      rig.Run();
+      EXPECT_TRUE(rig.HasLine(step.result_line)) << step.op;
+      EXPECT_EQ(rig.marks.marks, (Marks{{1, true}})) << step.op;
+      if (step.op == ui::kOpProgram) continue;
+      // The readback has the image's lines, zero padding in the last digit included.
+      EXPECT_EQ(rig.Read("design.rd"), isp_text) << step.op;
+      // An .isp design has no JEDEC checksum: the chip checksum is given without a comparison.
+      EXPECT_EQ(rig.After("Chip checksum=").size(), 4u) << step.op;
+      EXPECT_FALSE(rig.HasLine("Chip checksum verify failed against JEDEC checksum")) << step.op;
+    }
+    const Lines rd = SplitLines(rig.Read("design.rd"));
+    for (const std::string& line : rd) ASSERT_EQ(line.size(), HexLength(p.part));
+  }
+}
+
+TEST(Zepa3Golden, ProgramLinesAndProgressMarks) {
+  Zepa3Rig rig("device VTL3032XL\n");
+  rig.Device(1, ui::kPartVtl3032XL, ui::kOpProgram,
+             rig.File("d.isp", IspText(MakeRows(ui::kPartVtl3032XL, 2))));
+  rig.Run();
+  // 53 rows per side: a mark for rows 7, 15, ..., 47 (6) and, upper side, rows 55, ..., 103 (7).
+  const std::string six = " * * * * * *";
+  const Lines expected = {
+      "---------------Begin operation---------------",
+      "Bulk erase... (Device #1)",
+      "Program... (Device #1)",
+      "Programming Lower side...",
+      six,
+      "Programming Upper side...",
+      six + " *",
+      "Program completed!",
+      "",
+      "----------------End operation----------------",
+      "",
+  };
+  EXPECT_EQ(rig.messages.lines(), expected);
+}
+
+// Program writes neither signature row and skips the lower one's line between the sides; Verify reads them
+// into the .rd file without comparing; Program and verify copies the file's signature lines unchanged.
+TEST(Zepa3Rows, SignatureRowsAreNeitherProgrammedNorCompared) {
+  Zepa3Rig rig("device VTL3064XL\n");
+  const JcdRec rec = Rec(ui::kPartVtl3064XL);
+  const int R = rec.side_rows;
+  std::vector<std::string> rows = MakeRows(ui::kPartVtl3064XL, 5);
+  rows[static_cast<std::size_t>(R + 1)] = std::string(static_cast<std::size_t>(rec.DR_len), '0');
+  rows[static_cast<std::size_t>(2 * R + 3)].replace(0, 8, "00000000");
+  const std::string isp_text = IspText(rows);
+  const std::string isp = rig.File("d.isp", isp_text);
+  rig.Device(1, ui::kPartVtl3064XL, ui::kOpProgram, isp);
+  rig.Run();
+  EXPECT_EQ(rig.Memory(1).rows.count(R + 1), 0u);
+  EXPECT_EQ(rig.Memory(1).rows.count(2 * R + 3), 0u);
+
+  rig.Device(1, ui::kPartVtl3064XL, ui::kOpVerify, isp);
+  rig.Run();
+  EXPECT_TRUE(rig.HasLine("Verify succeeded!"));
+  Lines rd = SplitLines(rig.Read("d.rd"));
+  Lines want = SplitLines(isp_text);
+  ASSERT_EQ(rd.size(), want.size());
+  const std::string blank = RowLine(std::string(static_cast<std::size_t>(rec.DR_len), '1'));
+  EXPECT_EQ(rd[static_cast<std::size_t>(R + 1)], blank);
+  EXPECT_EQ(rd[static_cast<std::size_t>(2 * R + 3)], blank);
+  want[static_cast<std::size_t>(R + 1)] = want[static_cast<std::size_t>(2 * R + 3)] = blank;
+  EXPECT_EQ(rd, want) << "every design row read back as written";
+
+  rig.Device(1, ui::kPartVtl3064XL, ui::kOpProgramVerify, isp);
+  rig.Run();
+  EXPECT_TRUE(rig.HasLine("Program and Verify succeeded!"));
+  EXPECT_EQ(rig.Read("d.rd"), isp_text);
+}
+
+TEST(Zepa3Verify, AFailingRowIsReportedAndTheReadGoesOn) {
+  Zepa3Rig rig("device VTL3032XL\n");
+  const std::vector<std::string> rows = MakeRows(ui::kPartVtl3032XL, 9);
+  const std::string isp = rig.File("d.isp", IspText(rows));
+  rig.Device(1, ui::kPartVtl3032XL, ui::kOpProgram, isp);
+  rig.Run();
+  sim::Bits& row3 = rig.Memory(1).rows[3];  // a programmed design row loses a one
+  std::size_t one = 0;
+  while (!row3[one]) ++one;
+  row3[one] = false;
+  std::string bad = rows[3];
+  bad[one] = '0';
+  rig.Device(1, ui::kPartVtl3032XL, ui::kOpVerify, isp);
+  rig.Run();
+  // The empty line after the three takes the next progress marks.
+  EXPECT_EQ(rig.Section("Verify failed on address 3", " * * * * * *"),
+            (Lines{"Verify failed on address 3", "expected:" + RowLine(rows[3]), "read:    " + RowLine(bad),
+                   " * * * * * *"}));
+  EXPECT_TRUE(rig.HasLine("Verifying Upper side..."));
+  EXPECT_TRUE(rig.HasLine("Verify failed!"));
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, false}}));
+  EXPECT_EQ(SplitLines(rig.Read("d.rd")).size(), 108u) << "all rows read";
+}
+
+TEST(Zepa3ProgramAndVerify, AStuckCellFailsTheRowAndThePartIsErased) {
+  Zepa3Rig rig("device VTL3128XL\n");
+  std::vector<std::string> rows = MakeRows(ui::kPartVtl3128XL, 4);
+  rows[2][10] = '0';
+  rig.faults->Stick(rig.Memory(1), 2, 10, true);
+  rig.Device(1, ui::kPartVtl3128XL, ui::kOpProgramVerify, rig.File("d.isp", IspText(rows)));
+  rig.Run();
+  std::string read = rows[2];
+  read[10] = '1';
+  EXPECT_EQ(
+      rig.Section("Program and Verify... (Device #1)", "Erase completed!"),
+      (Lines{"Program and Verify... (Device #1)", "Prog/Verifying Lower side...", "", RowLine(rows[2]),
+             RowLine(read), "Program and Verify failed!", "Bulk erase... (Device #1)", "Erase completed!"}));
+  EXPECT_FALSE(rig.HasLine("Prog/Verifying Upper side..."));
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, false}, {1, true}}));
+  EXPECT_TRUE(rig.engine.RunFailed);
+  EXPECT_TRUE(rig.Memory(1).rows.empty());
+}
+
+TEST(Zepa3Upload, ReadsEveryRowGivesTheChecksumAndLeavesTheResultCell) {
+  Zepa3Rig rig("device VTL3256XL\n");
+  const std::string isp_text = IspText(MakeRows(ui::kPartVtl3256XL, 3));
+  rig.Device(1, ui::kPartVtl3256XL, ui::kOpProgram, rig.File("d.isp", isp_text));
+  rig.Run();
+  rig.table[1].result = ui::kResultPass;
+  rig.launcher.calls.clear();
+  rig.Device(1, ui::kPartVtl3256XL, ui::kOpUpload, rig.Path("up.isp"));
+  rig.Run();
+  EXPECT_TRUE(rig.HasLine("Upload completed!"));
+  EXPECT_TRUE(rig.marks.marks.empty());
+  EXPECT_EQ(rig.table[1].result, ui::kResultPass);
+  EXPECT_EQ(rig.Read("up.rd"), isp_text);
+  ASSERT_EQ(rig.launcher.calls.size(), 1u);
+  EXPECT_EQ(rig.launcher.calls[0].args, (std::vector<std::string>{rig.Path("up.rd"), "vtl3256xl", "0"}));
+  EXPECT_EQ(rig.After("Chip checksum="), rig.Read("chksum.chk"));
+  EXPECT_TRUE(std::filesystem::exists(rig.Path("up.jed"))) << "fusedump's JEDEC of the upload";
+}
+
+// The round trip through the converters: a JEDEC design programmed and verified, the chip checksum from
+// the readback compared with the design's checksum. Every fuse of every part is carried by some frame bit,
+// so a chip that verifies gives the design's checksum; a chip that differs gives another one.
+TEST(Zepa3Checksum, ChipChecksumAgainstTheJedecChecksum) {
+  for (const PartCase& p : kParts) EXPECT_EQ(UnclaimedFuse(p.part), -1) << p.name;
+
+  Zepa3Rig rig("device VTL3064XL\n");
+  const std::string jed = rig.File("design.jed", MakeJedec(ui::kPartVtl3064XL, 21));
+  for (int op : {ui::kOpProgramVerify, ui::kOpVerify}) {
+    rig.Device(1, ui::kPartVtl3064XL, op, jed);
+    rig.Run();
+    EXPECT_EQ(rig.marks.marks, (Marks{{1, true}})) << op;
+    EXPECT_EQ(rig.After("Chip checksum="), rig.Read("chksum.chk")) << op;
+    EXPECT_FALSE(rig.HasLine("Chip checksum verify failed against JEDEC checksum")) << op;
+    EXPECT_TRUE(std::filesystem::exists(rig.Path("design_chip.jed"))) << op;
+  }
+  // A cell of row 0 that carries a fuse and holds a 1 loses it.
+  const JcdRec rec = Rec(ui::kPartVtl3064XL);
+  const fusemap::Zepa3Map map(rec.id);
+  sim::Bits& row0 = rig.Memory(1).rows[0];
+  if (row0.empty()) row0.assign(static_cast<std::size_t>(rec.DR_len), true);
+  std::size_t cell = 0;
+  while (!(row0[cell] && map.bits(0)[static_cast<std::size_t>(rec.DR_len) - 1 - cell].ReadsBack())) ++cell;
+  row0[cell] = false;
+  rig.Device(1, ui::kPartVtl3064XL, ui::kOpVerify, jed);
+  rig.Run();
+  EXPECT_TRUE(rig.HasLine("Verify failed!"));
+  EXPECT_TRUE(rig.HasLine("Chip checksum verify failed against JEDEC checksum"));
+}
+
+// The user signature: programmed from fusebuild's signature image, read back into dev__1.ues, refused
+// when the signature rows are no longer blank.
+TEST(Zepa3Signature, ProgramAndReadRoundTrip) {
+  for (const PartCase& p : {kParts[0], kParts[4]}) {
+    SCOPED_TRACE(p.name);
+    Zepa3Rig rig(std::string("device ") + p.name + "\n");
+    const std::string jed = rig.File("design.jed", MakeJedec(p.part, 41));
+    rig.Device(1, p.part, ui::kOpProgramUes, jed, "ZEPA3 signature");
+    rig.Run();
+    EXPECT_TRUE(rig.HasLine("Program User Signature completed."));
+    EXPECT_EQ(rig.marks.marks, (Marks{{1, true}}));
+    rig.Device(1, p.part, ui::kOpReadUes);
+    rig.Run();
+    EXPECT_TRUE(rig.HasLine("Read User Signature completed."));
+    const std::string ues = rig.Read("dev__1.ues");
+    const std::size_t bytes = Zepa3SignaturePositions(Rec(p.part).id).size() * 2 / 8;
+    ASSERT_EQ(ues.size(), bytes + 1);
+    const std::string text = "ZEPA3 signature";
+    const std::string kept = text.substr(0, std::min(text.size(), bytes));
+    EXPECT_EQ(ues.substr(0, kept.size()), kept);
+    for (std::size_t i = kept.size(); i < bytes; ++i)
+      EXPECT_EQ(static_cast<unsigned char>(ues[i]), 0xFF) << i;
+
+    rig.Device(1, p.part, ui::kOpProgramUes, jed, "again");
+    rig.Run();
+    EXPECT_TRUE(rig.HasLine("User space is not blank, can not overwrite UES!"));
+    EXPECT_FALSE(rig.HasLine("Program User Signature... (Device #1)"));
+    EXPECT_EQ(rig.marks.marks, (Marks{{1, false}}));
+  }
+}
+
+// Secure, then the security tests: the part's own (Read Device ID, and the RS word alone) and the 4-bit
+// loader's before Verify, Upload and the signature.
+TEST(Zepa3Security, SecuredPartsAreReportedAndRefuseReadbacks) {
+  for (const PartCase& p : {kParts[0], kParts[3]}) {
+    SCOPED_TRACE(p.name);
+    Zepa3Rig rig(std::string("device ") + p.name + "\n");
+    const std::string isp = rig.File("d.isp", IspText(MakeRows(p.part, 8)));
+    rig.Device(1, p.part, ui::kOpProgram, isp);
+    rig.Run();
+    rig.Device(1, p.part, ui::kOpReadId);
+    rig.Run();
+    EXPECT_EQ(rig.Read("dev__1.sec"), "1\n");
+    EXPECT_TRUE(rig.HasLine("Read IDcode completed."));
+    EXPECT_FALSE(rig.Read("dev__1.id").empty());
+
+    rig.Device(1, p.part, ui::kOpSecure);
+    rig.Run();
+    EXPECT_TRUE(rig.HasLine("Secure device completed."));
+    for (int op : {ui::kOpReadId, ui::kOpRs}) {
+      std::filesystem::remove(rig.Path("dev__1.sec"));
+      rig.Device(1, p.part, op);
+      rig.Run();
+      EXPECT_EQ(rig.Read("dev__1.sec"), "0\n") << op;
+    }
+    for (int op : {ui::kOpVerify, ui::kOpUpload, ui::kOpProgramUes}) {
+      rig.Device(1, p.part, op, isp);
+      rig.Run();
+      EXPECT_EQ(rig.Section("Device is secured. (Device #1)", ""),
+                (Lines{"Device is secured. (Device #1)", "Operation aborted!", ""}))
+          << op;
+      EXPECT_EQ(rig.marks.marks, (Marks{{1, false}})) << op;
+    }
+    rig.Device(1, p.part, ui::kOpBulkErase);
+    rig.Run();
+    rig.Device(1, p.part, ui::kOpReadId);
+    rig.Run();
+    EXPECT_EQ(rig.Read("dev__1.sec"), "1\n") << "erased";
+  }
+}
+
+TEST(Zepa3BlankCheck, ErasedPassesProgrammedFailsAtItsFirstRow) {
+  Zepa3Rig rig("device VTL3384XL\n");
+  rig.Device(1, ui::kPartVtl3384XL, ui::kOpBlankCheck);
+  rig.Run();
+  EXPECT_TRUE(rig.HasLine("Blank Check succeeded!"));
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, true}}));
+  rig.Memory(1).rows[0] = sim::Bits(507, true);
+  rig.Memory(1).rows[0][200] = false;
+  rig.Device(1, ui::kPartVtl3384XL, ui::kOpBlankCheck);
+  rig.Run();
+  EXPECT_EQ(rig.Section("Blank Check... (Device #1)", "Blank Check failed!"),
+            (Lines{"Blank Check... (Device #1)", "Checking Lower side...", "", "Blank Check failed!"}));
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, false}}));
+}
+
+// Malformed images are refused before the part is touched, naming the file and the line; a digit that is
+// not hexadecimal is reported and its bits repeat the previous TDI level.
+TEST(Zepa3Image, MalformedLinesAreRefusedOrReported) {
+  const std::size_t hex = HexLength(ui::kPartVtl3032XL);  // 29 digits
+  const std::vector<std::string> rows = MakeRows(ui::kPartVtl3032XL, 6);
+  struct Case {
+    const char* what;
+    int line;  // 0-based line to change; -1: drop the last line
+    std::string text;
+    std::string message_start;  // of the abort line; empty: no abort
+  };
+  const Case cases[] = {
+      {"a line past the line buffer", 4, std::string(128, 'F'), "Line 5 of "},
+      {"a line shorter than the row", 7, std::string(hex - 1, 'F'), "Line 8 of "},
+      {"too few lines", -1, "", ""},
+      {"a digit that is not hexadecimal", 1, "G" + std::string(hex - 1, 'F'), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Zepa3Rig rig("device VTL3032XL\n");
+    Lines lines = SplitLines(IspText(rows));
+    if (c.line < 0) {
+      lines.pop_back();
+    } else {
+      lines[static_cast<std::size_t>(c.line)] = c.text;
+    }
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
+    const std::string isp = rig.File("d.isp", text);
+    rig.Device(1, ui::kPartVtl3032XL, ui::kOpProgram, isp);
+    rig.Run();
+    if (c.line == 1) {
+      EXPECT_TRUE(rig.HasLine("Non-valid hex number in bit stram."));
+      EXPECT_TRUE(rig.HasLine("Error bit value found!"));
+      EXPECT_TRUE(rig.HasLine("Program completed!"));
+      continue;
+    }
+    EXPECT_TRUE(rig.HasLine("Operation aborted!"));
+    EXPECT_FALSE(rig.HasLine("Bulk erase... (Device #1)")) << "refused before the part is touched";
+    const std::string expected_start = c.line < 0 ? isp + " holds 107 rows" : c.message_start + isp;
+    bool found = false;
+    for (const std::string& l : rig.messages.lines()) found = found || l.rfind(expected_start, 0) == 0;
+    EXPECT_TRUE(found) << expected_start;
+    EXPECT_EQ(rig.marks.marks, (Marks{{1, false}}));
+  }
+}
+
+// One chain file for a ZEPA1 part, a ZEPA3 part and a part of another maker in bypass.
+TEST(Zepa3Chain, MixedChainProgramAndVerifyThenVerify) {
+  Zepa3Rig rig("device VTL3064A\ndevice VTL3128XL\ndevice Others irlen=7\n");
+  const std::string bin = rig.File("one.bin", MakeZepa1Image(ui::kPartVtl3064A, 31));
+  const std::string isp_text = IspText(MakeRows(ui::kPartVtl3128XL, 32));
+  const std::string isp = rig.File("two.isp", isp_text);
+  for (int op : {ui::kOpProgramVerify, ui::kOpVerify}) {
+    rig.Device(1, ui::kPartVtl3064A, op, bin);
+    rig.Device(2, ui::kPartVtl3128XL, op, isp);
+    rig.Device(3, ui::kPartOthers, ui::kOpNoOperation);
+    rig.Run();
+    EXPECT_EQ(rig.marks.marks, (Marks{{1, true}, {2, true}, {3, true}})) << op;
+    EXPECT_FALSE(rig.engine.RunFailed) << op;
+    EXPECT_EQ(rig.Read("two.rd"), isp_text) << op;
+    EXPECT_TRUE(rig.HasLine("Bypass... (Device #3)")) << op;
+  }
+}
+
+}  // namespace
+}  // namespace zepa::engine
