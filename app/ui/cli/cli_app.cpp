@@ -81,7 +81,7 @@ int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal
     return kExitUsage;
   }
   const ui::RunOutcome outcome = programmer.run_chain();
-  terminal.Block(DeviceTable(programmer.table()));
+  if (programmer.table().device_count() > 0) terminal.Block(DeviceTable(programmer.table()));
   const bool failed = outcome != ui::RunOutcome::kRan || programmer.RunFailed() || programmer.LoadFailed ||
                       AnyDeviceFailed(programmer.table());
   return failed ? kExitFailed : kExitOk;
