@@ -1,0 +1,49 @@
+// The device table printed after a run: one line per device, with what a read-back brought.
+#include "ui/cli/report.h"
+
+#include <gtest/gtest.h>
+
+#include "ui/core/idcode.h"
+
+namespace zepa::cli {
+namespace {
+
+TEST(ReportTest, DeviceTableShowsResultsAndWhatWasReadBack) {
+  ui::ChainTable table;
+  table.DeviceCount = 4;
+  auto set = [&table](int n, int op, int part, int result) {
+    table[n].cmnd = op;
+    table[n].part = part;
+    table[n].result = result;
+  };
+  set(1, ui::kOpProgramVerify, ui::kPartVtl3032C, ui::kResultPass);
+  table[1].jed = "boards/design32.jed";
+  set(2, ui::kOpReadId, ui::kPartVtl5128C, ui::kResultPass);
+  table[2].secure = '0';
+  table[2].idcode = "10101010000100000100100000000001";
+  ui::decode_idcode(table, 2, table[2].idcode);
+  set(3, ui::kOpReadId, ui::kPartVtl5064C, ui::kResultFail);
+  set(4, ui::kOpReadUes, ui::kPartOthers, ui::kResultNone);
+  table[4].ues = "board 7";
+  table[5].result = ui::kResultFail;  // past the chain: not shown, not counted
+
+  const ui::IdcodeFields f = ui::decode_idcode(std::string(table[2].idcode));
+  EXPECT_EQ(DeviceTable(table),
+            "Device  Part        Operation         Result  Design file\n"
+            "     1  VTL3032C    Prog & Verify     pass    boards/design32.jed\n"
+            "     2  VTL5128C    Read device ID    pass\n"
+            "        IDCODE 10101010000100000100100000000001 (lsb..msb)  " +
+                f.version + ", ZEPA1, " + f.macrocells + ", " + f.technology + ", " + f.voltage + ", " +
+                f.package + ", mft " + f.manufacturer +
+                ", secured\n"
+                "     3  VTL5064C    Read device ID    fail\n"
+                "        IDCODE (not read), security unknown\n"
+                "     4  Others      Read UES          -\n"
+                "        UES \"board 7\"\n");
+  EXPECT_TRUE(AnyDeviceFailed(table));
+  table[3].result = ui::kResultNone;
+  EXPECT_FALSE(AnyDeviceFailed(table));
+}
+
+}  // namespace
+}  // namespace zepa::cli
