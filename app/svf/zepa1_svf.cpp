@@ -22,12 +22,14 @@ constexpr std::string_view kTailBlank = ") SMASK(7F);               !Load addres
 constexpr std::string_view kTailLeft = ") SMASK(7F);             !Load address ";
 constexpr std::string_view kTailRight = ") SMASK(7F);            !Load address ";
 
+// The part field of the IDCODE: bits 16..19. The 32- and 64-macrocell parts come with bit 16 set or clear
+// (VTL3032A and VTL3064A clear it), so for them only bits 17..19 are compared.
 std::string IdcodeLine(int id) {
   switch (id) {
     case 51:
-      return "SDR 32 TDI (0) TDO (FFC1FFFF) MASK(000F0000) SMASK(0); !vtl32A/C IDCODE";
+      return "SDR 32 TDI (0) TDO (FFC1FFFF) MASK(000E0000) SMASK(0); !vtl32A/C IDCODE";
     case 85:
-      return "SDR 32 TDI (0) TDO (FFC5FFFF) MASK(000F0000) SMASK(0); !vtl64A/C IDCODE";
+      return "SDR 32 TDI (0) TDO (FFC5FFFF) MASK(000E0000) SMASK(0); !vtl64A/C IDCODE";
     case 119:
       return "SDR 32 TDI (0) TDO (FFC8FFFF) MASK(000F0000) SMASK(0); !vtl128 IDCODE";
     case 120:
