@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/tests/isp_rig.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "sim/zepa2_family.h"
 #include "ui/core/chain_names.h"
 
@@ -272,6 +273,23 @@ TEST(Zepa2Operations, WriteSkipsLinesThatAreNotOneFrame) {
     EXPECT_EQ(rig.From("Write...").back(), "Write completed!");
     EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{kPosition, false}}));
   }
+}
+
+TEST(Zepa2Operations, AJedecDesignIsConvertedByFusebuildThenWrittenAndVerified) {
+  Zepa2Rig rig("VTL3320");
+  rig.launcher.action = [](const ScriptedLauncher::Call& call) {
+    return SystemProcessLauncher().Run(call.program, call.args, call.environment);
+  };
+  const std::string jed = rig.File("top.jed", fusemap::testing::JedecText(fusemap::testing::FusesWithZeros(
+                                                  173492, {0, 789, 1429, 90000, 173491})));
+  rig.Run(ui::kOpProgram, jed);
+  EXPECT_TRUE(rig.HasLine("Generate VTL3320 MCS/ISP files..."));
+  EXPECT_EQ(rig.From("Write...").back(), "Write completed!");
+  EXPECT_EQ(rig.Frames().rows.size(), 336u);
+  rig.Run(ui::kOpVerify, jed);
+  EXPECT_EQ(rig.From("Read...").back(), "Verify succeeded!");
+  EXPECT_EQ(rig.Read("top.in").size(), 336u * 141);
+  EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{kPosition, true}}));
 }
 
 TEST(Zepa2Operations, AMissingImageIsAnErrorBoxAndAFailBeforeAnyJtag) {
