@@ -194,7 +194,8 @@ std::string Fuse2Stream(const jcd_type& rec, const std::string& image_name, cons
   std::ostream& messages = *out.messages;
   const bool signature_only = image_name.empty();
   const std::string name = signature_only ? std::string("tempues.bin") : image_name;
-  const std::string path = ResolveInFolder(out.work_dir, name);
+  const std::string path =
+      ResolveInFolder(signature_only && !out.ues_dir.empty() ? out.ues_dir : out.work_dir, name);
 
   std::string image_bytes;
   if (signature_only) {

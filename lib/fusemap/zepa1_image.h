@@ -63,6 +63,7 @@ std::string StreamHexListing(const Zepa1Image& image);
 
 struct Zepa1Output {
   std::string work_dir;    // the current folder: tempues.bin and the listings go here ("" = process folder)
+  std::string ues_dir;     // where tempues.bin goes instead, when set (the programmer's working folder)
   std::ostream* messages;  // standard output
 };
 

@@ -135,7 +135,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
     r.jed = *renamed;
   }
 
-  fusemap::Fuse2Stream(r, r.jed, fuse, ctx.dbgLevel, {ctx.work_dir, ctx.out});
+  fusemap::Fuse2Stream(r, r.jed, fuse, ctx.dbgLevel, {ctx.work_dir, ctx.ues_dir, ctx.out});
 
   if (r.id > 128 && r.id < 144) {
     // ZEPA2 frames: .isp/.bit/.mcs/.dbg next to the design; a device without a design has nothing to convert.
@@ -147,8 +147,9 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
       fusemap::zepa2::assemble_std_frame(fuse, r.id, fusemap::ResolveInFolder(ctx.work_dir, r.jed), zepa2);
     }
   } else if (r.id >= 144) {
-    fusemap::assemble_zepa3_frame(
-        r, fuse, r.jed.empty() ? r.jed : fusemap::ResolveInFolder(ctx.work_dir, r.jed), ctx.root_path);
+    fusemap::assemble_zepa3_frame(r, fuse,
+                                  r.jed.empty() ? r.jed : fusemap::ResolveInFolder(ctx.work_dir, r.jed),
+                                  ctx.ues_dir.empty() ? ctx.root_path : ctx.ues_dir);
   }
 }
 
@@ -162,7 +163,8 @@ std::string ProgramFolder(std::string_view program_path) {
 }
 
 int RunFusebuild(const std::vector<std::string>& args, const std::string& program_path,
-                 const std::string& work_dir, std::ostream& out, std::ostream& err) {
+                 const std::string& work_dir, std::ostream& out, std::ostream& err,
+                 const std::string& ues_dir) {
   const int system_error = errno;
   if (args.empty()) {
     out << "Usage:fusebuild jcd_file\n"
@@ -178,6 +180,8 @@ int RunFusebuild(const std::vector<std::string>& args, const std::string& progra
   }
   RunContext ctx;
   ctx.work_dir = work_dir;
+  ctx.ues_dir = ues_dir;
+  if (!ctx.ues_dir.empty() && ctx.ues_dir.back() != '/' && ctx.ues_dir.back() != '\\') ctx.ues_dir += '/';
   ctx.out = &out;
   int ispDUT = 1;
   if (args.size() > 2) ctx.dbgLevel = ParseDecimal(args[2]);

@@ -36,7 +36,11 @@ struct RunContext {
   int dbgLevel = 0;
   std::string root_path;  // the program's folder, with its trailing separator
   std::string work_dir;   // the current folder ("" = the process's own); relative paths start here
-  std::ostream* out;      // standard output
+  // The programmer's working folder (ZEPA_WORK_DIR), with its trailing separator: the signature-only images
+  // tempues.bin / tempues.isp go there so that the programmer finds them. Empty when fusebuild runs on its
+  // own: tempues.bin then goes to the current folder and tempues.isp to the program's folder.
+  std::string ues_dir;
+  std::ostream* out;  // standard output
 };
 
 // Converts device `loc` (1-based): reads its JEDEC file, checks the fuse count against the part and writes
@@ -54,6 +58,7 @@ int ParseDecimal(std::string_view text);
 // The whole program: `args` are the arguments after the program name, `program_path` the running program's
 // own path. Returns the exit status: 0 when the run ends normally, 1 on every error.
 int RunFusebuild(const std::vector<std::string>& args, const std::string& program_path,
-                 const std::string& work_dir, std::ostream& out, std::ostream& err);
+                 const std::string& work_dir, std::ostream& out, std::ostream& err,
+                 const std::string& ues_dir = "");
 
 }  // namespace zepa::fusebuild

@@ -1,4 +1,5 @@
 // fusebuild jcd_file [device_number [debug_level]]
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -15,5 +16,7 @@ int main(int argc, char** argv) {
 #endif
   if (program_path.empty() && argc > 0) program_path = argv[0];
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return zepa::fusebuild::RunFusebuild(args, program_path, "", std::cout, std::cerr);
+  // The programmer names its working folder, where the signature-only images must appear.
+  const char* ues_dir = std::getenv("ZEPA_WORK_DIR");
+  return zepa::fusebuild::RunFusebuild(args, program_path, "", std::cout, std::cerr, ues_dir ? ues_dir : "");
 }

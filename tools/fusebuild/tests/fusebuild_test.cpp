@@ -287,9 +287,9 @@ TEST(ProgramFolderTest, KeepsTheTrailingSeparator) {
 // The built program on the example chain: exit status, image sizes and contents.
 class FusebuildProgramTest : public FusebuildRunTest {
  protected:
-  int Program(const std::string& args) {
-    const std::string command =
-        "cd '" + dir_.string() + "' && '" ZEPA_BIN_DIR "/fusebuild' " + args + " >out.txt 2>err.txt";
+  int Program(const std::string& args, const std::string& environment = "") {
+    const std::string command = "cd '" + dir_.string() + "' && " + environment +
+                                "'" ZEPA_BIN_DIR "/fusebuild' " + args + " >out.txt 2>err.txt";
     const int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   }
@@ -338,6 +338,21 @@ TEST_F(FusebuildProgramTest, ExitStatusAndMessages) {
             "FUSEBUILD error # 321\nSpecified device does not match with target device... (Device #1)\n");
   EXPECT_EQ(Program("c.jcd 2"), 0);
   EXPECT_FALSE(fs::exists(dir_ / "d.bin"));
+}
+
+// The programmer names its working folder in ZEPA_WORK_DIR; the signature-only images of both families must
+// appear there (where the programmer looks for them), not in the current or the program's folder.
+TEST_F(FusebuildProgramTest, SignatureOnlyImagesGoToTheProgrammersWorkingFolder) {
+  const fs::path work = dir_ / "work";
+  fs::create_directories(work);
+  Write("s.jcd", "DEVICE 1 VTL5128C 4 PU\nDEVICE 2 VTL3256XL 5 RU\nUES 1 $hi\nUES 2 $AB\n");
+  for (const char* device : {"1", "2"}) {
+    ASSERT_EQ(Program("s.jcd " + std::string(device) + " 0", "ZEPA_WORK_DIR='" + work.string() + "' "), 0)
+        << ReadFile(dir_ / "err.txt");
+  }
+  EXPECT_EQ(fs::file_size(work / "tempues.bin"), 11052u);
+  EXPECT_TRUE(fs::exists(work / "tempues.isp"));
+  EXPECT_FALSE(fs::exists(dir_ / "tempues.bin"));
 }
 
 }  // namespace
