@@ -4,6 +4,7 @@
 
 #include "engine/records.h"
 #include "svf/zepa1_svf.h"
+#include "svf/zepa3_svf.h"
 
 namespace zepa::svf {
 
@@ -43,16 +44,15 @@ void SvfOutput::Generate(engine::EngineContext& context, int op, int position, c
     out.Commit();
     return;
   }
-  if (zepa3) {
-    // Never ZEPA1 statements for a ZEPA3 part.
-    engine::AbortDevice(
-        context.host, position,
-        "SVF output for " + rec.part + " is not available. (Device #" + std::to_string(position) + ")");
-  }
   SvfJob job{.context = context, .device = position, .svf_file = svf_file, .time = time_of_day_()};
-  if (op == 7 || op == 8) context.jtag.LoadImageFile(file);
+  if (!zepa3 && (op == 7 || op == 8)) context.jtag.LoadImageFile(file);
   try {
-    Zepa1Svf(job, out, op);
+    // Every ZEPA3 part, VTL3384XL included, gets the ZEPA3 statements; ZEPA1 statements never reach one.
+    if (zepa3) {
+      Zepa3Svf(job, out, op, file);
+    } else {
+      Zepa1Svf(job, out, op);
+    }
   } catch (...) {
     // What was written before the failure stays in the file.
     if (!out.text().empty()) out.Commit();

@@ -236,9 +236,16 @@ TEST(Zepa1Svf, DispatchRefusesAndSkipsWhatItCannotWrite) {
   EXPECT_EQ(rig.prompts.boxes.size(), 1u);
   EXPECT_EQ(std::get<2>(rig.prompts.boxes.at(0)), "This program does not support VTL3320/VTL3960 SVF output");
   EXPECT_TRUE(rig.HasLine("SVF not available for UPLOAD command."));
-  // Without the ZEPA3 generators a ZEPA3 part is refused, never given ZEPA1 statements.
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "!End Bulk Erase"), 1);
-  EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{4, false}}));
+  // A ZEPA3 part gets the 5-bit instructions, never the ZEPA1 ones.
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "!End Bulk Erase"), 2);
+  const auto zepa3 =
+      std::find(lines.begin(), lines.end(), "!Begin Bulk Erase (Device #4).     Time:12:34:56");
+  ASSERT_NE(zepa3, lines.end());
+  EXPECT_EQ(std::find(zepa3, lines.end(), "SIR 4 TDI (9);                       !Load ENABLE instruction"),
+            lines.end());
+  EXPECT_NE(std::find(zepa3, lines.end(), "SIR 5 TDI (09);                      !Load ENABLE instruction"),
+            lines.end());
+  EXPECT_TRUE(rig.marks.marks.empty());
 }
 
 }  // namespace

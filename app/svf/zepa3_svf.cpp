@@ -1,0 +1,445 @@
+#include "svf/zepa3_svf.h"
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+#include "engine/checks.h"
+#include "engine/jtag.h"
+#include "engine/zepa3_ops.h"
+
+namespace zepa::svf {
+namespace {
+
+constexpr std::string_view kEnable5 = "SIR 5 TDI (09);                      !Load ENABLE instruction";
+constexpr std::string_view kErase5 = "SIR 5 TDI (0A);                      !Load ERASE instruction";
+constexpr std::string_view kProgram5 = "SIR 5 TDI (0B);                      !Load PROGRAM instruction";
+constexpr std::string_view kVerify5 = "SIR 5 TDI (0C);                      !Load VERIFY instruction";
+constexpr std::string_view kInit5 = "SIR 5 TDI (0D);                      !Load INIT instruction";
+constexpr std::string_view kInit5b = "SIR 5 TDI (0D);                       !Load INIT instruction";
+constexpr std::string_view kDisable5 = "SIR 5 TDI (10);                      !Load DISABLE instruction";
+constexpr std::string_view kIdcode5 = "SIR 5 TDI (01);                      !Load IDCODE instruction";
+
+std::string IdcodeLine(int id) {
+  switch (id) {
+    case 144:
+      return "SDR 32 TDI (0) TDO (0481802B) MASK(0FFF8FFF) SMASK(0); !vtl3032xl IDCODE";
+    case 145:
+      return "SDR 32 TDI (0) TDO (0485802B) MASK(0FFF8FFF) SMASK(0); !vtl3064xl IDCODE";
+    case 146:
+      return "SDR 32 TDI (0) TDO (0489802B) MASK(0FEF8FFF) SMASK(0); !vtl3128xl IDCODE";
+    case 148:
+      return "SDR 32 TDI (0) TDO (0494802B) MASK(0FFF8FFF) SMASK(0); !vtl3256xl IDCODE";
+    case 149:
+      return "SDR 32 TDI (0) TDO (0495802B) MASK(0FFF8FFF) SMASK(0); !vtl3384xl IDCODE";
+    default:
+      return "SDR 32 TDI (0) TDO (0) MASK(0) SMASK(0); !IDCODE error-no such device";
+  }
+}
+
+// The signature mask that closes a read-UES statement, after ") SMASK(0) ".
+void WriteUesMask(SvfText& out, int id) {
+  const std::string b14(14, ' ');
+  switch (id) {
+    case 144:
+      out.Line("");
+      out.Put(b14 + " MASK (01F00000000000000FFFFFFFFFFFF);    !Verify UES data");
+      break;
+    case 145:
+      out.Line("");
+      out.Put(b14 + " MASK (03E0000000000000000FFFFFFFFFFFF);    !Verify UES data");
+      break;
+    case 146:
+      out.Line("");
+      out.Line(b14 + " MASK (01FFFC0000001FFFFFFC00000000000000000000000FFFFFF");
+      out.Put(std::string(13, ' ') + "FFFFFFFFFFFFFFFFFF);          !Verify UES data");
+      break;
+    case 148:
+      out.Line("");
+      out.Line(b14 + " MASK (01FFFC000000007FFFFFFFF000000000000000000000000FFFFFFFFFFF");
+      out.Put("                     FFFFFFFFFFFFF);    !Verify UES data");
+      break;
+    case 149:
+      out.Line("");
+      out.Line(b14 + " MASK (07C0000000000000001FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF");
+      out.Put("                     FFFFFFFFFFFFFFFFFF);    !Verify UES data");
+      break;
+    default:
+      out.Put("No such device!!!");
+      break;
+  }
+}
+
+// The .isp image, line by line; reading past its end gives empty lines.
+class IspReader {
+ public:
+  explicit IspReader(const std::string& path) : in_(path) {
+    if (!in_) throw std::runtime_error("cannot open the ISP image " + path);
+  }
+  std::string Next() {
+    std::string line;
+    if (!std::getline(in_, line)) return "";
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+
+ private:
+  std::ifstream in_;
+};
+
+class Zepa3Block {
+ public:
+  Zepa3Block(SvfJob& job, SvfText& out, std::string isp_file)
+      : job_(job),
+        out_(out),
+        rec_(job.rec()),
+        L_(rec_.DR_len),
+        R_(rec_.side_rows),
+        A_(Zepa3AddressBits(rec_.id)),
+        n_(job.Dev()),
+        isp_file_(std::move(isp_file)) {}
+
+  void BulkErase(const char* time_prefix, bool stand_alone) {
+    Message("SVF Bulk erase... (Device #" + n_ + ")");
+    out_.Line("!Begin Bulk Erase (Device #" + n_ + time_prefix + job_.time);
+    Header(true);
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(lines::kEndDrIdle);
+    out_.Line(lines::kResetTap);
+    out_.Line(kEnable5);
+    out_.Line(kErase5);
+    out_.Line(lines::kWaitErase);
+    out_.Line(kInit5);
+    out_.Line(lines::kWaitInit);
+    out_.Line(kDisable5);
+    out_.Line(lines::kWaitDisable);
+    out_.Line(lines::kResetTAP);
+    out_.Line("!End Bulk Erase");
+    if (stand_alone) {
+      out_.EmptyLines(2);
+    } else {
+      out_.EmptyLines(1);
+      Message("SVF Bulk erase completed.");
+    }
+  }
+
+  void BlankCheck() {
+    Message("SVF Blank Check... (Device #" + n_ + ")");
+    out_.Line("!Begin Blank Check (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    Body(kVerify5);
+    for (int s = 0; s < 2; ++s) {
+      Message(s == 0 ? "Checking Lower side..." : "Checking Upper side...");
+      out_.Line(s == 0 ? "!Check-Lower Side" : "!Check-Upper Side");
+      Message("");
+      for (int a = (R_ + 2) * s; a <= (R_ + 2) * s + R_; ++a) {
+        if (a % 8 == 7) Mark();
+        AddressStatement(a, true, a, true);
+        out_.Line(lines::kWaitVerify);
+        out_.Put("SDR " + std::to_string(L_) + " TDI(0) TDO (");
+        WriteOnesTdo(out_, L_);
+        out_.Line(") SMASK(0);         !Expect all ones");
+      }
+    }
+    out_.Line(lines::kResetTAP);
+    Exit(kInit5);
+    out_.Line("!End Blank Check");
+    out_.EmptyLines(2);
+    Message("SVF Blank Check completed.");
+  }
+
+  void Program(bool with_header) {
+    Message("SVF Program Device... (Device #" + n_ + ")");
+    out_.Line("!Begin program...");
+    if (with_header) Header(false);
+    Body(kProgram5);
+    IspReader isp(isp_file_);
+    for (int s = 0; s < 2; ++s) {
+      Message(s == 0 ? "Programming Lower side..." : "Programming Upper side...");
+      out_.Line(s == 0 ? "!Program-Lower Side" : "!Program-Upper Side");
+      Message("");
+      if (s == 1) isp.Next();  // the lower side's signature row
+      for (int a = (R_ + 2) * s; a <= (R_ + 2) * s + R_; ++a) {
+        if (a % 8 == 7) Mark();
+        out_.Put("SDR " + std::to_string(L_ + A_) + " TDI (");
+        WriteZ3RowHex(out_, RowValue(isp.Next(), a, true), L_);
+        out_.Line(");     !Load PROGRAM data and address " + std::to_string(a - (R_ + 2) * s));
+        out_.Line(lines::kWaitProgRow);
+      }
+    }
+    out_.EmptyLines(1);
+    Exit(kInit5b);
+    out_.Line("!End Program");
+    out_.EmptyLines(2);
+    Message("SVF Program completed!");
+  }
+
+  void Verify(bool stand_alone) {
+    if (stand_alone) Message("SVF Verify... (Device #" + n_ + ")");
+    out_.Line("!Begin Verify (Device #" + n_ + ").   Time:" + job_.time);
+    if (stand_alone) Header(true);
+    Body(kVerify5);
+    IspReader isp(isp_file_);
+    for (int s = 0; s < 2; ++s) {
+      if (s == 0) {
+        Message("Verifying Lower side...");
+        out_.Line("!Verifying-Lower Side");
+      } else {
+        Message("Verifying Upper side...");
+        out_.EmptyLines(1);
+        out_.Line("!Verifying-Upper Side");
+      }
+      Message("");
+      if (s == 1) isp.Next();
+      for (int a = (R_ + 2) * s; a <= (R_ + 2) * s + R_; ++a) {
+        if (a % 8 == 7) Mark();
+        const int within = a - (R_ + 2) * s;
+        const std::string line = isp.Next();
+        AddressStatement(a, false, within, true);
+        out_.Line(lines::kWaitVerify);
+        out_.Put("SDR " + std::to_string(L_) + " TDI(0) TDO (");
+        WriteZ3RowHex(out_, RowValue(line, a, false), L_);
+        out_.Line(") SMASK(0); !Verify data in address " + std::to_string(within));
+        out_.Line(lines::kWaitVerify);
+      }
+    }
+    out_.EmptyLines(1);
+    Exit(kInit5);
+    out_.Line("!End Program");
+    out_.EmptyLines(2);
+    Message("SVF Verify completed!");
+  }
+
+  void ReadIdcode() {
+    Message("SVF Read Device IDcode... (Device #" + n_ + ")");
+    out_.Line("!Begin Read IDcode (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(lines::kEndDrIdle);
+    out_.Line(lines::kResetTap);
+    out_.Line(kEnable5);
+    out_.Line(kIdcode5);
+    out_.Line(lines::kWaitIdcode);
+    out_.Line(IdcodeLine(rec_.id));
+    Exit(kInit5);
+    out_.Line("!End Read IDcode.");
+    out_.EmptyLines(2);
+    Message("SVF Read Device IDcode completed!");
+  }
+
+  void Secure() {
+    Message("SVF Secure device... (Device #" + n_ + ")");
+    out_.Line("!Begin Program Security Bit (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    Body(kProgram5);
+    ScanBits value(static_cast<std::size_t>(L_), true);
+    value[static_cast<std::size_t>(L_ - 1)] = false;
+    AppendAddress(value, 2 * R_ + 2);
+    out_.Put("SDR " + std::to_string(L_ + A_) + " TDI (");
+    WriteZ3RowHex(out_, value, L_);
+    out_.Line(");    !Load PROGRAM data and address " + std::to_string(R_));
+    out_.EmptyLines(1);
+    out_.Line(lines::kWaitProgSec);
+    Exit(kInit5b);
+    out_.Line("!End Program Security Bit");
+    out_.EmptyLines(2);
+    Message("SVF Secure device completed!");
+  }
+
+  void ProgramUes() {
+    Message("SVF Program User Signature... (Device #" + n_ + ")");
+    out_.Line("!Begin Program User Signature (Device #" + n_ + ").   Time:" + job_.time);
+    Header(true);
+    Body(kProgram5);
+    IspReader isp(isp_file_);
+    for (int s = 0; s < 2; ++s) {
+      const std::string line = SignatureLine(isp);
+      const int a = R_ + 1 + (R_ + 2) * s;
+      out_.Put("SDR " + std::to_string(L_ + A_) + " TDI (");
+      WriteZ3RowHex(out_, RowValue(line, a, true), L_);
+      out_.Line(");     !Load PROGRAM data and address " + std::to_string(a));
+      out_.Line(lines::kWaitProgUes);
+    }
+    out_.EmptyLines(1);
+    Exit(kInit5);
+    out_.Line("!End Program UES");
+    out_.EmptyLines(2);
+    Message("SVF Program User Signature completed!");
+  }
+
+  void ReadUes() {
+    Message("SVF Read User Signature... (Device #" + n_ + ")");
+    out_.Line("!Begin Read User Signature (Device #" + n_ + ").  Time:" + job_.time);
+    Header(true);
+    Body(kVerify5);
+    IspReader isp(isp_file_);
+    for (int s = 0; s < 2; ++s) {
+      const std::string line = SignatureLine(isp);
+      const int a = R_ + 1 + (R_ + 2) * s;
+      AddressStatement(a, false, R_ + 1, false);
+      out_.Line(lines::kWaitRead);
+      out_.Put("SDR " + std::to_string(L_) + " TDI (0) TDO (");
+      WriteZ3RowHex(out_, RowValue(line, a, false), L_);
+      out_.Put(") SMASK(0) ");
+      WriteUesMask(out_, rec_.id);
+      out_.EndLine();
+    }
+    out_.EmptyLines(1);
+    Exit(kInit5);
+    out_.Line("!End Read User Signature");
+    out_.EmptyLines(2);
+    Message("SVF Read User Signature completed!");
+  }
+
+ private:
+  void Message(const std::string& text) { job_.messages().add_message(text); }
+  void Mark() { job_.messages().append_to_last_message(" *"); }
+  void Header(bool allow_trst) { WriteSvfHeader(out_, job_.context.chain(), job_.device, allow_trst); }
+  void Body(std::string_view instruction) {
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(lines::kEndDrIdle);
+    out_.Line(lines::kResetTap);
+    out_.Line(kEnable5);
+    out_.Line(lines::kEndIrPause);
+    out_.Line(instruction);
+  }
+  void Exit(std::string_view init) {
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(init);
+    out_.Line(lines::kWaitInit);
+    out_.Line(kDisable5);
+    out_.Line(lines::kWaitDisable);
+    out_.Line(lines::kResetTap);
+  }
+  // The signature row of the next side: R+2 lines further on.
+  std::string SignatureLine(IspReader& isp) {
+    std::string line;
+    for (int i = 0; i < R_ + 2; ++i) line = isp.Next();
+    return line;
+  }
+
+  int Address(int row) const { return engine::AddressZ3(row, rec_.id, R_); }
+  void AppendAddress(ScanBits& value, int row) const {
+    const int address = Address(row);
+    for (int k = 0; k < A_; ++k) value.push_back((address >> (A_ - 1 - k)) & 1);
+  }
+  // An address-only scan of row `row`; the comment names `shown` and, with `grey`, the address.
+  void AddressStatement(int row, bool blank_check, int shown, bool grey) {
+    const int address = Address(row);
+    ScanBits value;
+    for (int i = 0; i < A_; ++i) value.push_back((address >> (A_ - 1 - i)) & 1);
+    const std::string smask = A_ == 9 ? "1FF" : A_ == 8 ? "FF" : "7F";
+    std::string line = "SDR " + std::to_string(A_) + " TDI (" + HexDigits(value) + ") SMASK(" + smask + ");" +
+                       std::string(blank_check ? 15 : 10, ' ') + "!Load address " + std::to_string(shown);
+    if (grey) line += " (Grey code=" + std::to_string(address) + ")";
+    out_.Line(line);
+  }
+  // The row of an .isp line, the first digit's top bit first; with the address after it.
+  ScanBits RowValue(const std::string& line, int row, bool with_address) {
+    const std::string bits = engine::Zepa3RowBits(line, L_);
+    for (char ch : line.substr(0, static_cast<std::size_t>((L_ + 3) / 4))) {
+      if (!std::isxdigit(static_cast<unsigned char>(ch))) Message("Non-valid hex number in bit stram.");
+    }
+    ScanBits value(static_cast<std::size_t>(L_), false);
+    bool previous = false;
+    bool reported = false;
+    for (int p = 0; p < L_; ++p) {
+      const char bit = static_cast<std::size_t>(p) < bits.size() ? bits[static_cast<std::size_t>(p)] : '?';
+      if (bit == '0' || bit == '1') {
+        previous = bit == '1';
+      } else if (!reported) {
+        Message("Error bit value found!");
+        reported = true;
+      }
+      value[static_cast<std::size_t>(p)] = previous;
+    }
+    if (with_address) AppendAddress(value, row);
+    return value;
+  }
+
+  SvfJob& job_;
+  SvfText& out_;
+  const engine::JcdRec& rec_;
+  int L_;
+  int R_;
+  int A_;
+  std::string n_;
+  std::string isp_file_;
+};
+
+}  // namespace
+
+int Zepa3AddressBits(int id) {
+  return engine::AddressWidthZ3(id);
+}
+
+void WriteZ3RowHex(SvfText& out, const ScanBits& value, int length) {
+  int blanks = 0;
+  switch (length) {
+    case 507:
+    case 304:
+      blanks = 21;
+      break;
+    case 266:
+      blanks = 13;
+      break;
+    case 123:
+    case 114:
+      break;
+    default:
+      return;
+  }
+  const std::string digits = HexDigits(value);
+  if (blanks == 0) {
+    out.Put(digits);
+    return;
+  }
+  out.Put(std::string_view(digits).substr(0, digits.size() - 18));
+  out.EndLine();
+  out.Put(std::string(static_cast<std::size_t>(blanks), ' '));
+  out.Put(std::string_view(digits).substr(digits.size() - 18));
+}
+
+void Zepa3Svf(SvfJob& job, SvfText& out, int op, const std::string& isp_file) {
+  Zepa3Block block(job, out, isp_file);
+  const std::string& jed = job.rec().jed;
+  switch (op) {
+    case 0:
+      block.BulkErase(").     Time:", true);
+      break;
+    case 1:
+      block.BlankCheck();
+      break;
+    case 2:
+      engine::CheckJedec(job.context, job.device, jed);
+      block.BulkErase(").  Time:", false);
+      block.Program(true);
+      break;
+    case 3:
+      engine::CheckJedec(job.context, job.device, jed);
+      block.Verify(true);
+      break;
+    case 4:
+      engine::CheckJedec(job.context, job.device, jed);
+      block.BulkErase(").  Time:", false);
+      block.Program(false);
+      block.Verify(false);
+      break;
+    case 5:
+      block.ReadIdcode();
+      break;
+    case 6:
+      block.Secure();
+      break;
+    case 7:
+      block.ProgramUes();
+      break;
+    case 8:
+      block.ReadUes();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace zepa::svf
