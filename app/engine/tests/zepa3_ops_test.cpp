@@ -16,6 +16,7 @@
 #include "fusemap/fuse_array.h"
 #include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa3_map.h"
+#include "sim/zepa2_family.h"
 #include "sim/zepa3_family.h"
 #include "ui/core/chain_names.h"
 
@@ -41,7 +42,7 @@ class CurrentFolder {
   std::filesystem::path old_;
 };
 
-// An IspEngine on a board with ZEPA1 and ZEPA3 parts, the converters started for real (and recorded).
+// An IspEngine on a board with ZEPA1, ZEPA2 and ZEPA3 parts, the converters started for real (and recorded).
 class Zepa3Rig {
  public:
   explicit Zepa3Rig(const std::string& board_text)
@@ -67,7 +68,7 @@ class Zepa3Rig {
     d.ues = ues;
     if (table.DeviceCount < n) table.DeviceCount = n;
   }
-  // Runs `op` on a one-device chain and returns the lines from the operation on.
+  // Writes the chain table as the chain file and runs it; messages and marks start empty.
   void Run(int options = 0) {
     messages.clear();
     marks.marks.clear();
@@ -122,6 +123,7 @@ class Zepa3Rig {
   sim::FamilyRegistry Families() {
     sim::FamilyRegistry registry;
     sim::AddZepa1Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = faults});
+    sim::AddZepa2Family(registry, {.now_ns = [this] { return clock.NowNs(); }});
     sim::AddZepa3Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = faults});
     return registry;
   }
@@ -522,22 +524,34 @@ TEST(Zepa3Image, MalformedLinesAreRefusedOrReported) {
   }
 }
 
-// One chain file for a ZEPA1 part, a ZEPA3 part and a part of another maker in bypass.
-TEST(Zepa3Chain, MixedChainProgramAndVerifyThenVerify) {
-  Zepa3Rig rig("device VTL3064A\ndevice VTL3128XL\ndevice Others irlen=7\n");
+// One chain file for a ZEPA1 part, a ZEPA3 part, a ZEPA2 part (its JEDEC design converted by fusebuild) and
+// a part of another maker in bypass: programmed, then verified.
+TEST(Zepa3Chain, MixedChainProgramThenVerify) {
+  Zepa3Rig rig("device VTL3064A\ndevice VTL3128XL\ndevice VTL3320\ndevice Others irlen=7\n");
   const std::string bin = rig.File("one.bin", MakeZepa1Image(ui::kPartVtl3064A, 31));
   const std::string isp_text = IspText(MakeRows(ui::kPartVtl3128XL, 32));
   const std::string isp = rig.File("two.isp", isp_text);
-  for (int op : {ui::kOpProgramVerify, ui::kOpVerify}) {
-    rig.Device(1, ui::kPartVtl3064A, op, bin);
-    rig.Device(2, ui::kPartVtl3128XL, op, isp);
-    rig.Device(3, ui::kPartOthers, ui::kOpNoOperation);
+  const std::string jed = rig.File("three.jed", fusemap::testing::JedecText(fusemap::testing::FusesWithZeros(
+                                                    Rec(ui::kPartVtl3320).jed_fuse, {0, 789, 1429, 90000})));
+  struct Step {
+    int op;
+    Marks marks;  // the ZEPA2 write leaves its result cell alone
+  };
+  const Step steps[] = {{ui::kOpProgram, {{1, true}, {2, true}, {4, true}}},
+                        {ui::kOpVerify, {{1, true}, {2, true}, {3, true}, {4, true}}}};
+  for (const Step& step : steps) {
+    rig.Device(1, ui::kPartVtl3064A, step.op, bin);
+    rig.Device(2, ui::kPartVtl3128XL, step.op, isp);
+    rig.Device(3, ui::kPartVtl3320, step.op, jed);
+    rig.Device(4, ui::kPartOthers, ui::kOpNoOperation);
     rig.Run();
-    EXPECT_EQ(rig.marks.marks, (Marks{{1, true}, {2, true}, {3, true}})) << op;
-    EXPECT_FALSE(rig.engine.RunFailed) << op;
-    EXPECT_EQ(rig.Read("two.rd"), isp_text) << op;
-    EXPECT_TRUE(rig.HasLine("Bypass... (Device #3)")) << op;
+    EXPECT_EQ(rig.marks.marks, step.marks) << step.op;
+    EXPECT_FALSE(rig.engine.RunFailed) << step.op;
+    EXPECT_TRUE(rig.HasLine("Bypass... (Device #4)")) << step.op;
   }
+  EXPECT_EQ(rig.Read("two.rd"), isp_text);
+  EXPECT_TRUE(rig.HasLine("Verify succeeded!"));
+  EXPECT_EQ(rig.Read("three.in").size(), 336u * 141);
 }
 
 }  // namespace

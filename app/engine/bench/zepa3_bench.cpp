@@ -1,0 +1,131 @@
+// Program and verify of the largest ZEPA3 part (VTL3384XL, 2 x 209 rows of 507 bits) on the simulated board,
+// then Verify of it:
+//  - real clock: each run's wall time next to its floor, the sum of the waits the sequence mandates, which is
+//    the virtual time the same run takes on the virtual clock (time moves there only while the engine waits);
+//  - the converter run at the end is replaced by a stand-in that writes "chksum.chk" at once.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "engine/records.h"
+#include "engine/runner.h"
+#include "engine/workdir.h"
+#include "engine/zepa3_ops.h"
+#include "sim/board.h"
+#include "sim/zepa3_family.h"
+#include "ui/core/chain_names.h"
+#include "ui/core/jcd_file.h"
+
+namespace zepa::engine {
+namespace {
+
+class NoPrompts final : public Prompter {
+ public:
+  void Beep() override {}
+  void ShowMessage(BoxIcon, std::string_view, std::string_view) override {}
+  bool AskYesNo(BoxIcon, std::string_view, std::string_view) override { return false; }
+};
+class FailMarks final : public ResultMarks {
+ public:
+  void MarkResult(int, bool passed) override { failed = failed || !passed; }
+  bool failed = false;
+};
+// Stands in for fusedump: the checksum file appears in the current folder.
+class ChecksumLauncher final : public ProcessLauncher {
+ public:
+  ProcessResult Run(const std::string&, const std::vector<std::string>&,
+                    const std::vector<std::string>&) override {
+    ReplaceFile("chksum.chk", "0000");
+    return {.started = true, .exit_status = 0, .error = ""};
+  }
+};
+
+struct Folder {
+  Folder()
+      : path(std::filesystem::temp_directory_path() / "zepa3_bench"), old(std::filesystem::current_path()) {
+    std::filesystem::create_directories(path);
+    std::filesystem::current_path(path);
+  }
+  ~Folder() {
+    std::filesystem::current_path(old);
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::filesystem::path path;
+  std::filesystem::path old;
+};
+
+std::string MakeIsp(const JcdRec& rec) {
+  std::mt19937 random(7);
+  std::string text;
+  for (int r = 0; r < 2 * rec.side_rows + 4; ++r) {
+    std::string bits(static_cast<std::size_t>(rec.DR_len), '1');
+    if (r != rec.side_rows + 1 && r < 2 * rec.side_rows + 2) {
+      for (char& b : bits) b = random() % 4 == 0 ? '0' : '1';
+    }
+    text += Zepa3RowText(bits) + "\n";
+  }
+  return text;
+}
+
+// Runs `op` on the part with `clock` for the engine and the part; returns the clock time it took in ms.
+double RunOnce(Clock& clock, const Folder& folder, int op) {
+  MessageLines messages;
+  NoPrompts prompts;
+  FailMarks marks;
+  ChecksumLauncher launcher;
+  sim::FamilyRegistry families;
+  sim::AddZepa3Family(families, {.now_ns = [&clock] { return clock.NowNs(); }, .faults = nullptr});
+  sim::Board board(sim::ParseBoardText("device VTL3384XL\n", "bench board"), families);
+  IspEngine engine(board, clock, {messages, prompts, marks}, launcher,
+                   {.program_dir = folder.path.string(), .work_dir = folder.path.string() + "/"});
+  engine.cable().ApplyCable(CableKind::RelayCable);
+  engine.jtag().CalibrateDelay();
+  const std::string isp = (folder.path / "design.isp").string();
+  ReplaceFile(isp, MakeIsp(RecordForPart(ui::kPartVtl3384XL)));
+  ui::ChainTable table;
+  table.DeviceCount = 1;
+  table[1].loc = 1;
+  table[1].part = ui::kPartVtl3384XL;
+  table[1].IR_len = 3;
+  table[1].jed = isp;
+  const std::string jcd = (folder.path / "chain.jcd").string();
+  double elapsed = 0;
+  for (int step : {static_cast<int>(ui::kOpProgramVerify), op}) {
+    table[1].cmnd = step;
+    ui::write_jcd(table, jcd);
+    const std::int64_t start = clock.NowNs();
+    engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = 0}, table);
+    if (step == op) elapsed = static_cast<double>(clock.NowNs() - start) / 1e6;
+  }
+  if (marks.failed) throw std::runtime_error("the benchmark's run failed");
+  return elapsed;
+}
+
+void BM_Zepa3RealClock(benchmark::State& state) {
+  const int op = static_cast<int>(state.range(0));
+  Folder folder;
+  VirtualClock virtual_clock;
+  const double floor_ms = RunOnce(virtual_clock, folder, op);
+  SteadyClock steady;
+  double wall_ms = 0;
+  for (auto _ : state) wall_ms = RunOnce(steady, folder, op);
+  state.counters["wall_ms"] = wall_ms;
+  state.counters["floor_ms"] = floor_ms;
+  state.counters["over_floor_pct"] = (wall_ms / floor_ms - 1) * 100;
+}
+BENCHMARK(BM_Zepa3RealClock)
+    ->Arg(ui::kOpProgramVerify)
+    ->Arg(ui::kOpVerify)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace zepa::engine
+
+BENCHMARK_MAIN();
