@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/process.h"
 #include "engine/tests/isp_rig.h"
 #include "engine/workdir.h"
 #include "sim/parts.h"
@@ -316,6 +317,41 @@ TEST(Zepa1VerifyReport, LineLayoutOfA255BitRow) {
   EXPECT_EQ(report[37], "L 0   6   ->0       " + bits(248, 7, false) + "           " + bits(248, 7, true));
   EXPECT_EQ(report[2 + 41 * 36 + 1], "RIGHT SIDE, Address 43");
   EXPECT_EQ(report.back(), "Total failure bit(s) = 1");
+}
+
+TEST(Zepa1Example, TheExampleChainGoesThroughFusebuildOntoTheBoard) {
+  const std::string examples = std::string(ZEPA_SOURCE_DIR) + "/examples/";
+  IspRig rig(ReadFileBytes(examples + "board.sim"));
+  ASSERT_TRUE(ui::load_jcd(rig.table, examples + "chain.jcd"));
+  for (int n = 1; n <= 3; ++n) {
+    const std::string name = rig.table[n].jed.str();
+    rig.table[n].jed = rig.File(name, ReadFileBytes(examples + name));
+  }
+  SystemProcessLauncher real;
+  rig.launcher.action = [&](const testing::ScriptedLauncher::Call& call) {
+    return real.Run(call.program, call.args, call.environment);
+  };
+  rig.Run();
+  EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{1, true}, {2, true}, {3, true}}));
+  EXPECT_TRUE(rig.HasLine("(Device #3) JEDEC checksum=1D1B"));
+
+  // The signature of device 2 from its design's image, read back as text.
+  const std::string text = "sixty-four macrocells, two sides";
+  rig.table[2].ues = text;
+  rig.table[1].cmnd = rig.table[3].cmnd = ui::kOpNoOperation;
+  rig.table[2].cmnd = ui::kOpProgramUes;
+  rig.Run();
+  rig.table[2].cmnd = ui::kOpReadUes;
+  rig.Run();
+  EXPECT_EQ(rig.Read("dev__2.ues"), text + "\n");
+
+  // The part holds exactly fusebuild's image.
+  rig.table[2].cmnd = ui::kOpNoOperation;
+  rig.table[1].cmnd = ui::kOpUpload;
+  rig.table[1].jed = rig.Path("upload32.bin");
+  rig.Run();
+  EXPECT_TRUE(rig.Read("upload32.bin") == rig.Read("design32.bin"));
+  EXPECT_FALSE(rig.engine.RunFailed);
 }
 
 }  // namespace
