@@ -1,0 +1,154 @@
+// Program and verify of one 128-macrocell ZEPA1 part on the simulated board.
+//  - real clock: the run's wall time next to the floor, the sum of the waits the sequence mandates
+//    (identify 1 ms twice, erase 100 + 1 ms, 82 rows x (11 + 1) ms, close 1 ms = 1088 ms);
+//  - virtual clock: processor time per port access of the whole run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "engine/records.h"
+#include "engine/runner.h"
+#include "engine/workdir.h"
+#include "sim/board.h"
+#include "sim/zepa1_family.h"
+#include "ui/core/chain_names.h"
+#include "ui/core/jcd_file.h"
+
+namespace zepa::engine {
+namespace {
+
+constexpr double kFloorMs = 1 + 1 + 100 + 1 + 82 * (11 + 1) + 1;
+
+class NoPrompts final : public Prompter {
+ public:
+  void Beep() override {}
+  void ShowMessage(BoxIcon, std::string_view, std::string_view) override {}
+  bool AskYesNo(BoxIcon, std::string_view, std::string_view) override { return false; }
+};
+class NoMarks final : public ResultMarks {
+ public:
+  void MarkResult(int, bool passed) override { failed = failed || !passed; }
+  bool failed = false;
+};
+class NoLauncher final : public ProcessLauncher {
+ public:
+  ProcessResult Run(const std::string&, const std::vector<std::string>&,
+                    const std::vector<std::string>&) override {
+    return {};
+  }
+};
+// Counts the accesses the engine makes to the board.
+class CountingPort final : public port::PortIo {
+ public:
+  explicit CountingPort(port::PortIo& inner) : inner_(inner) {}
+  bool Active() const override { return true; }
+  std::uint8_t ReadPortByte(std::uint16_t port) override {
+    ++accesses;
+    return inner_.ReadPortByte(port);
+  }
+  void WritePortByte(std::uint16_t port, std::uint8_t value) override {
+    ++accesses;
+    inner_.WritePortByte(port, value);
+  }
+  long long accesses = 0;
+
+ private:
+  port::PortIo& inner_;
+};
+
+std::string Folder() {
+  const std::string folder = (std::filesystem::temp_directory_path() / "zepa1_bench").string();
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+// One part, one design image, one engine; Run() programs and verifies it once.
+class Bench {
+ public:
+  explicit Bench(Clock& clock)
+      : folder_(Folder()),
+        board_(sim::ParseBoardText("device VTL5128\n", "bench"), Families(clock)),
+        port_(board_),
+        engine_(port_, clock, host_, launcher_, {.program_dir = folder_, .work_dir = folder_}) {
+    std::string image(11052, '\xFF');
+    image[0] = static_cast<char>(119);
+    std::mt19937 random(5);
+    for (std::size_t i = 1; i < 41 * 1028 / 8; ++i) image[i] = static_cast<char>(random() | random());
+    ReplaceFile(JoinPath(folder_, "d.bin"), image);
+    table_[1].part = ui::kPartVtl5128;
+    table_[1].IR_len = 2;
+    table_[1].cmnd = ui::kOpProgramVerify;
+    table_[1].jed = JoinPath(folder_, "d.bin");
+    table_.DeviceCount = 1;
+    ui::write_jcd(table_, JoinPath(folder_, "chain.jcd"));
+    engine_.jtag().CalibrateDelay();
+  }
+  void Run() {
+    messages_.clear();
+    engine_.RunChain({.jcd_file = JoinPath(folder_, "chain.jcd"), .port_index = 1, .options = 0}, table_);
+    if (marks_.failed) throw std::runtime_error("program and verify failed on the board");
+  }
+  long long accesses() const { return port_.accesses; }
+
+ private:
+  static sim::FamilyRegistry Families(Clock& clock) {
+    sim::FamilyRegistry registry;
+    sim::AddZepa1Family(registry, {.now_ns = [&clock] { return clock.NowNs(); }, .faults = nullptr});
+    return registry;
+  }
+
+  std::string folder_;
+  MessageLines messages_;
+  NoPrompts prompts_;
+  NoMarks marks_;
+  EngineHost host_{messages_, prompts_, marks_};
+  NoLauncher launcher_;
+  sim::Board board_;
+  CountingPort port_;
+  IspEngine engine_;
+  ui::ChainTable table_;
+};
+
+void BM_ProgramVerify128_RealClock(benchmark::State& state) {
+  SteadyClock clock;
+  Bench bench(clock);
+  // The best run: on a shared machine the others only add time the engine did not cause.
+  double wall_ms = 1e30;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    bench.Run();
+    wall_ms = std::min(
+        wall_ms, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  state.counters["wall_ms"] = wall_ms;
+  state.counters["floor_ms"] = kFloorMs;
+  state.counters["over_floor_pct"] = 100.0 * (wall_ms - kFloorMs) / kFloorMs;
+}
+BENCHMARK(BM_ProgramVerify128_RealClock)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ProgramVerify128_VirtualClock(benchmark::State& state) {
+  VirtualClock clock;
+  Bench bench(clock);
+  long long accesses = 0;
+  double cpu_ns = 0;
+  for (auto _ : state) {
+    const long long before = bench.accesses();
+    const std::clock_t start = std::clock();
+    bench.Run();
+    cpu_ns = 1e9 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    accesses = bench.accesses() - before;
+  }
+  state.counters["port_accesses"] = static_cast<double>(accesses);
+  state.counters["cpu_ns_per_access"] = cpu_ns / static_cast<double>(accesses);
+}
+BENCHMARK(BM_ProgramVerify128_VirtualClock)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+}  // namespace zepa::engine
