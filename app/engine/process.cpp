@@ -57,10 +57,21 @@ ProcessResult SystemProcessLauncher::Run(const std::string& program, const std::
   ProcessResult result;
   std::string command = QuoteArgument(program);
   for (const std::string& arg : args) command += " " + QuoteArgument(arg);
-  for (const std::string& entry : environment) {
-    const std::size_t eq = entry.find('=');
-    if (eq != std::string::npos) SetEnvironmentVariableA(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1);
+  // This process's environment with the extra entries replacing any of the same name, as a block of
+  // zero-terminated entries ending in an empty one.
+  std::string block;
+  if (char* strings = GetEnvironmentStringsA()) {
+    for (const char* e = strings; *e != '\0'; e += std::strlen(e) + 1) {
+      const std::string entry(e);
+      const std::string name = entry.substr(0, entry.find('=', 1) + 1);
+      bool replaced = false;
+      for (const std::string& extra : environment) replaced = replaced || extra.rfind(name, 0) == 0;
+      if (!replaced) block += entry + '\0';
+    }
+    FreeEnvironmentStringsA(strings);
   }
+  for (const std::string& extra : environment) block += extra + '\0';
+  block += '\0';
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -68,7 +79,7 @@ ProcessResult SystemProcessLauncher::Run(const std::string& program, const std::
   PROCESS_INFORMATION info{};
   std::string mutable_command = command;
   if (!CreateProcessA(program.c_str(), mutable_command.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info)) {
+                      CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, block.data(), nullptr, &startup, &info)) {
     result.error = program + ": cannot start (error " + std::to_string(GetLastError()) + ")";
     return result;
   }
