@@ -1,7 +1,5 @@
 #include "svf/zepa1_svf.h"
 
-#include <cstdio>
-
 #include "engine/checks.h"
 
 namespace zepa::svf {
@@ -73,9 +71,8 @@ void WriteUesMask(SvfText& out, int id) {
 }
 
 std::string Hex2(int value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02X", value & 0xFF);
-  return text;
+  const char* digits = "0123456789ABCDEF";
+  return {digits[(value >> 4) & 15], digits[value & 15]};
 }
 
 // The 7-bit address reversed: bit 0 of the scan, shifted first, is address bit 6.

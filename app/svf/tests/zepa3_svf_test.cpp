@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/zepa3_ops.h"
+#include "svf/tests/images.h"
 #include "svf/tests/svf_rig.h"
 #include "ui/core/chain_names.h"
 
@@ -19,21 +19,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using testing::SvfRig;
 
-// An .isp image of random rows for a part: 2R+4 lines of ceil(L/4) digits, the security cell (the last bit
-// of row 2R+2) left at 1 and the pad bits of the last digit 0.
-std::string MakeIspImage(int part, unsigned seed) {
-  const engine::DeviceTableRow& row = engine::DeviceTable()[static_cast<std::size_t>(part)];
-  const int L = row.DR_len;
-  const int R = row.side_rows;
-  std::mt19937 random(seed);
-  std::string text;
-  for (int line = 0; line < 2 * R + 4; ++line) {
-    std::string bits;
-    for (int p = 0; p < L; ++p) bits += (random() % 4 != 0 || (line == 2 * R + 2 && p == L - 1)) ? '1' : '0';
-    text += engine::Zepa3RowText(bits) + "\n";
-  }
-  return text;
-}
+using testing::Zepa3Image;
 
 long Find(const Lines& lines, const std::string& line) {
   auto it = std::find(lines.begin(), lines.end(), line);
@@ -47,7 +33,7 @@ long CountPrefix(const Lines& lines, const std::string& prefix) {
 TEST(Zepa3Svf, VTL3256XLRowsAndAddressesOnBothSides) {
   SvfRig rig("device VTL3256XL\n");
   rig.Device(1, ui::kPartVtl3256XL, ui::kOpProgramVerify,
-             rig.File("d.isp", MakeIspImage(ui::kPartVtl3256XL, 5)));
+             rig.File("d.isp", Zepa3Image(ui::kPartVtl3256XL, 5)));
   rig.table[1].IR_len = 3;
   rig.RunSvf();
   const Lines lines = rig.SvfLines();
@@ -109,7 +95,7 @@ TEST(Zepa3Svf, EveryAddressScanUsesThePartsAddressWidth) {
   };
   for (const WidthCase& c : cases) {
     SvfRig rig("device VTL3032XL\n");
-    rig.Device(1, c.part, c.op, rig.File("d.isp", MakeIspImage(c.part, 9)));
+    rig.Device(1, c.part, c.op, rig.File("d.isp", Zepa3Image(c.part, 9)));
     rig.table[1].IR_len = 3;
     rig.RunSvf();
     const Lines lines = rig.SvfLines();
