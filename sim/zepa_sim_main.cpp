@@ -12,6 +12,7 @@
 #include <string>
 
 #include "sim/board.h"
+#include "sim/families.h"
 #include "sim/remote_bitbang.h"
 
 namespace {
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto board = zepa::sim::Board::Open(options.board);
+    auto board = zepa::sim::Board::Open(options.board, zepa::sim::AllFamilies());
     const std::string state = zepa::sim::Board::StatePath(options.board);
     zepa::sim::RemoteBitbangServer server(*board, static_cast<std::uint16_t>(options.port));
     std::signal(SIGINT, OnSignal);

@@ -11,7 +11,8 @@
 #include "port/port_backends.h"
 #include "port/tvicport.h"
 #include "sim/board.h"
-#include "sim/zepa1_family.h"
+#include "sim/families.h"
+#include "svf/svf_output.h"
 #include "ui/cli/report.h"
 #include "ui/cli/terminal.h"
 #include "ui/core/batch.h"
@@ -44,9 +45,7 @@ class PortSource {
     if (io.kind == IoChoice::Kind::kSim) {
       board_path_ = absolute_path(io.argument);
       // The parts' erase and program dwells run on the programmer's clock.
-      sim::FamilyRegistry families = sim::DefaultFamilies();
-      sim::AddZepa1Family(families, {.now_ns = [&clock] { return clock.NowNs(); }, .faults = nullptr});
-      board_ = sim::Board::Open(board_path_, families);
+      board_ = sim::Board::Open(board_path_, sim::AllFamilies([&clock] { return clock.NowNs(); }));
       opener_ = port::OpenerFor(*board_);
       return;
     }
@@ -132,6 +131,9 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   port::TVicPort port(driver);
   engine::IspEngine engine(port, system.clock, adapter.host(messages), system.launcher,
                            {.program_dir = system.program_dir, .work_dir = system.work_dir});
+
+  svf::SvfOutput svf_output;
+  engine.set_svf_generator(&svf_output);
 
   ui::Programmer programmer(table, engine, messages, prompts, view, system.work_dir);
   programmer.port_setup.port_index = options.port_index;
