@@ -1,17 +1,11 @@
 // The zepa-sim program: its refusals of bad input, and an independent check of the simulated TAPs, where
 // OpenOCD auto-probes the board that zepa-sim serves and must report each device's IDCODE and instruction
 // length as the board file gives them.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -19,104 +13,17 @@
 #include <vector>
 
 #include "sim/parts.h"
+#include "sim/tests/support/child_process.h"
 #include "sim/tests/temp_dir.h"
-
-extern char** environ;
 
 namespace zepa::sim {
 namespace {
 
+using testing::Child;
+using testing::FindProgram;
+using testing::OpenOcdArgs;
 using testing::TempDir;
-
-std::string FindProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    std::size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-    start = end + 1;
-  }
-  return "";
-}
-
-// A child process whose standard output and error come back through one pipe. The destructor kills a
-// child that is still running, so a failing test never leaves one behind.
-class Child {
- public:
-  explicit Child(const std::vector<std::string>& args) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    out_ = fds[0];
-    if (rc != 0) {
-      pid_ = -1;
-      throw std::runtime_error("cannot start " + args[0]);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) ::close(out_);
-  }
-
-  // Reads output until `done` says so or the output ends, for at most `limit`. Returns what was read.
-  template <typename Done>
-  std::string ReadUntil(Done done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done(output_)) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) break;
-      pollfd p{.fd = out_, .events = POLLIN, .revents = 0};
-      if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(out_, buffer, sizeof buffer);
-      if (n <= 0) {
-        eof_ = true;
-        break;
-      }
-      output_.append(buffer, static_cast<std::size_t>(n));
-    }
-    return output_;
-  }
-  std::string ReadToEnd(std::chrono::milliseconds limit) {
-    return ReadUntil([this](const std::string&) { return eof_; }, limit);
-  }
-  // The exit status once the output has ended; -1 if the child had to be killed.
-  int Wait() {
-    if (!eof_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-      return -1;
-    }
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  void Signal(int sig) { ::kill(pid_, sig); }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string output_;
-  bool eof_ = false;
-};
+using testing::ZepaSim;
 
 TEST(OpenOcd, AutoProbeFindsTheBoardFilesIdcodesAndInstructionLengths) {
   const std::string openocd = FindProgram("openocd");
@@ -141,16 +48,8 @@ TEST(OpenOcd, AutoProbeFindsTheBoardFilesIdcodesAndInstructionLengths) {
                                                              {5, hex(DefaultIdcode(*FindPart("VTL3256XL")))},
                                                              {4, hex(DefaultIdcode(*FindPart("VTL3064A")))}};
 
-  Child sim({std::string(ZEPA_BIN_DIR) + "/zepa-sim", "--board", board, "--remote-bitbang", "0"});
-  const std::regex serving("127\\.0\\.0\\.1:(\\d+)");
-  std::smatch m;
-  const std::string banner = sim.ReadUntil(
-      [&](const std::string& out) { return std::regex_search(out, m, serving); }, std::chrono::seconds(20));
-  ASSERT_TRUE(std::regex_search(banner, m, serving)) << banner;
-  const std::string port = m[1];
-
-  Child host({openocd, "-c", "adapter driver remote_bitbang", "-c", "remote_bitbang host 127.0.0.1", "-c",
-              "remote_bitbang port " + port, "-c", "transport select jtag", "-c", "init", "-c", "shutdown"});
+  ZepaSim sim(testing::ZepaSimProgram(), board, false);
+  Child host(OpenOcdArgs(openocd, sim.port(), {}));
   const std::string log = host.ReadToEnd(std::chrono::seconds(60));
   EXPECT_EQ(host.Wait(), 0) << log;
 
@@ -164,9 +63,9 @@ TEST(OpenOcd, AutoProbeFindsTheBoardFilesIdcodesAndInstructionLengths) {
     EXPECT_EQ(found[static_cast<int>(i)].second, expected[i].second) << "IDCODE of auto" << i;
   }
 
-  sim.Signal(SIGTERM);
-  const std::string sim_log = sim.ReadToEnd(std::chrono::seconds(20));
-  EXPECT_EQ(sim.Wait(), 0) << sim_log;
+  sim.child().Signal(SIGTERM);
+  const std::string sim_log = sim.child().ReadToEnd(std::chrono::seconds(20));
+  EXPECT_EQ(sim.child().Wait(), 0) << sim_log;
   EXPECT_TRUE(std::filesystem::exists(board + ".state")) << "the board saves its state when stopped";
 }
 

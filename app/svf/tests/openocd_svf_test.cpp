@@ -1,12 +1,14 @@
-// The independent check of the SVF output: OpenOCD plays the file against a simulated board over
-// remote_bitbang. Programming must leave the parts holding what the engine's own run leaves; verify, blank
-// check, read signature and read IDCODE must pass on a right part and stop with a TDO error on a part with
-// one bit changed. Skipped where openocd is not installed.
+// The independent check of the SVF output: OpenOCD plays the file against the board that the zepa-sim
+// program serves over remote_bitbang. Programming must leave the parts holding what the engine's own run
+// leaves; verify, blank check, read signature and read IDCODE must pass on a right part and stop with a TDO
+// error on a part with one bit changed. Skipped where openocd is not installed.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,10 +17,11 @@
 #include "engine/tests/engine_rig.h"
 #include "engine/tests/isp_rig.h"
 #include "sim/board.h"
+#include "sim/families.h"
+#include "sim/tests/support/child_process.h"
 #include "sim/zepa1_family.h"
 #include "sim/zepa3_family.h"
 #include "svf/tests/images.h"
-#include "svf/tests/openocd_player.h"
 #include "svf/tests/svf_rig.h"
 #include "ui/core/chain_names.h"
 #include "ui/core/jcd_file.h"
@@ -26,7 +29,7 @@
 namespace zepa::svf {
 namespace {
 
-using testing::PlaySvf;
+using sim::testing::PlayResult;
 using testing::SvfRig;
 
 struct Dev {
@@ -123,13 +126,30 @@ class EngineRun {
   ui::ChainTable table;
 };
 
-// The board the SVF file is played on, its parts timed by the wall clock and the idle cycles alone.
-std::unique_ptr<sim::Board> Referee(const std::string& board_text) {
-  sim::FamilyRegistry families;
-  sim::AddZepa1Family(families);
-  sim::AddZepa3Family(families);
-  return std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "referee board"), families);
-}
+// The board the SVF file is played on: a board file served by zepa-sim, with what its parts hold before
+// the play put in the board's state file, and read back from it once zepa-sim has ended.
+class Referee {
+ public:
+  Referee(const SvfRig& rig, const std::string& board_text) : file_(rig.Path("referee.board")) {
+    std::filesystem::remove(sim::Board::StatePath(file_));
+    std::ofstream(file_, std::ios::binary) << board_text;
+    board_ = sim::Board::Open(file_, sim::AllFamilies());
+  }
+  std::size_t device_count() const { return board_->device_count(); }
+  sim::DeviceMemory& Memory(std::size_t n) { return board_->device(n).memory(); }
+
+  PlayResult Play(const std::string& openocd, const std::string& svf_file) {
+    board_->SaveState(sim::Board::StatePath(file_));
+    PlayResult result = sim::testing::PlaySvf(openocd, sim::testing::ZepaSimProgram(), file_, svf_file);
+    EXPECT_EQ(result.sim_status, 0) << result.sim_log;
+    board_ = sim::Board::Open(file_, sim::AllFamilies());
+    return result;
+  }
+
+ private:
+  std::string file_;
+  std::unique_ptr<sim::Board> board_;
+};
 
 // The SVF file of a chain, written by the runner with SVF output on.
 void WriteSvf(SvfRig& rig, const std::vector<Dev>& devices) {
@@ -160,7 +180,7 @@ std::string Difference(const sim::DeviceMemory& got, const sim::DeviceMemory& wa
 class OpenOcdSvf : public ::testing::Test {
  protected:
   void SetUp() override {
-    openocd_ = testing::FindProgram("openocd");
+    openocd_ = sim::testing::FindProgram("openocd");
     if (openocd_.empty()) GTEST_SKIP() << "openocd is not installed (scripts/setup.sh installs it)";
   }
   std::string openocd_;
@@ -223,18 +243,18 @@ TEST_F(OpenOcdSvf, ProgrammingLeavesWhatTheEngineLeaves) {
     WriteSvf(svf, c.devices);
     ASSERT_TRUE(svf.marks.marks.empty()) << "no device refused";
 
-    auto referee = Referee(c.board);
+    Referee referee(svf, c.board);
     // Whatever the parts held before is erased first.
-    for (std::size_t n = 1; n <= referee->device_count(); ++n) {
+    for (std::size_t n = 1; n <= referee.device_count(); ++n) {
       const int op = c.devices[n - 1].op;
       if (op == ui::kOpProgram || op == ui::kOpProgramVerify)
-        referee->device(n).memory().rows[3] =
+        referee.Memory(n).rows[3] =
             sim::Bits(static_cast<std::size_t>(svf.engine.chain().Rec(static_cast<int>(n)).DR_len), false);
     }
-    const testing::PlayResult play = PlaySvf(openocd_, *referee, svf.SvfPath());
+    const PlayResult play = referee.Play(openocd_, svf.SvfPath());
     EXPECT_TRUE(play.passed()) << play.log;
-    for (std::size_t n = 1; n <= referee->device_count(); ++n)
-      EXPECT_EQ(Difference(referee->device(n).memory(), engine_run.Memory(n)), "") << "device " << n;
+    for (std::size_t n = 1; n <= referee.device_count(); ++n)
+      EXPECT_EQ(Difference(referee.Memory(n), engine_run.Memory(n)), "") << "device " << n;
   }
 }
 
@@ -362,11 +382,10 @@ TEST_F(OpenOcdSvf, ChecksPassOnTheRightPartAndFailWithOneBitChanged) {
     ASSERT_TRUE(svf.marks.marks.empty()) << "no device refused";
 
     for (bool right : {true, false}) {
-      auto referee = Referee(right || c.wrong_board.empty() ? c.board : c.wrong_board);
-      for (std::size_t n = 1; n <= referee->device_count(); ++n)
-        referee->device(n).memory() = engine_run.Memory(n);
-      if (!right && c.change) c.change(referee->device(static_cast<std::size_t>(c.target)).memory());
-      const testing::PlayResult play = PlaySvf(openocd_, *referee, svf.SvfPath());
+      Referee referee(svf, right || c.wrong_board.empty() ? c.board : c.wrong_board);
+      for (std::size_t n = 1; n <= referee.device_count(); ++n) referee.Memory(n) = engine_run.Memory(n);
+      if (!right && c.change) c.change(referee.Memory(static_cast<std::size_t>(c.target)));
+      const PlayResult play = referee.Play(openocd_, svf.SvfPath());
       if (right) {
         EXPECT_TRUE(play.passed()) << play.log;
       } else {
