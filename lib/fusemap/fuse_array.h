@@ -31,6 +31,9 @@ class FuseArray {
     }
   }
 
+  // Sets the 16 fuses of word `w` at once: bit k of `fuses` becomes fuse 16 * w + k.
+  void write_word(std::size_t w, std::uint16_t fuses) { words_.at(w) = fuses; }
+
   // JEDEC fuse checksum of fuses 0 .. count-1: fuse i adds its value shifted left by (i mod 8), modulo 65536.
   std::uint16_t Checksum(long count) const {
     std::uint32_t sum = 0;

@@ -1,10 +1,12 @@
 #include "fusemap/jedec_reader.h"
 
 #include <array>
+#include <bit>
 #include <climits>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <utility>
-#include <vector>
 
 #include "fusemap/fatal_error.h"
 #include "fusemap/file_io.h"
@@ -13,21 +15,18 @@
 namespace zepa::fusemap {
 namespace {
 
-constexpr std::string_view kTokenSeparators = " *\t\n";
+// Tokens of an L line are split at blanks, '*', TABs and line ends.
+constexpr bool IsSeparator(char c) {
+  return c == ' ' || c == '*' || c == '\t' || c == '\n';
+}
 
-// Tokens of a line split at blanks, '*', TABs and line ends.
-std::vector<std::string_view> Tokens(std::string_view line) {
-  std::vector<std::string_view> tokens;
-  std::size_t pos = 0;
-  while (true) {
-    pos = line.find_first_not_of(kTokenSeparators, pos);
-    if (pos == std::string_view::npos) break;
-    const std::size_t end = line.find_first_of(kTokenSeparators, pos);
-    tokens.push_back(line.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
-    if (end == std::string_view::npos) break;
-    pos = end;
-  }
-  return tokens;
+// The token that starts at or after `pos` (separators skipped); empty when the line has none. `pos` moves
+// just past it.
+std::string_view NextToken(std::string_view line, std::size_t& pos) {
+  while (pos < line.size() && IsSeparator(line[pos])) ++pos;
+  const std::size_t start = pos;
+  while (pos < line.size() && !IsSeparator(line[pos])) ++pos;
+  return line.substr(start, pos - start);
 }
 
 // The decimal number after the first character of an L token ("L001234" -> 1234); digits stop at the
@@ -44,11 +43,88 @@ long get_fuseNum(std::string_view token) {
   return negative ? -value : value;
 }
 
-void write_j2f(long fnum, std::string_view digits, FuseArray& fuse) {
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    fuse.write_fuse(fnum + static_cast<long>(i), digits[i] == '0' ? 0 : 1);
+// The fuses of 8 digits as 8 bits, first digit in bit 0: a digit other than '0' is a 1.
+std::uint8_t FusesOf8(const char* digits) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, digits, sizeof x);  // digit i in byte i
+    x ^= 0x3030303030303030u;           // a '0' becomes a zero byte
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    const std::uint64_t nonzero = (((x & kLow7) + kLow7) | x) & 0x8080808080808080u;
+    // Gather bit 7 of byte i into bit 56 + i, then take the top byte.
+    return static_cast<std::uint8_t>(((nonzero >> 7) * 0x0102040810204080u) >> 56);
+  } else {
+    std::uint8_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits |= static_cast<std::uint8_t>((digits[i] != '0') << i);
+    return bits;
   }
 }
+
+// Fuse fnum + i is 0 for a '0' at digits[i] and 1 for any other character. Whole words of the array are
+// set 16 fuses at a time.
+void write_j2f(long fnum, std::string_view digits, FuseArray& fuse) {
+  const auto count = static_cast<long>(digits.size());
+  long i = 0;
+  for (; i < count && (fnum + i) % 16 != 0; ++i) fuse.write_fuse(fnum + i, digits[i] == '0' ? 0 : 1);
+  for (; count - i >= 16; i += 16) {
+    const char* d = digits.data() + i;
+    const auto bits = static_cast<std::uint16_t>(FusesOf8(d) | (FusesOf8(d + 8) << 8));
+    fuse.write_word(static_cast<std::size_t>((fnum + i) / 16), bits);
+  }
+  for (; i < count; ++i) fuse.write_fuse(fnum + i, digits[i] == '0' ? 0 : 1);
+}
+
+// The rest of `in`, read at once. When the stream can tell its position, everything from the start of
+// the stream is read and `start` is where the reader stood; otherwise `start` is 0.
+std::string ReadAll(std::istream& in, std::size_t& start) {
+  std::string text;
+  start = 0;
+  const std::streampos here = in.tellg();
+  if (here != std::streampos(-1)) {
+    in.seekg(0, std::ios::end);
+    const std::streampos end = in.tellg();
+    in.seekg(0);
+    if (end != std::streampos(-1) && in) {
+      start = static_cast<std::size_t>(static_cast<std::streamoff>(here));
+      text.resize(static_cast<std::size_t>(static_cast<std::streamoff>(end)));
+      in.read(text.data(), static_cast<std::streamsize>(text.size()));
+      text.resize(static_cast<std::size_t>(in.gcount()));
+      if (start > text.size()) start = text.size();
+    } else {
+      in.clear();
+      in.seekg(here);
+    }
+  }
+  std::array<char, 65536> chunk;
+  while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+    text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
+  return text;
+}
+
+// Walks the lines of a text as a text-mode reader sees them: LF ends a line and a CR right before it
+// belongs to the line end; a last line without LF keeps all its characters.
+class LineScanner {
+ public:
+  LineScanner(std::string_view text, std::size_t pos) : text_(text), pos_(pos) {}
+  bool Next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    const std::size_t lf = text_.find('\n', pos_);
+    if (lf == std::string_view::npos) {
+      line = text_.substr(pos_);
+      pos_ = text_.size();
+      return true;
+    }
+    line = text_.substr(pos_, lf - pos_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    pos_ = lf + 1;
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_;
+};
 
 }  // namespace
 
@@ -75,28 +151,34 @@ int QfPartCode(std::string_view line, int expected_id) {
 }
 
 bool parse_line(std::string_view line, FuseArray& fuse) {
-  const std::vector<std::string_view> tokens = Tokens(line);
-  if (tokens.size() < 2) return true;
-  const long first = get_fuseNum(tokens[0]);
-  const auto count = static_cast<long>(tokens[1].size());
+  std::size_t pos = 0;
+  const std::string_view start = NextToken(line, pos);
+  const std::string_view digits = NextToken(line, pos);
+  if (digits.empty()) return true;
+  const long first = get_fuseNum(start);
+  const auto count = static_cast<long>(digits.size());
   if (first < 0 || first > fuse.TotalFuseNum() || count > fuse.TotalFuseNum() - first) return false;
-  write_j2f(first, tokens[1], fuse);
+  write_j2f(first, digits, fuse);
   return true;
 }
 
 int read_jedec(std::istream& in, const std::string& name, int expected_id, FuseArray& fuse) {
-  LineReader lines(in);
-  std::string line;
+  std::size_t start = 0;
+  const std::string text = ReadAll(in, start);
+
+  // First pass: the first line outside NOTE lines that names a fuse count decides the part.
+  LineScanner first_pass(text, start);
+  std::string_view line;
   int found = 0;
-  while (found == 0 && lines.Next(line)) {
-    if (line.find("NOTE") != std::string::npos) continue;
+  while (found == 0 && first_pass.Next(line)) {
+    if (line.find("NOTE") != std::string_view::npos) continue;
     found = QfPartCode(line, expected_id);
   }
   if (found == 0) return kJedecNoLegalDevice;
   if (found != expected_id) return kJedecOtherPart;
 
-  in.clear();
-  in.seekg(0);
+  // Second pass, from the top: every line that starts with 'L'.
+  LineScanner lines(text, 0);
   long line_number = 0;
   while (lines.Next(line)) {
     ++line_number;

@@ -55,11 +55,11 @@ void AppendFrameListing(std::string& dbg, int sfb, int lb, int address, const He
 }
 
 void AppendEndListing(std::string& dbg, std::string_view packet) {
-  dbg += "\n[End of configuration] [following field:lsb ... msb]";
-  dbg += "\nLeading 1s  :" + std::string(packet.substr(0, 11));
-  dbg += "\nPreamble    :" + std::string(packet.substr(11, 4));
-  dbg += "\nTrailing 1s :" + std::string(packet.substr(15));
-  dbg += "\n" + PacketHexBackwards(packet) + "\n";
+  dbg.append("\n[End of configuration] [following field:lsb ... msb]");
+  dbg.append("\nLeading 1s  :").append(packet.substr(0, 11));
+  dbg.append("\nPreamble    :").append(packet.substr(11, 4));
+  dbg.append("\nTrailing 1s :").append(packet.substr(15));
+  dbg.append("\n").append(PacketHexBackwards(packet)).append("\n");
 }
 
 // One table per super fast block: a header row of its frame numbers, then one row per data-frame bit

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -114,6 +115,51 @@ TEST(ReadJedecTest, LLinesSetTheirFuses) {
     ASSERT_EQ(read_jedec(in, "t.jed", kZepa1_32, fuse), kZepa1_32) << c.name;
     for (const auto& [n, value] : c.fuses) EXPECT_EQ(fuse.read_fuse(n), value) << c.name << ", fuse " << n;
   }
+}
+
+// Runs of digits are stored 16 fuses at a time where they cover whole words of the array; every start
+// within a word and every length around a word boundary must give the same fuses as digit-by-digit rules
+// ('0' is 0, any other character 1), and leave the neighbours alone.
+TEST(ReadJedecTest, LongRunsSetTheSameFusesAsDigitByDigit) {
+  const std::string alphabet =
+      "0110x0X1\xB0"
+      "0\x7F"
+      "01/0";  // '0' and characters that count as 1
+  struct RunCase {
+    long start;
+    std::size_t length;
+  };
+  const std::vector<RunCase> cases = {{0, 16},     {0, 15},     {0, 17},     {1, 16},  {15, 1},
+                                      {15, 2},     {15, 33},    {16, 48},    {17, 31}, {7, 100},
+                                      {20526, 16}, {20525, 17}, {20480, 62}, {3, 0}};
+  for (const auto& [start, length] : cases) {
+    SCOPED_TRACE("start " + std::to_string(start) + ", " + std::to_string(length) + " digits");
+    for (const FuseArray::Fill fill : {FuseArray::Fill::kOnes, FuseArray::Fill::kZeros}) {
+      std::string digits;
+      for (std::size_t i = 0; i < length; ++i)
+        digits += alphabet[(i * 7 + static_cast<std::size_t>(start)) % alphabet.size()];
+      FuseArray expected(20542, fill);
+      for (std::size_t i = 0; i < length; ++i)
+        expected.write_fuse(start + static_cast<long>(i), digits[i] != '0');
+
+      FuseArray fuse(20542, fill);
+      char number[16];
+      std::snprintf(number, sizeof number, "L%06ld ", start);
+      std::istringstream in("QF20542*\n" + std::string(number) + digits + "*\n");
+      ASSERT_EQ(read_jedec(in, "t.jed", kZepa1_32, fuse), kZepa1_32);
+      EXPECT_EQ(fuse.words(), expected.words());
+    }
+  }
+}
+
+// A last line without LF keeps every character: a CR there is a fuse digit like any other non-'0'.
+TEST(ReadJedecTest, LastLineWithoutLineEndKeepsItsCr) {
+  FuseArray fuse(20542, FuseArray::Fill::kZeros);
+  std::istringstream in("QF20542*\r\nL000010 00\r");
+  ASSERT_EQ(read_jedec(in, "t.jed", kZepa1_32, fuse), kZepa1_32);
+  EXPECT_EQ(fuse.read_fuse(10), 0);
+  EXPECT_EQ(fuse.read_fuse(11), 0);
+  EXPECT_EQ(fuse.read_fuse(12), 1);
 }
 
 struct ErrorCase {
