@@ -265,6 +265,29 @@ TEST_F(Zepa2WriterTest, FuseAddressListings) {
   }
 }
 
+// Files of an earlier run, longer than the new ones, are replaced whole; a symbolic link in place of an
+// output is replaced by the file and the file it pointed to keeps its text.
+TEST_F(Zepa2WriterTest, AnEarlierRunsFilesAreReplacedWhole) {
+  const std::string old_text(3'000'000, 'x');
+  for (const char* name : {"design.isp", "design.bit", "design.dbg", "design.doc", "jedmap0.doc"}) {
+    std::ofstream(dir_ / name, std::ios::binary) << old_text;
+  }
+  std::ofstream(dir_ / "kept.txt") << "kept";
+  fs::create_symlink(dir_ / "kept.txt", dir_ / "design.mcs");
+
+  const FuseArray fuses = RandomDesign(kVtl3320, 5);
+  assemble_std_frame(fuses, kVtl3320, Design(), Opts(kDbgFuseAddressListing));
+  const Outputs expected = BuildOutputs(fuses, Geometry::ForPart(kVtl3320), kDbgFuseAddressListing, clock_);
+  EXPECT_EQ(ReadFile(dir_ / "design.isp"), expected.isp);
+  EXPECT_EQ(ReadFile(dir_ / "design.bit"), expected.bit);
+  EXPECT_EQ(ReadFile(dir_ / "design.dbg"), expected.dbg);
+  EXPECT_EQ(ReadFile(dir_ / "design.doc"), expected.doc);
+  EXPECT_EQ(ReadFile(dir_ / "jedmap0.doc"), expected.jedmaps.at(0));
+  EXPECT_FALSE(fs::is_symlink(dir_ / "design.mcs"));
+  EXPECT_EQ(ReadFile(dir_ / "design.mcs"), expected.mcs);
+  EXPECT_EQ(ReadFile(dir_ / "kept.txt"), "kept");
+}
+
 // A file that cannot be written ends the run with its error code and leaves none of the set behind.
 TEST_F(Zepa2WriterTest, AFileThatCannotBeWrittenLeavesNothing) {
   struct Case {
