@@ -6,11 +6,11 @@
 
 namespace zepa::sim {
 
-FamilyRegistry AllFamilies(std::function<std::int64_t()> now_ns) {
+FamilyRegistry AllFamilies(std::function<std::int64_t()> now_ns, std::shared_ptr<Zepa1Faults> faults) {
   FamilyRegistry families = DefaultFamilies();
-  AddZepa1Family(families, {.now_ns = now_ns, .faults = nullptr});
+  AddZepa1Family(families, {.now_ns = now_ns, .faults = faults});
   AddZepa2Family(families, {.now_ns = now_ns});
-  AddZepa3Family(families, {.now_ns = now_ns, .faults = nullptr});
+  AddZepa3Family(families, {.now_ns = now_ns, .faults = faults});
   return families;
 }
 

@@ -17,34 +17,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <vector>
 
 #include "sim/device.h"
+#include "sim/isp_array.h"
 
 namespace zepa::sim {
-
-// Cells that hold one value whatever is erased or programmed, per device (by its memory).
-class Zepa1Faults {
- public:
-  struct StuckCell {
-    int row;  // 0..85
-    int bit;  // row bit, 0 = first out
-    bool value;
-  };
-  void Stick(const DeviceMemory& memory, int row, int bit, bool value) {
-    cells_[&memory].push_back({row, bit, value});
-  }
-  void Clear() { cells_.clear(); }
-  const std::vector<StuckCell>* For(const DeviceMemory& memory) const {
-    auto it = cells_.find(&memory);
-    return it == cells_.end() ? nullptr : &it->second;
-  }
-
- private:
-  std::map<const DeviceMemory*, std::vector<StuckCell>> cells_;
-};
 
 struct Zepa1Setup {
   // Wall time in nanoseconds (monotonic); the steady clock when empty.

@@ -1,7 +1,8 @@
 #include "sim/zepa2_family.h"
 
 #include <algorithm>
-#include <chrono>
+
+#include "sim/isp_array.h"
 
 namespace zepa::sim {
 namespace {
@@ -17,27 +18,13 @@ constexpr int kDataBits = kZepa2FrameLength - kZepa2AddressBits;  // 546
 constexpr int kFramesPerBlock = 168;
 constexpr int kFramesPerGroup = 42;
 constexpr std::int64_t kFrameDwellNs = 1'000'000;
-constexpr std::int64_t kNsPerTck = 1'000;  // TCK cycles count at 1 MHz
-
-int InverseGray(int gray) {
-  int value = 0;
-  for (; gray != 0; gray >>= 1) value ^= gray;
-  return value;
-}
 
 class Zepa2Family final : public IspFamily {
  public:
-  Zepa2Family(const PartInfo& part, DeviceMemory& memory, Zepa2Setup setup)
-      : memory_(memory), setup_(std::move(setup)), blocks_(part.type_code == 130 ? 2 : 6) {
+  Zepa2Family(const PartInfo& part, DeviceMemory& memory, const Zepa2Setup& setup)
+      : memory_(memory), blocks_(part.type_code == 130 ? 2 : 6), dwell_(setup.now_ns) {
     // The pattern that follows the preamble's zeros: the two parts differ in their last two bits.
     preamble_ = {false, true, false, true, true, true, false, true, true, blocks_ == 6, blocks_ == 6};
-    if (!setup_.now_ns) {
-      setup_.now_ns = [] {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-      };
-    }
   }
 
   std::size_t DrLength(std::uint32_t instruction) const override {
@@ -68,8 +55,7 @@ class Zepa2Family final : public IspFamily {
     pending_ = Zepa2FrameOfAddress(address, blocks_);
     if (pending_ < 0) return;
     pending_bits_ = reg;
-    dwell_start_ns_ = setup_.now_ns();
-    dwell_cycles_ = 0;
+    dwell_.Start();
   }
 
   void InstructionLoaded(std::uint32_t instruction) override {
@@ -80,10 +66,9 @@ class Zepa2Family final : public IspFamily {
   }
 
   void RunTestIdleClock(std::uint32_t instruction) override {
-    ++dwell_cycles_;
+    dwell_.Clock();
     if (pending_ < 0 || instruction != kFrameWrite || !enabled_) return;
-    const std::int64_t dwell = std::max(setup_.now_ns() - dwell_start_ns_, dwell_cycles_ * kNsPerTck);
-    if (dwell < kFrameDwellNs) return;
+    if (!dwell_.Lasted(kFrameDwellNs)) return;
     memory_.rows[pending_] = pending_bits_;
     pending_ = -1;
   }
@@ -106,7 +91,6 @@ class Zepa2Family final : public IspFamily {
   }
 
   DeviceMemory& memory_;
-  Zepa2Setup setup_;
   int blocks_;
   Bits preamble_;
   bool enabled_ = false;
@@ -114,8 +98,7 @@ class Zepa2Family final : public IspFamily {
   int pending_ = -1;
   Bits pending_bits_;
   int latched_ = -1;
-  std::int64_t dwell_start_ns_ = 0;
-  std::int64_t dwell_cycles_ = 0;
+  IspDwell dwell_;  // of the pending frame
 };
 
 int Field(const Bits& address, int from, int bits) {
@@ -150,9 +133,7 @@ Bits Zepa2AddressOfFrame(int frame) {
 }
 
 FamilyFactory Zepa2Factory(Zepa2Setup setup) {
-  return [setup](const PartInfo& part, DeviceMemory& memory) -> std::unique_ptr<IspFamily> {
-    return std::make_unique<Zepa2Family>(part, memory, setup);
-  };
+  return FactoryOf<Zepa2Family>(std::move(setup));
 }
 
 void AddZepa2Family(FamilyRegistry& registry, Zepa2Setup setup) {

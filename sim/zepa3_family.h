@@ -32,7 +32,7 @@
 #include <memory>
 
 #include "sim/device.h"
-#include "sim/zepa1_family.h"
+#include "sim/isp_array.h"
 
 namespace zepa::sim {
 
