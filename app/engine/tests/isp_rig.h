@@ -1,6 +1,6 @@
-// Test rig for the device checks, the ZEPA1 operations and the runner: an IspEngine on a simulated board
-// with the ZEPA1 family, a virtual clock shared by the engine's waits and the parts' dwells, recording
-// prompts and marks, a scripted converter launcher, and a fresh working folder.
+// Test rig for the device checks, the device operations and the runner: an IspEngine on a simulated board
+// with the ZEPA1 family (or every family), a virtual clock shared by the engine's waits and the parts'
+// dwells, recording prompts and marks, a scripted converter launcher, and a fresh working folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "engine/runner.h"
 #include "engine/tests/engine_rig.h"
 #include "sim/board.h"
+#include "sim/families.h"
 #include "sim/tests/temp_dir.h"
 #include "sim/zepa1_family.h"
 #include "ui/core/chain_table.h"
@@ -61,10 +62,13 @@ inline std::string MakeZepa1Image(int part, unsigned seed) {
   return bytes;
 }
 
+// Which parts of the board get their ISP registers; the others act as BYPASS beyond IDCODE.
+enum class RigFamilies { kZepa1, kAll };
+
 class IspRig {
  public:
-  explicit IspRig(const std::string& board_text)
-      : board(std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "rig board"), Families())),
+  explicit IspRig(const std::string& board_text, RigFamilies families = RigFamilies::kZepa1)
+      : board(std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "rig board"), Families(families))),
         engine(*board, clock, host, launcher,
                {.program_dir = ZEPA_BIN_DIR, .work_dir = dir.path().string() + "/"}) {
     engine.cable().ApplyCable(CableKind::RelayCable);
@@ -72,12 +76,17 @@ class IspRig {
     engine.set_timestamp([] { return "12:00:00 01/02/2026"; });
   }
 
-  // Sets position n of the chain table (and the device count to at least n).
+  // Sets position n of the chain table with an instruction register of 4 bits (and the device count to at
+  // least n).
   void Device(int n, int part, int op, const std::string& jed = "", const std::string& ues = "") {
+    Set(n, part, 2, op, jed, ues);
+  }
+  // The same with the chain file's instruction-register code `ir_code`.
+  void Set(int n, int part, int ir_code, int op, const std::string& jed = "", const std::string& ues = "") {
     ui::ChainDevice& d = table[n];
     d.loc = n;
     d.part = part;
-    d.IR_len = 2;  // 4 bits
+    d.IR_len = ir_code;
     d.cmnd = op;
     d.jed = jed;
     d.ues = ues;
@@ -93,6 +102,11 @@ class IspRig {
     const std::string jcd = dir.File("chain.jcd");
     ui::write_jcd(table, jcd);
     engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = options}, table);
+  }
+  // Forgets the lines and marks of earlier runs.
+  void ClearMessages() {
+    messages.clear();
+    marks.marks.clear();
   }
 
   // A context for calling checks directly, position 1 holding `part`'s record with `jed`.
@@ -122,18 +136,27 @@ class IspRig {
     }
     return false;
   }
-  // The lines from the first one equal to `from` (inclusive) to the next one equal to `to` (inclusive).
+  // The line after the first one that starts with `prefix`, without the prefix; empty when there is none.
+  std::string After(const std::string& prefix) const {
+    for (const std::string& l : messages.lines()) {
+      if (l.rfind(prefix, 0) == 0) return l.substr(prefix.size());
+    }
+    return "";
+  }
+  // The lines from the first one equal to `from` (inclusive) to the next one after it equal to `to`
+  // (inclusive).
   std::vector<std::string> Section(const std::string& from, const std::string& to) const {
     std::vector<std::string> out;
     bool in = false;
     for (const std::string& l : messages.lines()) {
       if (l == from) in = true;
       if (in) out.push_back(l);
-      if (in && l == to) break;
+      if (in && l == to && out.size() > 1) break;
     }
     return out;
   }
   sim::Device& Part(int n) { return board->device(static_cast<std::size_t>(n)); }
+  sim::DeviceMemory& Memory(int n) { return Part(n).memory(); }
 
   sim::testing::TempDir dir;
   MessageLines messages;
@@ -148,9 +171,11 @@ class IspRig {
   ui::ChainTable table;
 
  private:
-  sim::FamilyRegistry Families() {
+  sim::FamilyRegistry Families(RigFamilies families) {
+    auto now_ns = [this] { return clock.NowNs(); };
+    if (families == RigFamilies::kAll) return sim::AllFamilies(now_ns, faults);
     sim::FamilyRegistry registry;
-    sim::AddZepa1Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = faults});
+    sim::AddZepa1Family(registry, {.now_ns = now_ns, .faults = faults});
     return registry;
   }
 };

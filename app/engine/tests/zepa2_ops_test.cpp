@@ -25,48 +25,23 @@ using Lines = std::vector<std::string>;
 constexpr int kPosition = 2;  // the ZEPA2 part's place in the chain
 
 // A chain of three on a simulated board whose ZEPA1 and ZEPA2 parts have their ISP behaviour.
-class Zepa2Rig {
+class Zepa2Rig : public testing::IspRig {
  public:
   explicit Zepa2Rig(const char* part)
-      : board(std::make_unique<sim::Board>(
-            sim::ParseBoardText(std::string("device VTL3032C\ndevice ") + part + "\ndevice Others irlen=7\n",
-                                "rig board"),
-            Families())),
-        engine(*board, clock, host, launcher,
-               {.program_dir = ZEPA_BIN_DIR, .work_dir = dir.path().string() + "/"}) {
-    engine.cable().ApplyCable(CableKind::RelayCable);
-    engine.jtag().CalibrateDelay();
+      : IspRig(std::string("device VTL3032C\ndevice ") + part + "\ndevice Others irlen=7\n",
+               testing::RigFamilies::kAll) {
     Set(1, ui::kPartVtl3032C, 2, ui::kOpUnknown);  // no operation: only in the way
     Set(3, ui::kPartOthers, 5, ui::kOpUnknown);
     zepa2_part = std::string(part) == "VTL3320" ? ui::kPartVtl3320 : ui::kPartVtl3960;
   }
 
-  void Set(int n, int part, int ir_code, int op, const std::string& jed = "") {
-    ui::ChainDevice& d = table[n];
-    d.loc = n;
-    d.part = part;
-    d.IR_len = ir_code;
-    d.cmnd = op;
-    d.jed = jed;
-    if (table.DeviceCount < n) table.DeviceCount = n;
-  }
   // Runs `op` on the ZEPA2 part with `jed` as its design file.
   void Run(int op, const std::string& jed) {
     Set(kPosition, zepa2_part, 3, op, jed);
-    messages.clear();
-    marks.marks.clear();
-    const std::string jcd = dir.File("chain.jcd");
-    ui::write_jcd(table, jcd);
-    engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = 0}, table);
+    ClearMessages();
+    IspRig::Run();
   }
-  std::string File(const std::string& name, const std::string& text) const { return dir.Write(name, text); }
-  std::string Read(const std::string& name) const { return sim::testing::TempDir::Read(dir.File(name)); }
-  sim::DeviceMemory& Frames() { return board->device(kPosition).memory(); }
-  bool HasLine(const std::string& line) const {
-    for (const std::string& l : messages.lines())
-      if (l == line) return true;
-    return false;
-  }
+  sim::DeviceMemory& Frames() { return Memory(kPosition); }
   // The lines from the first that starts with `from` up to the end-of-run line, without it.
   Lines From(const std::string& from) const {
     Lines out;
@@ -79,25 +54,7 @@ class Zepa2Rig {
     return out;
   }
 
-  sim::testing::TempDir dir;
-  MessageLines messages;
-  testing::RecordingPrompter prompts;
-  testing::RecordingMarks marks;
-  EngineHost host{messages, prompts, marks};
-  VirtualClock clock;
-  std::unique_ptr<sim::Board> board;
-  ScriptedLauncher launcher;
-  IspEngine engine;
-  ui::ChainTable table;
   int zepa2_part = 0;
-
- private:
-  sim::FamilyRegistry Families() {
-    sim::FamilyRegistry registry;
-    sim::AddZepa1Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = nullptr});
-    sim::AddZepa2Family(registry, {.now_ns = [this] { return clock.NowNs(); }});
-    return registry;
-  }
 };
 
 // The frame lines of a .isp image as fusebuild writes them: 546 data bits, the frame's address, 3 zeros.

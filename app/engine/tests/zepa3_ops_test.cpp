@@ -43,15 +43,10 @@ class CurrentFolder {
 };
 
 // An IspEngine on a board with ZEPA1, ZEPA2 and ZEPA3 parts, the converters started for real (and recorded).
-class Zepa3Rig {
+class Zepa3Rig : public testing::IspRig {
  public:
   explicit Zepa3Rig(const std::string& board_text)
-      : folder(dir.path()),
-        board(std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "rig board"), Families())),
-        engine(*board, clock, host, launcher,
-               {.program_dir = ZEPA_BIN_DIR, .work_dir = dir.path().string() + "/"}) {
-    engine.cable().ApplyCable(CableKind::RelayCable);
-    engine.jtag().CalibrateDelay();
+      : IspRig(board_text, testing::RigFamilies::kAll), folder(dir.path()) {
     launcher.action = [this](const ScriptedLauncher::Call& call) {
       return system.Run(call.program, call.args, call.environment);
     };
@@ -59,74 +54,20 @@ class Zepa3Rig {
 
   // Position n of the chain table; the instruction register length follows the part's family.
   void Device(int n, int part, int op, const std::string& jed = "", const std::string& ues = "") {
-    ui::ChainDevice& d = table[n];
-    d.loc = n;
-    d.part = part;
-    d.IR_len = ui::IsZepa3Part(part) || ui::IsZepa2Part(part) ? 3 : part == ui::kPartOthers ? 5 : 2;
-    d.cmnd = op;
-    d.jed = jed;
-    d.ues = ues;
-    if (table.DeviceCount < n) table.DeviceCount = n;
+    Set(n, part,
+        ui::IsZepa3Part(part) || ui::IsZepa2Part(part) ? 3
+        : part == ui::kPartOthers                      ? 5
+                                                       : 2,
+        op, jed, ues);
   }
   // Writes the chain table as the chain file and runs it; messages and marks start empty.
   void Run(int options = 0) {
-    messages.clear();
-    marks.marks.clear();
-    const std::string jcd = dir.File("chain.jcd");
-    ui::write_jcd(table, jcd);
-    engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = options}, table);
+    ClearMessages();
+    IspRig::Run(options);
   }
-  std::string File(const std::string& name, const std::string& bytes) const { return dir.Write(name, bytes); }
-  std::string Path(const std::string& name) const { return dir.File(name); }
-  std::string Read(const std::string& name) const { return sim::testing::TempDir::Read(dir.File(name)); }
-  bool HasLine(const std::string& line) const {
-    for (const std::string& l : messages.lines()) {
-      if (l == line) return true;
-    }
-    return false;
-  }
-  // The line after the first one that starts with `prefix`, without the prefix; empty when there is none.
-  std::string After(const std::string& prefix) const {
-    for (const std::string& l : messages.lines()) {
-      if (l.rfind(prefix, 0) == 0) return l.substr(prefix.size());
-    }
-    return "";
-  }
-  // Lines from the first equal to `from` up to and including the first equal to `to` after it.
-  Lines Section(const std::string& from, const std::string& to) const {
-    Lines out;
-    bool in = false;
-    for (const std::string& l : messages.lines()) {
-      if (l == from) in = true;
-      if (in) out.push_back(l);
-      if (in && l == to && out.size() > 1) break;
-    }
-    return out;
-  }
-  sim::DeviceMemory& Memory(int n) { return board->device(static_cast<std::size_t>(n)).memory(); }
 
-  sim::testing::TempDir dir;
   CurrentFolder folder;
-  MessageLines messages;
-  testing::RecordingPrompter prompts;
-  testing::RecordingMarks marks;
-  EngineHost host{messages, prompts, marks};
-  VirtualClock clock;
-  std::shared_ptr<sim::Zepa1Faults> faults = std::make_shared<sim::Zepa1Faults>();
-  std::unique_ptr<sim::Board> board;
   SystemProcessLauncher system;
-  ScriptedLauncher launcher;
-  IspEngine engine;
-  ui::ChainTable table;
-
- private:
-  sim::FamilyRegistry Families() {
-    sim::FamilyRegistry registry;
-    sim::AddZepa1Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = faults});
-    sim::AddZepa2Family(registry, {.now_ns = [this] { return clock.NowNs(); }});
-    sim::AddZepa3Family(registry, {.now_ns = [this] { return clock.NowNs(); }, .faults = faults});
-    return registry;
-  }
 };
 
 struct PartCase {
