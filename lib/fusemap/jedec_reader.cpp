@@ -20,12 +20,35 @@ constexpr bool IsSeparator(char c) {
   return c == ' ' || c == '*' || c == '\t' || c == '\n';
 }
 
+// 0x80 in every byte of `v` that is zero, 0x00 in every other byte (exact, no carries between bytes).
+constexpr std::uint64_t ZeroBytes(std::uint64_t v) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+// Index of the first separator in `line` at or after `pos`, or line.size(). Fuse digits make up nearly
+// all of a JEDEC file, so runs of them are skipped eight characters at a time.
+std::size_t FindSeparator(std::string_view line, std::size_t pos) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kEach = 0x0101010101010101u;
+    for (; line.size() - pos >= 8; pos += 8) {
+      std::uint64_t v = 0;
+      std::memcpy(&v, line.data() + pos, sizeof v);
+      const std::uint64_t hits = ZeroBytes(v ^ (kEach * ' ')) | ZeroBytes(v ^ (kEach * '*')) |
+                                 ZeroBytes(v ^ (kEach * '\t')) | ZeroBytes(v ^ (kEach * '\n'));
+      if (hits != 0) return pos + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
+    }
+  }
+  while (pos < line.size() && !IsSeparator(line[pos])) ++pos;
+  return pos;
+}
+
 // The token that starts at or after `pos` (separators skipped); empty when the line has none. `pos` moves
 // just past it.
 std::string_view NextToken(std::string_view line, std::size_t& pos) {
   while (pos < line.size() && IsSeparator(line[pos])) ++pos;
   const std::size_t start = pos;
-  while (pos < line.size() && !IsSeparator(line[pos])) ++pos;
+  pos = FindSeparator(line, pos);
   return line.substr(start, pos - start);
 }
 

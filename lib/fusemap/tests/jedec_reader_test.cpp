@@ -117,9 +117,10 @@ TEST(ReadJedecTest, LLinesSetTheirFuses) {
   }
 }
 
-// Runs of digits are stored 16 fuses at a time where they cover whole words of the array; every start
-// within a word and every length around a word boundary must give the same fuses as digit-by-digit rules
-// ('0' is 0, any other character 1), and leave the neighbours alone.
+// Runs of digits are stored 16 fuses at a time where they cover whole words of the array and their end is
+// searched eight characters at a time; every start within a word, every length around a word boundary and
+// every separator after the run must give the same fuses as digit-by-digit rules ('0' is 0, any other
+// character 1), leave the neighbours alone and ignore what follows the separator.
 TEST(ReadJedecTest, LongRunsSetTheSameFusesAsDigitByDigit) {
   const std::string alphabet =
       "0110x0X1\xB0"
@@ -134,7 +135,17 @@ TEST(ReadJedecTest, LongRunsSetTheSameFusesAsDigitByDigit) {
                                       {20526, 16}, {20525, 17}, {20480, 62}, {3, 0}};
   for (const auto& [start, length] : cases) {
     SCOPED_TRACE("start " + std::to_string(start) + ", " + std::to_string(length) + " digits");
-    for (const FuseArray::Fill fill : {FuseArray::Fill::kOnes, FuseArray::Fill::kZeros}) {
+    const std::vector<std::pair<FuseArray::Fill, std::string>> endings = {
+        {FuseArray::Fill::kOnes, "*\n"},
+        {FuseArray::Fill::kZeros, "*\n"},
+        {FuseArray::Fill::kOnes, " 0101010101010101010*\n"},
+        {FuseArray::Fill::kZeros, "\t1010101010101010101\n"},
+        {FuseArray::Fill::kZeros, "\n0101010101010101010*\n"},
+        {FuseArray::Fill::kOnes, ""},  // the file ends with the digits
+    };
+    for (const auto& [fill, ending] : endings) {
+      SCOPED_TRACE("followed by \"" + ending + "\"");
+      if (length == 0 && ending.size() > 2) continue;  // the group after the separator would be the digits
       std::string digits;
       for (std::size_t i = 0; i < length; ++i)
         digits += alphabet[(i * 7 + static_cast<std::size_t>(start)) % alphabet.size()];
@@ -145,7 +156,7 @@ TEST(ReadJedecTest, LongRunsSetTheSameFusesAsDigitByDigit) {
       FuseArray fuse(20542, fill);
       char number[16];
       std::snprintf(number, sizeof number, "L%06ld ", start);
-      std::istringstream in("QF20542*\n" + std::string(number) + digits + "*\n");
+      std::istringstream in("QF20542*\n" + std::string(number) + digits + ending);
       ASSERT_EQ(read_jedec(in, "t.jed", kZepa1_32, fuse), kZepa1_32);
       EXPECT_EQ(fuse.words(), expected.words());
     }
