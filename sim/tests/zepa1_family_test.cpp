@@ -9,77 +9,28 @@
 #include <memory>
 #include <string>
 
-#include "sim/board.h"
-#include "sim/tests/jtag_driver.h"
+#include "sim/tests/isp_part.h"
 
 namespace zepa::sim {
 namespace {
 
-using testing::JtagDriver;
-using testing::SpecOf;
+using testing::Ones;
 
 constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kBypass = 15;
 constexpr std::int64_t kMs = 1'000'000;
 
 // One ZEPA1 part on a board, its virtual time and its faults.
-class Zepa1Part {
+class Zepa1Part : public testing::IspPart {
  public:
   explicit Zepa1Part(const std::string& part = "VTL3032C")
-      : faults_(std::make_shared<Zepa1Faults>()),
-        board_(SpecOf("device " + part), Families(faults_, now_ns_)),
-        jtag_(board_),
-        length_(board_.device(1).part().dr_length) {
-    jtag_.Reset();
-    jtag_.Tms("0");  // Run-Test/Idle
-  }
-
-  static FamilyRegistry Families(std::shared_ptr<Zepa1Faults> faults, std::int64_t& now) {
-    FamilyRegistry registry;
-    AddZepa1Family(registry, {.now_ns = [&now] { return now; }, .faults = std::move(faults)});
-    return registry;
-  }
+      : Zepa1Part(part, std::make_shared<Zepa1Faults>()) {}
 
   int length() const { return length_; }
-  DeviceMemory& memory() { return board_.device(1).memory(); }
   Zepa1Faults& faults() { return *faults_; }
 
-  // From Run-Test/Idle to Run-Test/Idle.
-  void Instruction(std::uint32_t code) {
-    jtag_.ToShiftIr();
-    jtag_.Shift(4, code);
-    jtag_.UpdateToIdle();
-  }
-  void Reset() {
-    jtag_.Reset();
-    jtag_.Tms("0");
-  }
-  // Shifts `in` (first character first) through the data register from Run-Test/Idle back to it, and
-  // returns what came out.
-  std::string Dr(const std::string& in) {
-    jtag_.ToShiftDr();
-    std::string out;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-      out += board_.JtagTdo() ? '1' : '0';
-      jtag_.Clock(i + 1 == in.size(), in[i] == '1');
-    }
-    jtag_.UpdateToIdle();
-    return out;
-  }
   // A whole register: row data then the 7-bit address of `row` (bit 6 first).
-  std::string Register(const std::string& data, int address) {
-    std::string in = data;
-    for (int b = 6; b >= 0; --b) in += (address >> b) & 1 ? '1' : '0';
-    return Dr(in);
-  }
-  static int Address(int row) {
-    const int r = row >= 43 ? row - 43 : row;
-    return (row >= 43 ? 0x40 : 0) | (r ^ (r >> 1));
-  }
-  // Waits in Run-Test/Idle, then leaves it (the leaving clock is where a dwell takes effect).
-  void Dwell(std::int64_t ns, int cycles = 0) {
-    now_ns_ += ns;
-    jtag_.Tms(std::string(static_cast<std::size_t>(cycles), '0'));
-  }
+  std::string Register(const std::string& data, int address) { return IspPart::Register(data, address, 7); }
+  static int Address(int row) { return testing::RowAddress(row, 43, 7); }
   // Latches `row` and reads it back with VERIFY (ENABLE already in force).
   std::string ReadRow(int row) {
     Register(std::string(static_cast<std::size_t>(length_), '1'), Address(row));
@@ -94,16 +45,18 @@ class Zepa1Part {
   }
 
  private:
-  std::int64_t now_ns_ = 0;
+  Zepa1Part(const std::string& part, std::shared_ptr<Zepa1Faults> faults)
+      : IspPart(part, 4,
+                [faults](FamilyRegistry& registry, NowNs now_ns) {
+                  AddZepa1Family(registry, {.now_ns = std::move(now_ns), .faults = faults});
+                }),
+        faults_(std::move(faults)),
+        length_(info().dr_length) {}
+
   std::shared_ptr<Zepa1Faults> faults_;
-  Board board_;
-  JtagDriver jtag_;
   int length_;
 };
 
-std::string Ones(int n) {
-  return std::string(static_cast<std::size_t>(n), '1');
-}
 std::string WithZeroAt(int n, std::initializer_list<int> zeros) {
   std::string s = Ones(n);
   for (int z : zeros) s[static_cast<std::size_t>(z)] = '0';

@@ -7,15 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/board.h"
-#include "sim/tests/jtag_driver.h"
+#include "sim/tests/isp_part.h"
 #include "sim/tests/temp_dir.h"
 
 namespace zepa::sim {
 namespace {
 
-using testing::JtagDriver;
-using testing::SpecOf;
 
 constexpr std::uint32_t kWrite = 7, kEnable = 9, kRead = 14, kDisable = 16;
 constexpr std::int64_t kUs = 1'000;
@@ -35,43 +32,13 @@ std::string FrameText(int frame) {
 }
 
 // One ZEPA2 part on a board with its virtual time.
-class Zepa2Part {
+class Zepa2Part : public testing::IspPart {
  public:
   explicit Zepa2Part(const std::string& part)
-      : board_(SpecOf("device " + part), Families(now_ns_)), jtag_(board_) {
-    jtag_.Reset();
-    jtag_.Tms("0");
-  }
-  static FamilyRegistry Families(std::int64_t& now) {
-    FamilyRegistry registry;
-    AddZepa2Family(registry, {.now_ns = [&now] { return now; }});
-    return registry;
-  }
+      : IspPart(part, 5, [](FamilyRegistry& registry, NowNs now_ns) {
+          AddZepa2Family(registry, {.now_ns = std::move(now_ns)});
+        }) {}
 
-  Board& board() { return board_; }
-  // From Run-Test/Idle to Run-Test/Idle.
-  void Instruction(std::uint32_t code) {
-    jtag_.ToShiftIr();
-    jtag_.Shift(5, code);
-    jtag_.UpdateToIdle();
-  }
-  // Shifts `in` (first character first) from Run-Test/Idle back to it; returns what came out.
-  std::string Dr(const std::string& in) {
-    jtag_.ToShiftDr();
-    std::string out;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-      out += board_.JtagTdo() ? '1' : '0';
-      jtag_.Clock(i + 1 == in.size(), in[i] == '1');
-    }
-    jtag_.UpdateToIdle();
-    return out;
-  }
-  // Waits in Run-Test/Idle for `ns` and `cycles` clocks. The clock that next leaves Run-Test/Idle is one
-  // more idle cycle, and is where a dwell takes effect.
-  void Dwell(std::int64_t ns, int cycles = 0) {
-    now_ns_ += ns;
-    jtag_.Tms(std::string(static_cast<std::size_t>(cycles), '0'));
-  }
   void Preamble(const char* pattern) { Dr(std::string(546, '0') + pattern); }
   void WriteFrame(int frame, std::int64_t dwell_ns = 1000 * kUs, int cycles = 0) {
     Dr(FrameText(frame));
@@ -82,11 +49,6 @@ class Zepa2Part {
     Dr(std::string(546, '1') + AddressText(frame));
     return Dr(std::string(557, '1'));
   }
-
- private:
-  std::int64_t now_ns_ = 0;
-  Board board_;
-  JtagDriver jtag_;
 };
 
 TEST(Zepa2FrameAddress, GrayCodedIndexGroupAndBlockLeastSignificantFirst) {

@@ -8,81 +8,35 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/board.h"
-#include "sim/tests/jtag_driver.h"
+#include "sim/tests/isp_part.h"
 
 namespace zepa::sim {
 namespace {
 
-using testing::JtagDriver;
-using testing::SpecOf;
+using testing::Ones;
+using testing::Zeros;
 
 constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kDisable = 16;
 constexpr std::int64_t kMs = 1'000'000;
 
-std::string Ones(int n) {
-  return std::string(static_cast<std::size_t>(n), '1');
-}
-std::string Zeros(int n) {
-  return std::string(static_cast<std::size_t>(n), '0');
-}
-
 // One ZEPA3 part on a board and its virtual time.
-class Zepa3Part {
+class Zepa3Part : public testing::IspPart {
  public:
   explicit Zepa3Part(const std::string& part = "VTL3032XL")
-      : board_(SpecOf("device " + part), Families(now_ns_)),
-        jtag_(board_),
-        info_(board_.device(1).part()),
-        width_(Zepa3AddressWidth(info_.type_code)) {
-    Reset();
-  }
-
-  static FamilyRegistry Families(std::int64_t& now) {
-    FamilyRegistry registry;
-    AddZepa3Family(registry, {.now_ns = [&now] { return now; }, .faults = nullptr});
-    return registry;
-  }
+      : IspPart(part, 5,
+                [](FamilyRegistry& registry, NowNs now_ns) {
+                  AddZepa3Family(registry, {.now_ns = std::move(now_ns), .faults = nullptr});
+                }),
+        info_(info()),
+        width_(Zepa3AddressWidth(info_.type_code)) {}
 
   int length() const { return info_.dr_length; }
   int rows() const { return info_.side_rows; }  // R
   int width() const { return width_; }
-  DeviceMemory& memory() { return board_.device(1).memory(); }
 
-  void Reset() {
-    jtag_.Reset();
-    jtag_.Tms("0");
-  }
-  void Instruction(std::uint32_t code) {
-    jtag_.ToShiftIr();
-    jtag_.Shift(5, code);
-    jtag_.UpdateToIdle();
-  }
-  std::string Dr(const std::string& in) {
-    jtag_.ToShiftDr();
-    std::string out;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-      out += board_.JtagTdo() ? '1' : '0';
-      jtag_.Clock(i + 1 == in.size(), in[i] == '1');
-    }
-    jtag_.UpdateToIdle();
-    return out;
-  }
-  // Row data then `bits` address bits, most significant first.
-  std::string Register(const std::string& data, int address, int bits) {
-    std::string in = data;
-    for (int b = bits - 1; b >= 0; --b) in += (address >> b) & 1 ? '1' : '0';
-    return Dr(in);
-  }
-  int Address(int row) const {
-    const int side = row >= rows() + 2;
-    const int r = side ? row - rows() - 2 : row;
-    return (side << (width_ - 1)) | (r ^ (r >> 1));
-  }
-  void Dwell(std::int64_t ns) {
-    now_ns_ += ns;
-    jtag_.Tms("0");
-  }
+  int Address(int row) const { return testing::RowAddress(row, rows() + 2, width_); }
+  // Waits `ns` and one clock in Run-Test/Idle.
+  void Dwell(std::int64_t ns) { IspPart::Dwell(ns, 1); }
   // Latches `row` with a data part of ones and reads it back (VERIFY in force).
   std::string ReadRow(int row) {
     Register(Ones(length()), Address(row), width_);
@@ -101,9 +55,6 @@ class Zepa3Part {
   }
 
  private:
-  std::int64_t now_ns_ = 0;
-  Board board_;
-  JtagDriver jtag_;
   const PartInfo& info_;
   int width_;
 };
