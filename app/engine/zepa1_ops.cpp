@@ -1,6 +1,7 @@
 #include "engine/zepa1_ops.h"
 
 #include "engine/checks.h"
+#include "engine/family_device.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
 
@@ -35,48 +36,36 @@ constexpr int kShortWait = 1;
 
 const char* const kSideNames[2] = {"Left", "Right"};
 
-// One operation on one part: the position, its record and the sequences the operations share.
-class Zepa1Device {
+// One operation on one part: the row sequences of the 4-bit loader.
+class Zepa1Device final : public FamilyDevice {
  public:
   Zepa1Device(EngineContext& context, int position)
-      : c_(context), j_(context.jtag), pos_(position), rec_(context.rec(position)), L_(rec_.DR_len) {}
-
-  void BulkErase(bool quiet);
-  void BlankCheck();
-  void Program();
-  void Verify();
-  void ProgramAndVerify();
-  void ReadDeviceId();
-  void Secure();
-  void ProgramSignature();
-  void ReadSignature();
-  void Upload();
-  void Bypass();
-  // The security test alone; true when the part is secured. Writes "dev__N.sec".
-  bool SecurityTest();
+      : FamilyDevice(context, position, kSideNames, kRowsPerSide, 1) {}
 
  private:
-  void Line(const std::string& text) { c_.messages().add_message(text); }
-  void OperationLine(const std::string& text) { Line(text + std::to_string(pos_) + ")"); }
-  void SideLine(const char* verb, int side) {
-    Line(std::string(verb) + " " + kSideNames[side] + " side...");
-    Line("");
-  }
-  void Progress() { c_.messages().append_to_last_message(" *"); }
-  void Mark(bool passed) { c_.host.marks.MarkResult(pos_, passed); }
-  [[noreturn]] void Abort(const std::string& message) { AbortDevice(c_.host, pos_, message); }
-  std::string ResultFile(const char* extension) const {
-    return c_.WorkFile("dev__" + std::to_string(pos_) + extension);
-  }
+  void BulkErase(bool quiet) override;
+  void BlankCheck() override;
+  void Program(const std::string& file) override;
+  void Verify(const std::string& file) override;
+  void ProgramAndVerify(const std::string& file) override;
+  void ReadDeviceId() override;
+  void Secure() override;
+  void ProgramSignature(const std::string& file) override;
+  void ReadSignature() override;
+  void Upload() override;
+  bool SecurityTest() override;
 
   long RowStart(int row) const { return static_cast<long>(row) * L_; }
   long RowEnd(int row) const { return RowStart(row + 1) - 1; }
 
   void Load(int code) { j_.LoadInstructionZ1(code); }
-  void Steps(std::initializer_list<int> states) {
-    for (int s : states) j_.TapStep(s);
-  }
   void Enable() { Load(c_.ActiveIoVerify ? kEnableActiveIo : kEnable); }
+  // From Run-Test/Idle after reset: the part enabled and `instruction` loaded.
+  void Open(int instruction) {
+    Load(kResetToIdle);
+    Enable();
+    Load(instruction);
+  }
   void AddressRow(int row) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftAddressZ1(row);
@@ -85,6 +74,12 @@ class Zepa1Device {
     Steps({SelectDrScan, CaptureDr});
   }
   void FinishRowRead() { Steps({Exit1Dr, UpdateDr}); }
+  // With VERIFY loaded: row `row` into the readback buffer.
+  void ReadRow(int row) {
+    AddressRow(row);
+    j_.ReadBitsToBuffer(RowStart(row), RowEnd(row));
+    FinishRowRead();
+  }
   void WriteRow(int row) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftImageBits(RowStart(row), RowEnd(row));
@@ -101,25 +96,23 @@ class Zepa1Device {
     j_.ShiftBitString(std::string(kBoundaryLength, '0'), 0, kBoundaryLength);
     j_.TapStep(UpdateDr);
   }
-  void Close(bool enter_shift) {
-    if (enter_shift) Steps({SelectDrScan, CaptureDr, ShiftDr});
-    j_.ShiftTargetZeros7();
-    j_.TapStep(UpdateDr);
+  // INIT after a wait, then out through Test-Logic-Reset.
+  void InitAndLeave() {
     Load(kInit);
     j_.TapStep(RunTestIdle);
     j_.Delay(kShortWait);
     Load(kLeaveThroughReset);
   }
+  void Close(bool enter_shift) {
+    if (enter_shift) Steps({SelectDrScan, CaptureDr, ShiftDr});
+    j_.ShiftTargetZeros7();
+    j_.TapStep(UpdateDr);
+    InitAndLeave();
+  }
   void AbortIfSecured() {
-    if (SecurityTest()) Abort("Device is secured. (Device #" + std::to_string(pos_) + ")");
+    if (SecurityTest()) AbortSecured();
   }
   bool VerifyCompare();
-
-  EngineContext& c_;
-  Jtag& j_;
-  int pos_;
-  JcdRec& rec_;
-  int L_;
 };
 
 void Zepa1Device::BulkErase(bool quiet) {
@@ -143,66 +136,43 @@ void Zepa1Device::BulkErase(bool quiet) {
 void Zepa1Device::BlankCheck() {
   IdentifyTarget(c_, pos_);
   OperationLine("Blank Check... (Device #");
-  Load(kResetToIdle);
-  Enable();
-  Load(kVerify);
-  bool blank = true;
-  for (int side = 0; side < 2 && blank; ++side) {
-    SideLine("Checking", side);
-    for (int row = kRowsPerSide * side; row < kRowsPerSide * side + kDesignRows; ++row) {
-      Progress();
-      AddressRow(row);
-      if (!j_.ExpectOnes(RowStart(row), RowEnd(row))) {
-        blank = false;
-        break;
-      }
-      FinishRowRead();
-    }
-  }
+  Open(kVerify);
+  const bool blank = EachRow("Checking", kDesignRows, [&](int row) {
+    AddressRow(row);
+    if (!j_.ExpectOnes(RowStart(row), RowEnd(row))) return false;
+    FinishRowRead();
+    return true;
+  });
   Load(kLeaveThroughReset);
   Line(blank ? "Blank Check succeeded!" : "Blank Check failed!");
   Line("");
   Mark(blank);
 }
 
-void Zepa1Device::Program() {
+void Zepa1Device::Program(const std::string& /*file*/) {
   CheckJedec(c_, pos_, rec_.jed);
   IdentifyTarget(c_, pos_);
   BulkErase(true);
   OperationLine("Program... (Device #");
-  Load(kResetToIdle);
-  Enable();
-  Load(kProgram);
-  for (int side = 0; side < 2; ++side) {
-    SideLine("Programming", side);
-    for (int row = kRowsPerSide * side; row < kRowsPerSide * side + kDesignRows; ++row) {
-      Progress();
-      WriteRow(row);
-    }
-  }
+  Open(kProgram);
+  EachRow("Programming", kDesignRows, [&](int row) {
+    WriteRow(row);
+    return true;
+  });
   Close(false);
-  Line("Program completed!");
-  Line("");
-  Mark(true);
+  Completed("Program completed!");
 }
 
-void Zepa1Device::Verify() {
+void Zepa1Device::Verify(const std::string& /*file*/) {
   CheckJedec(c_, pos_, rec_.jed);
   IdentifyTarget(c_, pos_);
   AbortIfSecured();
   OperationLine("Verify... (Device #");
-  Load(kResetToIdle);
-  Enable();
-  Load(kVerify);
-  for (int side = 0; side < 2; ++side) {
-    SideLine("Verifying", side);
-    for (int row = kRowsPerSide * side; row < kRowsPerSide * side + kDesignRows; ++row) {
-      Progress();
-      AddressRow(row);
-      j_.ReadBitsToBuffer(RowStart(row), RowEnd(row));
-      FinishRowRead();
-    }
-  }
+  Open(kVerify);
+  EachRow("Verifying", kDesignRows, [&](int row) {
+    ReadRow(row);
+    return true;
+  });
   Load(kLeaveThroughReset);
   const bool passed = VerifyCompare();
   Line(passed ? "Verify succeeded!" : "Verify failed!");
@@ -226,7 +196,7 @@ bool Zepa1Device::VerifyCompare() {
   return report.failures == 0;
 }
 
-void Zepa1Device::ProgramAndVerify() {
+void Zepa1Device::ProgramAndVerify(const std::string& /*file*/) {
   CheckJedec(c_, pos_, rec_.jed);
   j_.ResetReadbackBuffer();
   bool passed = true;
@@ -244,7 +214,7 @@ void Zepa1Device::ProgramAndVerify() {
     j_.TapStep(UpdateDr);
     // Each pass programs row r, then reads it back while the data of row r + 1 goes in.
     for (int row = r0; row < r0 + kDesignRows; ++row) {
-      Progress();
+      Progress(row);
       Load(kProgram);
       j_.TapStep(RunTestIdle);
       j_.Delay(kProgramWait);
@@ -285,39 +255,23 @@ void Zepa1Device::ReadDeviceId() {
   j_.TapStep(RunTestIdle);
   j_.Delay(kShortWait);
   Steps({SelectDrScan, CaptureDr});
-  const IdcodeRead read = ReadIdcode(j_);
-  ReplaceFile(id_file, read.bits + "\n");
-  const bool skip_comparison = c_.cable().OffLine || (c_.cable().IspOptions & kOptBif);
-  if (!skip_comparison) {
-    if (auto problem = IdentityProblem(rec_, pos_, read)) {
-      RemoveFile(id_file);
-      RemoveFile(sec_file);
-      Abort(*problem);
-    }
-  }
+  const IdcodeRead read = RecordIdcode(id_file, sec_file);
   Steps({Exit1Dr, UpdateDr});
   Load(kInit);
   Load(kLeaveThroughReset);
   if (read.type_code == rec_.id) SecurityTest();
-  Line("Read IDcode completed.");
-  Line("");
-  Mark(true);
+  Completed("Read IDcode completed.");
 }
 
 bool Zepa1Device::SecurityTest() {
-  Load(kResetToIdle);
-  Enable();
-  Load(kVerify);
+  Open(kVerify);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   j_.ShiftZeros(L_);
   j_.ShiftAddressZ1(kSecurityAddressRow);
   Steps({UpdateDr, RunTestIdle});
   j_.Delay(kShortWait);
   Steps({SelectDrScan, CaptureDr});
-  for (int i = c_.chain().DeviceCount - c_.chain().TargetDevice; i > 0; --i) j_.TapStep(ShiftDr);
-  j_.TapStep(ShiftDr);
-  const int not_secured = c_.cable().ReadTdo();
-  ReplaceFile(ResultFile(".sec"), not_secured ? "1\n" : "0\n");
+  const int not_secured = RecordSecurityBit();
   Steps({Exit1Dr, UpdateDr});
   Load(kLeaveThroughReset);
   return not_secured == 0;
@@ -326,9 +280,7 @@ bool Zepa1Device::SecurityTest() {
 void Zepa1Device::Secure() {
   IdentifyTarget(c_, pos_);
   OperationLine("Secure device... (Device #");
-  Load(kResetToIdle);
-  Enable();
-  Load(kProgram);
+  Open(kProgram);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   j_.ShiftOnesButOne(L_, rec_.sec_pos);
   j_.ShiftAddressZ1(kSecurityRow);
@@ -337,16 +289,11 @@ void Zepa1Device::Secure() {
   Steps({SelectDrScan, CaptureDr});
   j_.ShiftTargetZeros7();
   j_.TapStep(UpdateDr);
-  Load(kInit);
-  j_.TapStep(RunTestIdle);
-  j_.Delay(kShortWait);
-  Load(kLeaveThroughReset);
-  Line("Secure device completed.");
-  Line("");
-  Mark(true);
+  InitAndLeave();
+  Completed("Secure device completed.");
 }
 
-void Zepa1Device::ProgramSignature() {
+void Zepa1Device::ProgramSignature(const std::string& /*file*/) {
   IdentifyTarget(c_, pos_);
   OperationLine("Program User Signature... (Device #");
   BoundaryPreload();
@@ -378,19 +325,15 @@ void Zepa1Device::ReadSignature() {
   IdentifyTarget(c_, pos_);
   OperationLine("Read User Signature... (Device #");
   for (int side = 0; side < 2; ++side) {
-    const int row = kRowsPerSide * side + kUesRow;
-    Load(kResetToIdle);
-    Enable();
-    Load(kVerify);
+    const int row = FirstRow(side) + kUesRow;
+    Open(kVerify);
     AddressRow(row);
     j_.ReadBitsDescending(RowStart(row), RowEnd(row));
     FinishRowRead();
     Load(kLeaveThroughReset);
   }
   ReplaceFile(ResultFile(".ues"), DecodeSignature(j_, rec_) + "\n");
-  Line("Read User Signature completed.");
-  Line("");
-  Mark(true);
+  Completed("Read User Signature completed.");
 }
 
 void Zepa1Device::Upload() {
@@ -400,18 +343,11 @@ void Zepa1Device::Upload() {
   OperationLine("Upload... (Device #");
   // Rows that are not read (42 of each side) stay ones, as in an image.
   j_.ResetReadbackBuffer();
-  Load(kResetToIdle);
-  Enable();
-  Load(kVerify);
-  for (int side = 0; side < 2; ++side) {
-    SideLine("Uploading", side);
-    for (int row = kRowsPerSide * side; row <= kRowsPerSide * side + kUesRow; ++row) {
-      Progress();
-      AddressRow(row);
-      j_.ReadBitsToBuffer(RowStart(row), RowEnd(row));
-      FinishRowRead();
-    }
-  }
+  Open(kVerify);
+  EachRow("Uploading", kUesRow + 1, [&](int row) {
+    ReadRow(row);
+    return true;
+  });
   Load(kLeaveThroughReset);
   Line("Upload device completed!");
   Line("");
@@ -426,12 +362,6 @@ void Zepa1Device::Upload() {
     bytes += static_cast<char>(byte);
   }
   ReplaceFile(WithExtension(rec_.jed, "bin"), bytes);
-  Mark(true);
-}
-
-void Zepa1Device::Bypass() {
-  OperationLine("Bypass... (Device #");
-  Line("");
   Mark(true);
 }
 
@@ -508,53 +438,8 @@ std::string DecodeSignature(const Jtag& jtag, const JcdRec& rec) {
   return text;
 }
 
-void Zepa1Operations::Run(EngineContext& context, int op, int position, const std::string& /*file*/) {
-  Zepa1Device device(context, position);
-  switch (op) {
-    case 0:
-      device.BulkErase(false);
-      break;
-    case 1:
-      device.BlankCheck();
-      break;
-    case 2:
-      device.Program();
-      break;
-    case 3:
-      device.Verify();
-      break;
-    case 4:
-      device.ProgramAndVerify();
-      break;
-    case 5:
-      device.ReadDeviceId();
-      break;
-    case 6:
-      device.Secure();
-      break;
-    case 7:
-      device.ProgramSignature();
-      break;
-    case 8:
-      device.ReadSignature();
-      break;
-    case 9:
-      device.Upload();
-      break;
-    case 10:
-      device.Bypass();
-      break;
-    case 11:
-    case 12:
-    case 13:
-      device.SecurityTest();
-      break;
-    case 14:
-      ScanChain(context.jtag);
-      break;
-    default:
-      break;
-  }
+void Zepa1Operations::Run(EngineContext& context, int op, int position, const std::string& file) {
+  Zepa1Device(context, position).Run(op, file);
 }
 
 }  // namespace zepa::engine

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "engine/checks.h"
+#include "engine/family_device.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
 #include "engine/zepa1_ops.h"
@@ -67,49 +68,26 @@ class IspLines {
   std::size_t next_ = 0;
 };
 
-// One operation on one part: the position, its record and the sequences the operations share.
-class Zepa3Device {
+// One operation on one part: the row sequences of the 5-bit loader and the .isp/.rd files.
+class Zepa3Device final : public FamilyDevice {
  public:
   Zepa3Device(EngineContext& context, int position)
-      : c_(context),
-        j_(context.jtag),
-        pos_(position),
-        rec_(context.rec(position)),
-        L_(rec_.DR_len),
+      : FamilyDevice(context, position, kSideNames, context.rec(position).side_rows + 2, 8),
         R_(rec_.side_rows),
         hex_len_(static_cast<std::size_t>((L_ + 3) / 4)) {}
 
-  void BulkErase(bool quiet);
-  void BlankCheck();
-  void Program(const std::string& file);
-  void Verify(const std::string& file);
-  void ProgramAndVerify(const std::string& file);
-  void ReadDeviceId();
-  void Secure();
-  void ProgramSignature(const std::string& file);
-  void ReadSignature();
-  void Upload();
-  void Bypass();
-  // The part's own security test; true when secured. Writes "dev__N.sec".
-  bool SecurityTest();
-
  private:
-  void Line(const std::string& text) { c_.messages().add_message(text); }
-  void OperationLine(const std::string& text) { Line(text + std::to_string(pos_) + ")"); }
-  void SideLine(const char* verb, int side) {
-    Line(std::string(verb) + " " + kSideNames[side] + " side...");
-    Line("");
-  }
-  void Progress(int row) {
-    if (row % 8 == 7) c_.messages().append_to_last_message(" *");
-  }
-  void Mark(bool passed) { c_.host.marks.MarkResult(pos_, passed); }
-  [[noreturn]] void Abort(const std::string& message) { AbortDevice(c_.host, pos_, message); }
-  std::string Tag() const { return "(Device #" + std::to_string(pos_) + ")"; }
-  std::string ResultFile(const char* extension) const {
-    return c_.WorkFile("dev__" + std::to_string(pos_) + extension);
-  }
-  int FirstRow(int side) const { return side * (R_ + 2); }
+  void BulkErase(bool quiet) override;
+  void BlankCheck() override;
+  void Program(const std::string& file) override;
+  void Verify(const std::string& file) override;
+  void ProgramAndVerify(const std::string& file) override;
+  void ReadDeviceId() override;
+  void Secure() override;
+  void ProgramSignature(const std::string& file) override;
+  void ReadSignature() override;
+  void Upload() override;
+  bool SecurityTest() override;
 
   void Load(int code) { j_.LoadInstructionZ3(code); }
   void Steps(std::initializer_list<int> states) {
@@ -128,14 +106,23 @@ class Zepa3Device {
     Load(kLeaveThroughReset);
   }
   void Finish() { Steps({Exit1Dr, PauseDr, Exit2Dr, UpdateDr}); }
+  // After the last row read: out of Shift-DR and the part closed.
+  void FinishAndClose() {
+    Finish();
+    j_.TapStep(RunTestIdle);
+    Close();
+  }
   // From Shift-DR: the row address, latched, and back to Run-Test/Idle.
   void AddressRow(int row) {
     j_.ShiftAddressZ3(row);
     Steps({PauseDr, Exit2Dr, UpdateDr});
     j_.TapStep(RunTestIdle);
   }
-  void Skip() {
-    for (int i = c_.chain().DeviceCount - c_.chain().TargetDevice; i > 0; --i) j_.TapStep(ShiftDr);
+  // From Shift-DR with `instruction` loaded: row `row` addressed, then back to Capture-DR to read it.
+  void AddressForRead(int row) {
+    AddressRow(row);
+    j_.Delay(kShortWait);
+    Steps({SelectDrScan, CaptureDr});
   }
   // From Capture-DR: the row, first bit first, as '0'/'1'; leaves the controller in Shift-DR.
   std::string ReadRow() {
@@ -203,11 +190,6 @@ class Zepa3Device {
     return std::nullopt;
   }
 
-  EngineContext& c_;
-  Jtag& j_;
-  int pos_;
-  JcdRec& rec_;
-  int L_;
   int R_;
   std::size_t hex_len_;
 };
@@ -243,7 +225,7 @@ void Zepa3Device::AbortIfZepa1TestSecured() {
   // The 4-bit loader's test, unchanged: its instruction codes 9 and 12 are the same in five bits.
   Zepa1Operations().Run(c_, kZepa1SecurityTestOp, pos_, "");
   const std::string result = ReadFileBytes(ResultFile(".sec"));
-  if (!result.empty() && result[0] == '0') Abort("Device is secured. " + Tag());
+  if (!result.empty() && result[0] == '0') AbortSecured();
 }
 
 void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
@@ -295,20 +277,14 @@ void Zepa3Device::BlankCheck() {
   OperationLine("Blank Check... (Device #");
   Open();
   Load(kVerify);
-  bool blank = true;
-  for (int side = 0; side < 2 && blank; ++side) {
-    SideLine("Checking", side);
-    for (int row = FirstRow(side); row <= FirstRow(side) + R_ && blank; ++row) {
-      Progress(row);
-      Steps({SelectDrScan, CaptureDr, ShiftDr});
-      AddressRow(row);
-      j_.Delay(kShortWait);
-      Steps({SelectDrScan, CaptureDr});
-      blank = j_.ExpectOnes(0, L_ - 1);
-      // Also after a 0, so the controller leaves Shift-DR before the next instruction.
-      Finish();
-    }
-  }
+  const bool blank = EachRow("Checking", R_ + 1, [&](int row) {
+    Steps({SelectDrScan, CaptureDr, ShiftDr});
+    AddressForRead(row);
+    const bool ones = j_.ExpectOnes(0, L_ - 1);
+    // Also after a 0, so the controller leaves Shift-DR before the next instruction.
+    Finish();
+    return ones;
+  });
   j_.TapStep(RunTestIdle);
   Close();
   Line(blank ? "Blank Check succeeded!" : "Blank Check failed!");
@@ -323,21 +299,16 @@ void Zepa3Device::Program(const std::string& file) {
   OperationLine("Program... (Device #");
   Open();
   Load(kProgram);
-  for (int side = 0; side < 2; ++side) {
-    SideLine("Programming", side);
-    if (side == 1) isp.SkipLine();  // the lower side's signature row
-    for (int row = FirstRow(side); row <= FirstRow(side) + R_; ++row) {
-      Progress(row);
-      Steps({SelectDrScan, CaptureDr, ShiftDr});
-      ShiftRow(isp.Next());
-      AddressRow(row);
-      j_.Delay(kProgramWait);
-    }
-  }
+  EachRow("Programming", R_ + 1, [&](int row) {
+    if (row == FirstRow(1)) isp.SkipLine();  // the lower side's signature row
+    Steps({SelectDrScan, CaptureDr, ShiftDr});
+    ShiftRow(isp.Next());
+    AddressRow(row);
+    j_.Delay(kProgramWait);
+    return true;
+  });
   Close();
-  Line("Program completed!");
-  Line("");
-  Mark(true);
+  Completed("Program completed!");
 }
 
 void Zepa3Device::Verify(const std::string& file) {
@@ -352,23 +323,16 @@ void Zepa3Device::Verify(const std::string& file) {
   Load(kVerify);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   bool passed = true;
-  for (int side = 0; side < 2; ++side) {
-    SideLine("Verifying", side);
-    const int signature_row = FirstRow(side) + R_ + 1;
-    for (int row = FirstRow(side); row <= signature_row; ++row) {
-      const std::string expected = isp.Next();
-      Progress(row);
-      AddressRow(row);
-      j_.Delay(kShortWait);
-      Steps({SelectDrScan, CaptureDr});
-      const std::string read = Zepa3RowText(ReadRow());
-      rd += read + "\n";
-      if (row != signature_row && !CompareAsVerify(row, expected, read)) passed = false;
-    }
-  }
-  Finish();
-  j_.TapStep(RunTestIdle);
-  Close();
+  EachRow("Verifying", R_ + 2, [&](int row) {
+    const std::string expected = isp.Next();
+    AddressForRead(row);
+    const std::string read = Zepa3RowText(ReadRow());
+    rd += read + "\n";
+    const bool signature_row = (row + 1) % (R_ + 2) == 0;  // the last row of a side
+    if (!signature_row && !CompareAsVerify(row, expected, read)) passed = false;
+    return true;
+  });
+  FinishAndClose();
   ReplaceFile(rd_file, rd);
   Line(passed ? "Verify succeeded!" : "Verify failed!");
   Mark(passed);
@@ -478,10 +442,7 @@ bool Zepa3Device::SecurityTest() {
   Steps({PauseDr, Exit2Dr, UpdateDr, RunTestIdle});
   j_.Delay(kShortWait);
   Steps({SelectDrScan, CaptureDr});
-  Skip();
-  j_.TapStep(ShiftDr);
-  const int not_secured = c_.cable().ReadTdo();
-  ReplaceFile(ResultFile(".sec"), not_secured ? "1\n" : "0\n");
+  const int not_secured = RecordSecurityBit();
   Finish();
   Close();
   return not_secured == 0;
@@ -500,25 +461,14 @@ void Zepa3Device::ReadDeviceId() {
   j_.TapStep(RunTestIdle);
   j_.Delay(kShortWait);
   Steps({SelectDrScan, CaptureDr});
-  const IdcodeRead read = ReadIdcode(j_);
-  ReplaceFile(id_file, read.bits + "\n");
-  const bool skip_comparison = c_.cable().OffLine || (c_.cable().IspOptions & kOptBif);
-  if (!skip_comparison) {
-    if (auto problem = IdentityProblem(rec_, pos_, read)) {
-      RemoveFile(id_file);
-      RemoveFile(sec_file);
-      Abort(*problem);
-    }
-  }
+  const IdcodeRead read = RecordIdcode(id_file, sec_file);
   Finish();
   Close();
   if (read.type_code == rec_.id) {
     IdentifyTarget(c_, pos_);
     SecurityTest();
   }
-  Line("Read IDcode completed.");
-  Line("");
-  Mark(true);
+  Completed("Read IDcode completed.");
 }
 
 void Zepa3Device::Secure() {
@@ -534,9 +484,7 @@ void Zepa3Device::Secure() {
   Steps({Exit2Dr, UpdateDr, RunTestIdle});
   j_.Delay(kProgramWait);
   Close();
-  Line("Secure device completed.");
-  Line("");
-  Mark(true);
+  Completed("Secure device completed.");
 }
 
 void Zepa3Device::ProgramSignature(const std::string& file) {
@@ -548,9 +496,7 @@ void Zepa3Device::ProgramSignature(const std::string& file) {
   bool blank = true;
   for (int side = 0; side < 2 && blank; ++side) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
-    AddressRow(FirstRow(side) + R_ + 1);
-    j_.Delay(kShortWait);
-    Steps({SelectDrScan, CaptureDr});
+    AddressForRead(FirstRow(side) + R_ + 1);
     blank = j_.ExpectOnes(0, L_ - 1);
     Finish();
   }
@@ -589,13 +535,9 @@ void Zepa3Device::ReadSignature() {
     Steps({SelectDrScan, CaptureDr});
     rows[side] = ReadRow();
   }
-  Finish();
-  j_.TapStep(RunTestIdle);
-  Close();
+  FinishAndClose();
   ReplaceFile(ResultFile(".ues"), Zepa3SignatureBytes(rec_.id, rows[0], rows[1]) + "\n");
-  Line("Read User Signature completed.");
-  Line("");
-  Mark(true);
+  Completed("Read User Signature completed.");
 }
 
 void Zepa3Device::Upload() {
@@ -607,29 +549,16 @@ void Zepa3Device::Upload() {
   Open();
   Load(kVerify);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
-  for (int side = 0; side < 2; ++side) {
-    SideLine("Uploading", side);
-    for (int row = FirstRow(side); row <= FirstRow(side) + R_ + 1; ++row) {
-      Progress(row);
-      AddressRow(row);
-      j_.Delay(kShortWait);
-      Steps({SelectDrScan, CaptureDr});
-      rd += Zepa3RowText(ReadRow()) + "\n";
-    }
-  }
-  Finish();
-  j_.TapStep(RunTestIdle);
-  Close();
+  EachRow("Uploading", R_ + 2, [&](int row) {
+    AddressForRead(row);
+    rd += Zepa3RowText(ReadRow()) + "\n";
+    return true;
+  });
+  FinishAndClose();
   ReplaceFile(rd_file, rd);
   Line("Upload completed!");
   ReadbackChecksum(rd_file, 0, std::nullopt);
   Line("");
-}
-
-void Zepa3Device::Bypass() {
-  OperationLine("Bypass... (Device #");
-  Line("");
-  Mark(true);
 }
 
 }  // namespace
@@ -687,52 +616,7 @@ std::string Zepa3SignatureBytes(int type_code, std::string_view lower_row, std::
 }
 
 void Zepa3Operations::Run(EngineContext& context, int op, int position, const std::string& file) {
-  Zepa3Device device(context, position);
-  switch (op) {
-    case 0:
-      device.BulkErase(false);
-      break;
-    case 1:
-      device.BlankCheck();
-      break;
-    case 2:
-      device.Program(file);
-      break;
-    case 3:
-      device.Verify(file);
-      break;
-    case 4:
-      device.ProgramAndVerify(file);
-      break;
-    case 5:
-      device.ReadDeviceId();
-      break;
-    case 6:
-      device.Secure();
-      break;
-    case 7:
-      device.ProgramSignature(file);
-      break;
-    case 8:
-      device.ReadSignature();
-      break;
-    case 9:
-      device.Upload();
-      break;
-    case 10:
-      device.Bypass();
-      break;
-    case 11:
-    case 12:
-    case 13:
-      device.SecurityTest();
-      break;
-    case 14:
-      ScanChain(context.jtag);
-      break;
-    default:
-      break;
-  }
+  Zepa3Device(context, position).Run(op, file);
 }
 
 }  // namespace zepa::engine
