@@ -1,6 +1,6 @@
 #include "svf/zepa1_svf.h"
 
-#include "engine/checks.h"
+#include "svf/svf_block.h"
 
 namespace zepa::svf {
 namespace {
@@ -89,45 +89,37 @@ void AddressStatement(SvfText& out, int row, std::string_view tail, bool grey) {
   out.Line(line);
 }
 
-class Zepa1Block {
+class Zepa1Block final : public SvfBlock {
  public:
-  Zepa1Block(SvfJob& job, SvfText& out)
-      : job_(job), out_(out), rec_(job.rec()), L_(rec_.DR_len), n_(job.Dev()) {}
+  Zepa1Block(SvfJob& job, SvfText& out) : SvfBlock(job, out, kEnable4) {}
 
-  void BulkErase(const char* time_prefix, bool stand_alone) {
-    job_.messages().add_message("SVF Bulk erase... (Device #" + n_ + ")");
-    out_.Line("!Begin Bulk Erase (Device #" + n_ + time_prefix + job_.time);
+ private:
+  void BulkErase(const char* time_prefix, bool stand_alone) override {
+    Announce("Bulk erase...");
+    Begin("Bulk Erase", time_prefix);
     Header(true);
     Preload();
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(lines::kEndDrIdle);
-    out_.Line(lines::kResetTap);
-    out_.Line(kEnable4);
+    Opening();
     out_.Line(kErase4);
     out_.Line(lines::kWaitErase);
     out_.Line(kInit4);
     out_.Line(lines::kWaitInit);
     out_.Line(lines::kResetTAP);
-    out_.Line("!End Bulk Erase");
-    if (stand_alone) {
-      out_.EmptyLines(2);
-    } else {
-      out_.EmptyLines(1);
-      job_.messages().add_message("SVF Bulk erase completed.");
-    }
+    End("Bulk Erase", stand_alone ? 2 : 1);
+    if (!stand_alone) Message("SVF Bulk erase completed.");
   }
 
-  void BlankCheck() {
-    job_.messages().add_message("SVF Blank Check... (Device #" + n_ + ")");
-    out_.Line("!Begin Blank Check (Device #" + n_ + ").   Time:" + job_.time);
+  void BlankCheck() override {
+    Announce("Blank Check...");
+    Begin("Blank Check");
     Header(true);
     Body(kVerify4);
     for (int side = 0; side < 2; ++side) {
       if (side == 0) {
-        job_.messages().add_message("Checking Left side...");
+        Message("Checking Left side...");
         out_.Line("!Blank Check-Left Side.");
       } else {
-        job_.messages().add_message("Checking Right side...");
+        Message("Checking Right side...");
         out_.EmptyLines(1);
         out_.Line("!Blank Check-Right Side.");
       }
@@ -141,45 +133,36 @@ class Zepa1Block {
       }
     }
     out_.Line(lines::kResetTAP39);
-    out_.Line("!End Blank Check");
-    out_.EmptyLines(2);
-    job_.messages().add_message("SVF Blank Check completed.");
+    End("Blank Check", 2);
+    Message("SVF Blank Check completed.");
   }
 
-  // The program block after the erase block; `announcement` is its message line.
-  void Program(const std::string& announcement, bool last_block) {
-    job_.messages().add_message(announcement + " (Device #" + n_ + ")");
+  void Program(bool before_verify) override {
+    Announce(before_verify ? "Program and Verify..." : "Program Device...");
     Header(false);
     Body(kProgram4);
     for (int side = 0; side < 2; ++side) {
-      job_.messages().add_message(side == 0 ? "Programing Left side... " : "Programing Right side...");
+      Message(side == 0 ? "Programing Left side... " : "Programing Right side...");
       out_.EmptyLines(1);
       out_.Line(side == 0 ? "!Program-Left Side." : "!Program-Right Side.");
       for (int r = 43 * side; r <= 43 * side + 40; ++r) {
         Mark();
-        out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
-        WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, true), L_);
-        out_.Line(");     !Load PROGRAM data and address " + std::to_string(r));
-        out_.Line(lines::kWaitProgRow);
+        ProgramRow(r, lines::kWaitProgRow);
       }
     }
     out_.EmptyLines(1);
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(kInit4);
-    out_.Line(lines::kWaitInit);
-    out_.Line(lines::kResetTap);
-    out_.Line("!End Program");
-    out_.EmptyLines(last_block ? 2 : 1);
+    InitAndReset();
+    End("Program", before_verify ? 1 : 2);
+    if (!before_verify) Message("SVF Program completed!");
   }
 
-  // The verify block; a stand-alone verify announces itself and may write TRST.
-  void Verify(bool stand_alone) {
-    if (stand_alone) job_.messages().add_message("SVF Verify... (Device #" + n_ + ")");
-    out_.Line("!Begin Verify (Device #" + n_ + ").   Time:" + job_.time);
+  void Verify(bool stand_alone) override {
+    if (stand_alone) Announce("Verify...");
+    Begin("Verify");
     Header(stand_alone);
     Body(kVerify4);
     for (int side = 0; side < 2; ++side) {
-      job_.messages().add_message(side == 0 ? "Verifying Left side... " : "Verifying Right side...");
+      Message(side == 0 ? "Verifying Left side... " : "Verifying Right side...");
       out_.EmptyLines(1);
       out_.Line(side == 0 ? "!Verify-Left Side." : "!Verify-Right Side.");
       for (int r = 43 * side; r <= 43 * side + 40; ++r) {
@@ -193,30 +176,26 @@ class Zepa1Block {
     }
     out_.EmptyLines(1);
     out_.Line(lines::kResetTap);
-    out_.Line("!End Verify");
-    out_.EmptyLines(2);
+    End("Verify", 2);
+    Message(stand_alone ? "SVF Verify completed!" : "SVF Program and Verify completed!");
   }
 
-  void ReadIdcode() {
-    job_.messages().add_message("SVF Read Device IDcode... (Device #" + n_ + ")");
-    out_.Line("!Begin Read IDcode (Device #" + n_ + ").   Time:" + job_.time);
+  void ReadIdcode() override {
+    Announce("Read Device IDcode...");
+    Begin("Read IDcode");
     Header(true);
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(lines::kEndDrIdle);
-    out_.Line(lines::kResetTap);
-    out_.Line(kEnable4);
+    Opening();
     out_.Line(kIdcode4);
     out_.Line(lines::kWaitIdcode);
     out_.Line(IdcodeLine(rec_.id));
     out_.Line(lines::kResetTap);
-    out_.Line("!End Read IDcode.");
-    out_.EmptyLines(2);
-    job_.messages().add_message("SVF Read Device IDcode completed!");
+    End("Read IDcode.", 2);
+    Message("SVF Read Device IDcode completed!");
   }
 
-  void Secure() {
-    job_.messages().add_message("SVF Secure device... (Device #" + n_ + ")");
-    out_.Line("!Begin Program Security Bit (Device #" + n_ + ").   Time:" + job_.time);
+  void Secure() override {
+    Announce("Secure device...");
+    Begin("Program Security Bit");
     Header(true);
     Preload();
     Body(kProgram4);
@@ -225,37 +204,27 @@ class Zepa1Block {
     out_.Line("); !Load PROGRAM data and address 83");
     out_.EmptyLines(1);
     out_.Line(lines::kWaitProgSec);
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(kInit4);
-    out_.Line(lines::kWaitInit);
-    out_.Line(lines::kResetTap);
-    out_.Line("!End Program Security Bit");
-    out_.EmptyLines(2);
-    job_.messages().add_message("SVF Secure device completed!");
+    InitAndReset();
+    End("Program Security Bit", 2);
+    Message("SVF Secure device completed!");
   }
 
-  void ProgramUes() {
-    job_.messages().add_message("SVF Program User Signature... (Device #" + n_ + ")");
-    out_.Line("!Begin Program User Signature (Device #" + n_ + ").   Time:" + job_.time);
+  void ProgramUes() override {
+    Announce("Program User Signature...");
+    Begin("Program User Signature");
     Header(true);
     Preload();
     Body(kProgram4);
-    for (int r : kUesRows) {
-      out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
-      WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, true), L_);
-      out_.Line(");     !Load PROGRAM data and address " + std::to_string(r));
-      out_.Line(lines::kWaitProgUes);
-    }
+    for (int r : kUesRows) ProgramRow(r, lines::kWaitProgUes);
     out_.EmptyLines(1);
     out_.Line(lines::kResetTap);
-    out_.Line("!End Program UES");
-    out_.EmptyLines(2);
-    job_.messages().add_message("SVF Program User Signature completed!");
+    End("Program UES", 2);
+    Message("SVF Program User Signature completed!");
   }
 
-  void ReadUes() {
-    job_.messages().add_message("SVF Read User Signature... (Device #" + n_ + ")");
-    out_.Line("!Begin Read User Signature (Device #" + n_ + ").  Time:" + job_.time);
+  void ReadUes() override {
+    Announce("Read User Signature...");
+    Begin("Read User Signature", ").  Time:");
     Header(true);
     Body(kVerify4);
     for (int r : kUesRows) {
@@ -269,33 +238,28 @@ class Zepa1Block {
     }
     out_.EmptyLines(1);
     out_.Line(lines::kResetTap);
-    out_.Line("!End Read User Signature");
-    out_.EmptyLines(2);
-    job_.messages().add_message("SVF Read User Signature completed!");
+    End("Read User Signature", 2);
+    Message("SVF Read User Signature completed!");
   }
 
- private:
   const engine::BitBuffer& image() { return job_.context.jtag.ImageBuffer; }
-  void Header(bool allow_trst) { WriteSvfHeader(out_, job_.context.chain(), job_.device, allow_trst); }
   void Preload() {
     if (rec_.id == 119 || rec_.id == 120) WriteCr128Preload(out_, job_.device);
   }
-  // ENDIR/ENDDR IDLE, reset, ENABLE, then `instruction` with the IR scans ending in IRPAUSE.
-  void Body(std::string_view instruction) {
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(lines::kEndDrIdle);
-    out_.Line(lines::kResetTap);
-    out_.Line(kEnable4);
-    out_.Line(lines::kEndIrPause);
-    out_.Line(instruction);
+  // Row `r` of the image with its address, then `wait`.
+  void ProgramRow(int r, std::string_view wait) {
+    out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
+    WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, true), L_);
+    out_.Line(");     !Load PROGRAM data and address " + std::to_string(r));
+    out_.Line(wait);
   }
-  void Mark() { job_.messages().append_to_last_message(" *"); }
-
-  SvfJob& job_;
-  SvfText& out_;
-  const engine::JcdRec& rec_;
-  int L_;
-  std::string n_;
+  // ENDIR IDLE, INIT and its wait, reset.
+  void InitAndReset() {
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(kInit4);
+    out_.Line(lines::kWaitInit);
+    out_.Line(lines::kResetTap);
+  }
 };
 
 }  // namespace
@@ -336,48 +300,7 @@ void WriteZ1RowHex(SvfText& out, const ScanBits& value, int length) {
 }
 
 void Zepa1Svf(SvfJob& job, SvfText& out, int op) {
-  Zepa1Block block(job, out);
-  const std::string& jed = job.rec().jed;
-  switch (op) {
-    case 0:
-      block.BulkErase(").     Time:", true);
-      break;
-    case 1:
-      block.BlankCheck();
-      break;
-    case 2:
-      engine::CheckJedec(job.context, job.device, jed);
-      block.BulkErase(").  Time:", false);
-      block.Program("SVF Program Device...", true);
-      job.messages().add_message("SVF Program completed!");
-      break;
-    case 3:
-      engine::CheckJedec(job.context, job.device, jed);
-      block.Verify(true);
-      job.messages().add_message("SVF Verify completed!");
-      break;
-    case 4:
-      engine::CheckJedec(job.context, job.device, jed);
-      block.BulkErase(").  Time:", false);
-      block.Program("SVF Program and Verify...", false);
-      block.Verify(false);
-      job.messages().add_message("SVF Program and Verify completed!");
-      break;
-    case 5:
-      block.ReadIdcode();
-      break;
-    case 6:
-      block.Secure();
-      break;
-    case 7:
-      block.ProgramUes();
-      break;
-    case 8:
-      block.ReadUes();
-      break;
-    default:
-      break;
-  }
+  Zepa1Block(job, out).Run(op);
 }
 
 }  // namespace zepa::svf

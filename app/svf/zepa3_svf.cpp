@@ -4,9 +4,9 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "engine/checks.h"
 #include "engine/jtag.h"
 #include "engine/zepa3_ops.h"
+#include "svf/svf_block.h"
 
 namespace zepa::svf {
 namespace {
@@ -89,26 +89,20 @@ class IspReader {
   std::ifstream in_;
 };
 
-class Zepa3Block {
+class Zepa3Block final : public SvfBlock {
  public:
   Zepa3Block(SvfJob& job, SvfText& out, std::string isp_file)
-      : job_(job),
-        out_(out),
-        rec_(job.rec()),
-        L_(rec_.DR_len),
+      : SvfBlock(job, out, kEnable5),
         R_(rec_.side_rows),
         A_(Zepa3AddressBits(rec_.id)),
-        n_(job.Dev()),
         isp_file_(std::move(isp_file)) {}
 
-  void BulkErase(const char* time_prefix, bool stand_alone) {
-    Message("SVF Bulk erase... (Device #" + n_ + ")");
-    out_.Line("!Begin Bulk Erase (Device #" + n_ + time_prefix + job_.time);
+ private:
+  void BulkErase(const char* time_prefix, bool stand_alone) override {
+    Announce("Bulk erase...");
+    Begin("Bulk Erase", time_prefix);
     Header(true);
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(lines::kEndDrIdle);
-    out_.Line(lines::kResetTap);
-    out_.Line(kEnable5);
+    Opening();
     out_.Line(kErase5);
     out_.Line(lines::kWaitErase);
     out_.Line(kInit5);
@@ -116,18 +110,13 @@ class Zepa3Block {
     out_.Line(kDisable5);
     out_.Line(lines::kWaitDisable);
     out_.Line(lines::kResetTAP);
-    out_.Line("!End Bulk Erase");
-    if (stand_alone) {
-      out_.EmptyLines(2);
-    } else {
-      out_.EmptyLines(1);
-      Message("SVF Bulk erase completed.");
-    }
+    End("Bulk Erase", stand_alone ? 2 : 1);
+    if (!stand_alone) Message("SVF Bulk erase completed.");
   }
 
-  void BlankCheck() {
-    Message("SVF Blank Check... (Device #" + n_ + ")");
-    out_.Line("!Begin Blank Check (Device #" + n_ + ").   Time:" + job_.time);
+  void BlankCheck() override {
+    Announce("Blank Check...");
+    Begin("Blank Check");
     Header(true);
     Body(kVerify5);
     for (int s = 0; s < 2; ++s) {
@@ -145,15 +134,14 @@ class Zepa3Block {
     }
     out_.Line(lines::kResetTAP);
     Exit(kInit5);
-    out_.Line("!End Blank Check");
-    out_.EmptyLines(2);
+    End("Blank Check", 2);
     Message("SVF Blank Check completed.");
   }
 
-  void Program(bool with_header) {
-    Message("SVF Program Device... (Device #" + n_ + ")");
+  void Program(bool before_verify) override {
+    Announce("Program Device...");
     out_.Line("!Begin program...");
-    if (with_header) Header(false);
+    if (!before_verify) Header(false);
     Body(kProgram5);
     IspReader isp(isp_file_);
     for (int s = 0; s < 2; ++s) {
@@ -163,22 +151,18 @@ class Zepa3Block {
       if (s == 1) isp.Next();  // the lower side's signature row
       for (int a = (R_ + 2) * s; a <= (R_ + 2) * s + R_; ++a) {
         if (a % 8 == 7) Mark();
-        out_.Put("SDR " + std::to_string(L_ + A_) + " TDI (");
-        WriteZ3RowHex(out_, RowValue(isp.Next(), a, true), L_);
-        out_.Line(");     !Load PROGRAM data and address " + std::to_string(a - (R_ + 2) * s));
-        out_.Line(lines::kWaitProgRow);
+        ProgramRow(isp.Next(), a, a - (R_ + 2) * s, lines::kWaitProgRow);
       }
     }
     out_.EmptyLines(1);
     Exit(kInit5b);
-    out_.Line("!End Program");
-    out_.EmptyLines(2);
+    End("Program", 2);
     Message("SVF Program completed!");
   }
 
-  void Verify(bool stand_alone) {
-    if (stand_alone) Message("SVF Verify... (Device #" + n_ + ")");
-    out_.Line("!Begin Verify (Device #" + n_ + ").   Time:" + job_.time);
+  void Verify(bool stand_alone) override {
+    if (stand_alone) Announce("Verify...");
+    Begin("Verify");
     if (stand_alone) Header(true);
     Body(kVerify5);
     IspReader isp(isp_file_);
@@ -207,31 +191,26 @@ class Zepa3Block {
     }
     out_.EmptyLines(1);
     Exit(kInit5);
-    out_.Line("!End Program");
-    out_.EmptyLines(2);
+    End("Program", 2);
     Message("SVF Verify completed!");
   }
 
-  void ReadIdcode() {
-    Message("SVF Read Device IDcode... (Device #" + n_ + ")");
-    out_.Line("!Begin Read IDcode (Device #" + n_ + ").   Time:" + job_.time);
+  void ReadIdcode() override {
+    Announce("Read Device IDcode...");
+    Begin("Read IDcode");
     Header(true);
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(lines::kEndDrIdle);
-    out_.Line(lines::kResetTap);
-    out_.Line(kEnable5);
+    Opening();
     out_.Line(kIdcode5);
     out_.Line(lines::kWaitIdcode);
     out_.Line(IdcodeLine(rec_.id));
     Exit(kInit5);
-    out_.Line("!End Read IDcode.");
-    out_.EmptyLines(2);
+    End("Read IDcode.", 2);
     Message("SVF Read Device IDcode completed!");
   }
 
-  void Secure() {
-    Message("SVF Secure device... (Device #" + n_ + ")");
-    out_.Line("!Begin Program Security Bit (Device #" + n_ + ").   Time:" + job_.time);
+  void Secure() override {
+    Announce("Secure device...");
+    Begin("Program Security Bit");
     Header(true);
     Body(kProgram5);
     ScanBits value(static_cast<std::size_t>(L_), true);
@@ -243,35 +222,30 @@ class Zepa3Block {
     out_.EmptyLines(1);
     out_.Line(lines::kWaitProgSec);
     Exit(kInit5b);
-    out_.Line("!End Program Security Bit");
-    out_.EmptyLines(2);
+    End("Program Security Bit", 2);
     Message("SVF Secure device completed!");
   }
 
-  void ProgramUes() {
-    Message("SVF Program User Signature... (Device #" + n_ + ")");
-    out_.Line("!Begin Program User Signature (Device #" + n_ + ").   Time:" + job_.time);
+  void ProgramUes() override {
+    Announce("Program User Signature...");
+    Begin("Program User Signature");
     Header(true);
     Body(kProgram5);
     IspReader isp(isp_file_);
     for (int s = 0; s < 2; ++s) {
       const std::string line = SignatureLine(isp);
       const int a = R_ + 1 + (R_ + 2) * s;
-      out_.Put("SDR " + std::to_string(L_ + A_) + " TDI (");
-      WriteZ3RowHex(out_, RowValue(line, a, true), L_);
-      out_.Line(");     !Load PROGRAM data and address " + std::to_string(a));
-      out_.Line(lines::kWaitProgUes);
+      ProgramRow(line, a, a, lines::kWaitProgUes);
     }
     out_.EmptyLines(1);
     Exit(kInit5);
-    out_.Line("!End Program UES");
-    out_.EmptyLines(2);
+    End("Program UES", 2);
     Message("SVF Program User Signature completed!");
   }
 
-  void ReadUes() {
-    Message("SVF Read User Signature... (Device #" + n_ + ")");
-    out_.Line("!Begin Read User Signature (Device #" + n_ + ").  Time:" + job_.time);
+  void ReadUes() override {
+    Announce("Read User Signature...");
+    Begin("Read User Signature", ").  Time:");
     Header(true);
     Body(kVerify5);
     IspReader isp(isp_file_);
@@ -288,22 +262,16 @@ class Zepa3Block {
     }
     out_.EmptyLines(1);
     Exit(kInit5);
-    out_.Line("!End Read User Signature");
-    out_.EmptyLines(2);
+    End("Read User Signature", 2);
     Message("SVF Read User Signature completed!");
   }
 
- private:
-  void Message(const std::string& text) { job_.messages().add_message(text); }
-  void Mark() { job_.messages().append_to_last_message(" *"); }
-  void Header(bool allow_trst) { WriteSvfHeader(out_, job_.context.chain(), job_.device, allow_trst); }
-  void Body(std::string_view instruction) {
-    out_.Line(lines::kEndIrIdle);
-    out_.Line(lines::kEndDrIdle);
-    out_.Line(lines::kResetTap);
-    out_.Line(kEnable5);
-    out_.Line(lines::kEndIrPause);
-    out_.Line(instruction);
+  // The row of an .isp line with the address of row `row` (the comment names `shown`), then `wait`.
+  void ProgramRow(const std::string& line, int row, int shown, std::string_view wait) {
+    out_.Put("SDR " + std::to_string(L_ + A_) + " TDI (");
+    WriteZ3RowHex(out_, RowValue(line, row, true), L_);
+    out_.Line(");     !Load PROGRAM data and address " + std::to_string(shown));
+    out_.Line(wait);
   }
   void Exit(std::string_view init) {
     out_.Line(lines::kEndIrIdle);
@@ -359,13 +327,8 @@ class Zepa3Block {
     return value;
   }
 
-  SvfJob& job_;
-  SvfText& out_;
-  const engine::JcdRec& rec_;
-  int L_;
   int R_;
   int A_;
-  std::string n_;
   std::string isp_file_;
 };
 
@@ -403,45 +366,7 @@ void WriteZ3RowHex(SvfText& out, const ScanBits& value, int length) {
 }
 
 void Zepa3Svf(SvfJob& job, SvfText& out, int op, const std::string& isp_file) {
-  Zepa3Block block(job, out, isp_file);
-  const std::string& jed = job.rec().jed;
-  switch (op) {
-    case 0:
-      block.BulkErase(").     Time:", true);
-      break;
-    case 1:
-      block.BlankCheck();
-      break;
-    case 2:
-      engine::CheckJedec(job.context, job.device, jed);
-      block.BulkErase(").  Time:", false);
-      block.Program(true);
-      break;
-    case 3:
-      engine::CheckJedec(job.context, job.device, jed);
-      block.Verify(true);
-      break;
-    case 4:
-      engine::CheckJedec(job.context, job.device, jed);
-      block.BulkErase(").  Time:", false);
-      block.Program(false);
-      block.Verify(false);
-      break;
-    case 5:
-      block.ReadIdcode();
-      break;
-    case 6:
-      block.Secure();
-      break;
-    case 7:
-      block.ProgramUes();
-      break;
-    case 8:
-      block.ReadUes();
-      break;
-    default:
-      break;
-  }
+  Zepa3Block(job, out, isp_file).Run(op);
 }
 
 }  // namespace zepa::svf
