@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/bench/bench_host.h"
 #include "engine/records.h"
 #include "engine/runner.h"
 #include "engine/workdir.h"
@@ -26,17 +27,6 @@ namespace {
 
 constexpr double kFloorMs = 1 + 1 + 100 + 1 + 82 * (11 + 1) + 1;
 
-class NoPrompts final : public Prompter {
- public:
-  void Beep() override {}
-  void ShowMessage(BoxIcon, std::string_view, std::string_view) override {}
-  bool AskYesNo(BoxIcon, std::string_view, std::string_view) override { return false; }
-};
-class NoMarks final : public ResultMarks {
- public:
-  void MarkResult(int, bool passed) override { failed = failed || !passed; }
-  bool failed = false;
-};
 class NoLauncher final : public ProcessLauncher {
  public:
   ProcessResult Run(const std::string&, const std::vector<std::string>&,
@@ -107,7 +97,7 @@ class Bench {
   std::string folder_;
   MessageLines messages_;
   NoPrompts prompts_;
-  NoMarks marks_;
+  FailMarks marks_;
   EngineHost host_{messages_, prompts_, marks_};
   NoLauncher launcher_;
   sim::Board board_;

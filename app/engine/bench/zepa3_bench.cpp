@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "engine/bench/bench_host.h"
 #include "engine/records.h"
 #include "engine/runner.h"
 #include "engine/workdir.h"
@@ -23,17 +24,6 @@
 namespace zepa::engine {
 namespace {
 
-class NoPrompts final : public Prompter {
- public:
-  void Beep() override {}
-  void ShowMessage(BoxIcon, std::string_view, std::string_view) override {}
-  bool AskYesNo(BoxIcon, std::string_view, std::string_view) override { return false; }
-};
-class FailMarks final : public ResultMarks {
- public:
-  void MarkResult(int, bool passed) override { failed = failed || !passed; }
-  bool failed = false;
-};
 // Stands in for fusedump: the checksum file appears in the current folder.
 class ChecksumLauncher final : public ProcessLauncher {
  public:
