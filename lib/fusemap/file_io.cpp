@@ -59,13 +59,24 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
       return false;
     }
   }
+  // An existing file is moved aside and removed after the new one took its place, rather than renamed
+  // over: replacing a file by rename makes ext4 write the new data to disk at once, which takes longer
+  // than a whole conversion. The old file comes back when the new one cannot take its place.
   std::error_code ec;
+  const std::string aside = path + ".replaced.tmp";
+  bool moved_aside = false;
+  if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec))) {
+    std::filesystem::rename(path, aside, ec);
+    moved_aside = !ec;
+  }
   std::filesystem::rename(temp, path, ec);
+  std::error_code ignored;
   if (ec) {
-    std::error_code ignored;
+    if (moved_aside) std::filesystem::rename(aside, path, ignored);
     std::filesystem::remove(temp, ignored);
     return false;
   }
+  if (moved_aside) std::filesystem::remove(aside, ignored);
   return true;
 }
 

@@ -89,6 +89,7 @@ TEST_F(ReplaceFileTest, ReplacesAnOldFileWhole) {
   ASSERT_TRUE(ReplaceFileContents(path, std::string("new\0bytes", 9)));
   EXPECT_EQ(Read(path), std::string("new\0bytes", 9));
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1) << "a temporary file was left";
 }
 
 TEST_F(ReplaceFileTest, FailureLeavesTheOldFileAndNoTemporary) {
