@@ -18,33 +18,35 @@ trap 'rm -rf "$work"' EXIT
 "$bin/zepa_make_examples" "$work/ex" >/dev/null
 (cd "$work" && "$bin/fusebuild" chain.jcd 2 && cp design3384.isp chip.rd)
 
-# Median wall time in microseconds of `runs` runs of the command, measured with the shell's own clock
-# (no extra process per run). Output goes to /dev/null.
-median_us() {
-  local dir="$1"
+# One run's wall time in microseconds, measured with the shell's own clock (no extra process per run).
+run_us() {
+  local dir="$1" start end
   shift
-  local times=() i start end
-  (cd "$dir" && "$@" >/dev/null 2>&1) # warm the page cache
+  start=$EPOCHREALTIME
+  (cd "$dir" && exec "$@" >/dev/null 2>&1)
+  end=$EPOCHREALTIME
+  echo $((${end/./} - ${start/./}))
+}
+
+median() { sort -n | sed -n "$((runs / 2 + 1))p"; }
+
+# Runs the converter and `cat` of its input in turns, `runs` times each (so both see the same load on
+# the machine), and prints the medians and their ratio.
+compare() { # name, folder, input file, converter command...
+  local name="$1" dir="$2" input="$3" i conv=() copy=()
+  shift 3
+  (cd "$dir" && "$@" >/dev/null 2>&1 && cat "$input" >/dev/null) # warm the page cache
   for ((i = 0; i < runs; i++)); do
-    start=$EPOCHREALTIME
-    (cd "$dir" && exec "$@" >/dev/null 2>&1)
-    end=$EPOCHREALTIME
-    times+=($((${end/./} - ${start/./})))
+    conv+=("$(run_us "$dir" "$@")")
+    copy+=("$(run_us "$dir" cat "$input")")
   done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$((runs / 2 + 1))p"
+  awk -v n="$name" -v c="$(printf '%s\n' "${conv[@]}" | median)" -v k="$(printf '%s\n' "${copy[@]}" | median)" \
+    'BEGIN { printf "%-34s %9.2f ms %9.2f ms %7.2fx\n", n, c / 1000, k / 1000, c / k }'
 }
 
-line() { # name, converter us, cat us
-  awk -v n="$1" -v c="$2" -v k="$3" 'BEGIN { printf "%-34s %9.2f ms %9.2f ms %7.2fx\n", n, c / 1000, k / 1000, c / k }'
-}
-
-echo "runs per figure: $runs (median wall time)"
+echo "runs per figure: $runs (median wall time, converter and cat in turns)"
 printf '%-34s %12s %12s %8s\n' "conversion" "converter" "cat input" "ratio"
-line "fusebuild VTL3960 (520476 fuses)" "$(median_us "$work" "$bin/fusebuild" chain.jcd 1)" \
-  "$(median_us "$work" cat design3960.jed)"
-line "fusebuild VTL3384XL (189969 fuses)" "$(median_us "$work" "$bin/fusebuild" chain.jcd 2)" \
-  "$(median_us "$work" cat design3384.jed)"
-line "fusedump VTL3384XL readback" "$(median_us "$work" "$bin/fusedump" chip.rd VTL3384XL 1)" \
-  "$(median_us "$work" cat chip.rd)"
-line "fusebuild 128-macrocell example" "$(median_us "$work/ex" "$bin/fusebuild" chain.jcd 3)" \
-  "$(median_us "$work/ex" cat design128.jed)"
+compare "fusebuild VTL3960 (520476 fuses)" "$work" design3960.jed "$bin/fusebuild" chain.jcd 1
+compare "fusebuild VTL3384XL (189969 fuses)" "$work" design3384.jed "$bin/fusebuild" chain.jcd 2
+compare "fusedump VTL3384XL readback" "$work" chip.rd "$bin/fusedump" chip.rd VTL3384XL 1
+compare "fusebuild 128-macrocell example" "$work/ex" design128.jed "$bin/fusebuild" chain.jcd 3
