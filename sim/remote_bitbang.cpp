@@ -8,8 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace zepa::sim {
 
@@ -101,23 +106,71 @@ void RemoteBitbangServer::Serve(const std::atomic<bool>& stop, bool once,
   }
 }
 
+// OpenOCD writes its commands without blocking and gives up ("Resource temporarily unavailable") as soon
+// as the socket cannot take more; a long program block reads nothing back, so nothing paces it. So one
+// thread only moves what arrives into memory, never waiting for the board, while this one plays it to the
+// board in slices and sends each slice's answers at once (the host may be waiting for them).
 void RemoteBitbangServer::Session(int fd, const std::atomic<bool>& stop) {
+  struct Inbox {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::string data;
+    bool closed = false;  // the host has gone (or the connection broke)
+  } inbox;
+
+  std::thread reader([fd, &stop, &inbox] {
+    std::vector<char> buffer(kReadChunk);
+    while (!stop.load()) {
+      pollfd p{.fd = fd, .events = POLLIN, .revents = 0};
+      const int ready = ::poll(&p, 1, 100);
+      if (ready < 0 && errno != EINTR) break;
+      if (ready <= 0) continue;
+      const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      {
+        std::lock_guard<std::mutex> lock(inbox.mutex);
+        inbox.data.append(buffer.data(), static_cast<std::size_t>(n));
+      }
+      inbox.arrived.notify_one();
+    }
+    {
+      std::lock_guard<std::mutex> lock(inbox.mutex);
+      inbox.closed = true;
+    }
+    inbox.arrived.notify_one();
+  });
+
   BitbangProtocol protocol(board_);
-  char buffer[4096];
+  std::string work;
   std::string answers;
-  while (!stop.load()) {
-    pollfd p{.fd = fd, .events = POLLIN, .revents = 0};
-    const int ready = ::poll(&p, 1, 100);
-    if (ready < 0 && errno != EINTR) return;
-    if (ready <= 0) continue;
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // the host closed the connection
-    answers.clear();
-    const bool more = protocol.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), answers);
-    if (!answers.empty() && !SendAll(fd, answers)) return;
-    if (!more) return;
+  try {
+    bool more = true;
+    while (more && !stop.load()) {
+      {
+        std::unique_lock<std::mutex> lock(inbox.mutex);
+        inbox.arrived.wait_for(lock, std::chrono::milliseconds(100),
+                               [&] { return !inbox.data.empty() || inbox.closed; });
+        if (inbox.data.empty()) {
+          if (inbox.closed) break;  // everything the host sent has been played
+          continue;
+        }
+        work.clear();
+        work.swap(inbox.data);
+      }
+      for (std::size_t at = 0; more && at < work.size(); at += kPlaySlice) {
+        answers.clear();
+        more = protocol.Feed(std::string_view(work).substr(at, kPlaySlice), answers);
+        if (!answers.empty() && !SendAll(fd, answers)) more = false;
+      }
+    }
+  } catch (...) {
+    ::shutdown(fd, SHUT_RDWR);
+    reader.join();
+    throw;
   }
+  ::shutdown(fd, SHUT_RDWR);  // wakes the reader if the session ended before the host went
+  reader.join();
 }
 
 }  // namespace zepa::sim

@@ -40,7 +40,11 @@ class RemoteBitbangServer {
   void Serve(const std::atomic<bool>& stop, bool once, const std::function<void()>& session_done);
 
  private:
+  // Plays one host's commands to the board until the host is done.
   void Session(int fd, const std::atomic<bool>& stop);
+
+  static constexpr std::size_t kReadChunk = 256 * 1024;  // taken off the socket at once
+  static constexpr std::size_t kPlaySlice = 64 * 1024;   // played to the board between sends of answers
 
   Board& board_;
   int listen_fd_ = -1;

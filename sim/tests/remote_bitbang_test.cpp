@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/tests/jtag_driver.h"
 
@@ -95,6 +97,48 @@ TEST(RemoteBitbangServer, ServesAHostOnAnEphemeralLoopbackPort) {
   serving.join();  // --once: the server ends after this host
   EXPECT_EQ(Decode(answers), DefaultIdcode(*FindPart("VTL3256XL")));
   EXPECT_EQ(sessions, 1);
+}
+
+// A host that writes everything before it reads a single answer. A server that stops taking in commands
+// while its own answers wait to be read leaves both sides blocked in a write; it must keep reading (OpenOCD
+// does not wait at all: it gives up when the socket takes no more).
+TEST(RemoteBitbangServer, KeepsTakingInCommandsWhileItsAnswersWaitToBeRead) {
+  Board board(SpecOf("device VTL3064A\n"));
+  RemoteBitbangServer server(board, 0);
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { server.Serve(stop, true, nullptr); });
+
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  timeval guard{.tv_sec = 20, .tv_usec = 0};  // a blocked server fails the test instead of hanging it
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &guard, sizeof guard);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(server.port());
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // Far more answers than the socket buffers of both ends hold, then a clock into Run-Test/Idle.
+  constexpr std::size_t kReads = 24u << 20;
+  const std::string commands = std::string(kReads, 'R') + Clock(false, false) + "0R";
+  std::size_t sent = 0;
+  while (sent < commands.size()) {
+    const ssize_t n = ::send(fd, commands.data() + sent, commands.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;
+    sent += static_cast<std::size_t>(n);
+  }
+  EXPECT_EQ(sent, commands.size()) << "the server stopped reading";
+  std::string answers;
+  std::vector<char> buffer(1 << 16);
+  while (answers.size() < kReads + 1) {
+    const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+    if (n <= 0) break;
+    answers.append(buffer.data(), static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  serving.join();
+  ASSERT_EQ(answers.size(), kReads + 1);
+  EXPECT_EQ(answers.find_first_not_of("01"), std::string::npos);
+  EXPECT_EQ(board.device(1).state(), TapState::kRunTestIdle) << "every command reached the board";
 }
 
 TEST(RemoteBitbangServer, StopsWhenAskedWithoutAHost) {

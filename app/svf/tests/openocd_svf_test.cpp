@@ -213,15 +213,31 @@ TEST_F(OpenOcdSvf, ProgrammingLeavesWhatTheEngineLeaves) {
       {"VTL3032XL (7-bit addresses), program and verify",
        "device VTL3032XL\n",
        {{ui::kPartVtl3032XL, ui::kOpProgramVerify, 31}}},
-      // OpenOCD 0.12's remote_bitbang gives up when the board falls more than its socket buffers (a few MB)
-      // behind, and a program block reads nothing back to pace it: the parts with more rows are programmed
-      // here through their signature rows and security bit, and their data rows are checked by verify below.
       {"ZEPA3 signature rows and security bits in a mixed chain: VTL3384XL first, VTL3128XL last",
        "device VTL3384XL\ndevice VTL3032C\ndevice Others irlen=7\ndevice VTL3128XL\n",
        {{ui::kPartVtl3384XL, ui::kOpProgramUes, 32},
         {ui::kPartVtl3032C, ui::kOpNoOperation},
         {ui::kPartOthers, ui::kOpNoOperation},
         {ui::kPartVtl3128XL, ui::kOpSecure}}},
+      // Whole program blocks of the larger parts: long stretches that read nothing back, which the server
+      // must take in as fast as OpenOCD writes them.
+      {"ZEPA1 128-macrocell parts: VTL3128 and VTL5128 programmed, VTL3128A and VTL5128C programmed and "
+       "verified",
+       "device VTL3128\ndevice VTL5128\ndevice VTL3128A\ndevice VTL5128C\n",
+       {{ui::kPartVtl3128, ui::kOpProgram, 51},
+        {ui::kPartVtl5128, ui::kOpProgram, 52},
+        {ui::kPartVtl3128A, ui::kOpProgramVerify, 53},
+        {ui::kPartVtl5128C, ui::kOpProgramVerify, 54}}},
+      {"ZEPA3 data rows: VTL3384XL (507-bit rows) and VTL3256XL with a ZEPA1 part bypassed between",
+       "device VTL3384XL\ndevice VTL3032C\ndevice VTL3256XL\n",
+       {{ui::kPartVtl3384XL, ui::kOpProgramVerify, 55},
+        {ui::kPartVtl3032C, ui::kOpNoOperation},
+        {ui::kPartVtl3256XL, ui::kOpProgram, 56}}},
+      {"ZEPA3 data rows: VTL3128XL and VTL3064XL behind an Others part",
+       "device Others irlen=7\ndevice VTL3128XL\ndevice VTL3064XL\n",
+       {{ui::kPartOthers, ui::kOpNoOperation},
+        {ui::kPartVtl3128XL, ui::kOpProgramVerify, 57},
+        {ui::kPartVtl3064XL, ui::kOpProgram, 58}}},
       {"ZEPA3 signature rows, then the security bit",
        "device VTL3256XL\ndevice VTL3064XL\ndevice VTL3032XL\n",
        {{ui::kPartVtl3256XL, ui::kOpProgramUes, 36},
