@@ -40,4 +40,29 @@ void SvfBlock::Run(int op) {
   }
 }
 
+void SvfBlock::BulkErase(const char* time_prefix, bool stand_alone) {
+  Announce("Bulk erase...");
+  Begin("Bulk Erase", time_prefix);
+  Header(true);
+  Preload();
+  Opening();
+  EraseAndInit();
+  out_.Line(lines::kResetTAP);
+  End("Bulk Erase", stand_alone ? 2 : 1);
+  if (!stand_alone) Message("SVF Bulk erase completed.");
+}
+
+void SvfBlock::ReadIdcode() {
+  Announce("Read Device IDcode...");
+  Begin("Read IDcode");
+  Header(true);
+  Opening();
+  out_.Line(statements_.idcode);
+  out_.Line(lines::kWaitIdcode);
+  out_.Line(statements_.idcode_check(rec_.id));
+  LeaveIdcode();
+  End("Read IDcode.", 2);
+  Message("SVF Read Device IDcode completed!");
+}
+
 }  // namespace zepa::svf

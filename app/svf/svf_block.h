@@ -11,6 +11,13 @@
 
 namespace zepa::svf {
 
+// The statements that tell the families' blocks apart where their layout is the same.
+struct FamilyStatements {
+  std::string_view enable;              // loads ENABLE
+  std::string_view idcode;              // loads IDCODE
+  std::string (*idcode_check)(int id);  // the IDCODE scan and its expected value for type code `id`
+};
+
 class SvfBlock {
  public:
   virtual ~SvfBlock() = default;
@@ -20,18 +27,24 @@ class SvfBlock {
   void Run(int op);
 
  protected:
-  // `enable` is the family's "Load ENABLE instruction" statement.
-  SvfBlock(SvfJob& job, SvfText& out, std::string_view enable)
-      : job_(job), out_(out), rec_(job.rec()), L_(rec_.DR_len), n_(job.Dev()), enable_(enable) {}
+  SvfBlock(SvfJob& job, SvfText& out, const FamilyStatements& statements)
+      : job_(job), out_(out), rec_(job.rec()), L_(rec_.DR_len), n_(job.Dev()), statements_(statements) {}
 
   // The erase block; `time_prefix` ends the device number in its opening comment.
-  virtual void BulkErase(const char* time_prefix, bool stand_alone) = 0;
+  void BulkErase(const char* time_prefix, bool stand_alone);
+  void ReadIdcode();
+
+  // What a part needs before its array is touched (the boundary preload of some ZEPA1 parts).
+  virtual void Preload() {}
+  // The statements of the erase block after the opening, up to the reset.
+  virtual void EraseAndInit() = 0;
+  // What closes the IDCODE block after the scan.
+  virtual void LeaveIdcode() = 0;
   virtual void BlankCheck() = 0;
   // The program block after the erase block; `before_verify` when the verify block follows it.
   virtual void Program(bool before_verify) = 0;
   // The verify block; a stand-alone verify announces itself and may write TRST.
   virtual void Verify(bool stand_alone) = 0;
-  virtual void ReadIdcode() = 0;
   virtual void Secure() = 0;
   virtual void ProgramUes() = 0;
   virtual void ReadUes() = 0;
@@ -55,7 +68,7 @@ class SvfBlock {
     out_.Line(lines::kEndIrIdle);
     out_.Line(lines::kEndDrIdle);
     out_.Line(lines::kResetTap);
-    out_.Line(enable_);
+    out_.Line(statements_.enable);
   }
   // The opening, then `instruction` with the IR scans ending in IRPAUSE.
   void Body(std::string_view instruction) {
@@ -71,7 +84,7 @@ class SvfBlock {
   std::string n_;
 
  private:
-  std::string_view enable_;
+  FamilyStatements statements_;
 };
 
 }  // namespace zepa::svf

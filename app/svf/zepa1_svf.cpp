@@ -91,23 +91,20 @@ void AddressStatement(SvfText& out, int row, std::string_view tail, bool grey) {
 
 class Zepa1Block final : public SvfBlock {
  public:
-  Zepa1Block(SvfJob& job, SvfText& out) : SvfBlock(job, out, kEnable4) {}
+  Zepa1Block(SvfJob& job, SvfText& out) : SvfBlock(job, out, {kEnable4, kIdcode4, IdcodeLine}) {}
 
  private:
-  void BulkErase(const char* time_prefix, bool stand_alone) override {
-    Announce("Bulk erase...");
-    Begin("Bulk Erase", time_prefix);
-    Header(true);
-    Preload();
-    Opening();
+  // The 128-macrocell parts 119 and 120 get their boundary register cleared first.
+  void Preload() override {
+    if (rec_.id == 119 || rec_.id == 120) WriteCr128Preload(out_, job_.device);
+  }
+  void EraseAndInit() override {
     out_.Line(kErase4);
     out_.Line(lines::kWaitErase);
     out_.Line(kInit4);
     out_.Line(lines::kWaitInit);
-    out_.Line(lines::kResetTAP);
-    End("Bulk Erase", stand_alone ? 2 : 1);
-    if (!stand_alone) Message("SVF Bulk erase completed.");
   }
+  void LeaveIdcode() override { out_.Line(lines::kResetTap); }
 
   void BlankCheck() override {
     Announce("Blank Check...");
@@ -180,19 +177,6 @@ class Zepa1Block final : public SvfBlock {
     Message(stand_alone ? "SVF Verify completed!" : "SVF Program and Verify completed!");
   }
 
-  void ReadIdcode() override {
-    Announce("Read Device IDcode...");
-    Begin("Read IDcode");
-    Header(true);
-    Opening();
-    out_.Line(kIdcode4);
-    out_.Line(lines::kWaitIdcode);
-    out_.Line(IdcodeLine(rec_.id));
-    out_.Line(lines::kResetTap);
-    End("Read IDcode.", 2);
-    Message("SVF Read Device IDcode completed!");
-  }
-
   void Secure() override {
     Announce("Secure device...");
     Begin("Program Security Bit");
@@ -243,9 +227,6 @@ class Zepa1Block final : public SvfBlock {
   }
 
   const engine::BitBuffer& image() { return job_.context.jtag.ImageBuffer; }
-  void Preload() {
-    if (rec_.id == 119 || rec_.id == 120) WriteCr128Preload(out_, job_.device);
-  }
   // Row `r` of the image with its address, then `wait`.
   void ProgramRow(int r, std::string_view wait) {
     out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");

@@ -92,27 +92,21 @@ class IspReader {
 class Zepa3Block final : public SvfBlock {
  public:
   Zepa3Block(SvfJob& job, SvfText& out, std::string isp_file)
-      : SvfBlock(job, out, kEnable5),
+      : SvfBlock(job, out, {kEnable5, kIdcode5, IdcodeLine}),
         R_(rec_.side_rows),
         A_(Zepa3AddressBits(rec_.id)),
         isp_file_(std::move(isp_file)) {}
 
  private:
-  void BulkErase(const char* time_prefix, bool stand_alone) override {
-    Announce("Bulk erase...");
-    Begin("Bulk Erase", time_prefix);
-    Header(true);
-    Opening();
+  void EraseAndInit() override {
     out_.Line(kErase5);
     out_.Line(lines::kWaitErase);
     out_.Line(kInit5);
     out_.Line(lines::kWaitInit);
     out_.Line(kDisable5);
     out_.Line(lines::kWaitDisable);
-    out_.Line(lines::kResetTAP);
-    End("Bulk Erase", stand_alone ? 2 : 1);
-    if (!stand_alone) Message("SVF Bulk erase completed.");
   }
+  void LeaveIdcode() override { Exit(kInit5); }
 
   void BlankCheck() override {
     Announce("Blank Check...");
@@ -193,19 +187,6 @@ class Zepa3Block final : public SvfBlock {
     Exit(kInit5);
     End("Program", 2);
     Message("SVF Verify completed!");
-  }
-
-  void ReadIdcode() override {
-    Announce("Read Device IDcode...");
-    Begin("Read IDcode");
-    Header(true);
-    Opening();
-    out_.Line(kIdcode5);
-    out_.Line(lines::kWaitIdcode);
-    out_.Line(IdcodeLine(rec_.id));
-    Exit(kInit5);
-    End("Read IDcode.", 2);
-    Message("SVF Read Device IDcode completed!");
   }
 
   void Secure() override {
