@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct CableCase {
   bool tdo_reads_low;
   std::uint8_t loop_drive, loop_sense;  // 0: no loop-back
 };
+// Test listings show the cable's word rather than the case's bytes.
+void PrintTo(const CableCase& c, std::ostream* os) {
+  *os << c.word;
+}
 
 const std::vector<CableCase> kCables = {
     {"relay", 0x01, 0x02, 0x04, 0x80, true, 0, 0},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct CableCase {
   CableKind kind;
   const char* board_word;
 };
+// Test listings show the cable's board word rather than the case's bytes.
+void PrintTo(const CableCase& c, std::ostream* os) {
+  *os << c.board_word;
+}
 const std::vector<CableCase> kCables = {{CableKind::RelayCable, "relay"},
                                         {CableKind::CorvaneParallelCable, "corvane"},
                                         {CableKind::AlteraByteBlaster, "byteblaster"}};

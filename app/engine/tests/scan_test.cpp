@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct ScanCase {
   int count;
   std::vector<std::string> lines;
 };
+// Test listings show the case's name rather than its bytes.
+void PrintTo(const ScanCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const char* const kRelayWarning = "*** Warning: can not find Relaycable/Board or loose connect!";
 const char* const kCorvaneWarning = "*** Warning:Can not find Corvane Parallel Cable/Board or loose connect!";
