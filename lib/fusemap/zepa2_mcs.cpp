@@ -16,23 +16,25 @@ constexpr char kHex[] = "0123456789ABCDEF";
 // these bytes.
 void AppendRecord(std::string& out, std::uint16_t address, std::uint8_t type,
                   std::span<const std::uint8_t> data) {
-  char line[1 + 2 * (4 + 255 + 1) + 1];
-  std::size_t len = 0;
+  data = data.first(std::min<std::size_t>(data.size(), 255));
+  const std::size_t first = out.size();
+  out.resize(first + 1 + 2 * (4 + data.size() + 1) + 1);
+  char* p = out.data() + first;
   unsigned sum = 0;
-  auto put = [&line, &len, &sum](std::uint8_t byte) {
-    line[len++] = kHex[byte >> 4];
-    line[len++] = kHex[byte & 0xF];
+  auto put = [&p, &sum](std::uint8_t byte) {
+    p[0] = kHex[byte >> 4];
+    p[1] = kHex[byte & 0xF];
+    p += 2;
     sum += byte;
   };
-  line[len++] = ':';
+  *p++ = ':';
   put(static_cast<std::uint8_t>(data.size()));
   put(static_cast<std::uint8_t>(address >> 8));
   put(static_cast<std::uint8_t>(address & 0xFF));
   put(type);
-  for (std::uint8_t byte : data.first(std::min<std::size_t>(data.size(), 255))) put(byte);
+  for (std::uint8_t byte : data) put(byte);
   put(static_cast<std::uint8_t>((0x100 - (sum & 0xFF)) & 0xFF));
-  line[len++] = '\n';
-  out.append(line, len);
+  *p = '\n';
 }
 
 void AppendSegmentRecord(std::string& out, std::size_t segment) {

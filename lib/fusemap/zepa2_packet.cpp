@@ -132,8 +132,9 @@ std::string write_to_isp_file(std::string_view data_frame, std::string_view grey
 
 std::string PacketHexBackwards(std::string_view packet) {
   const std::size_t bytes = (packet.size() + 7) / 8;
-  std::string hex;
-  hex.reserve(bytes * 3);
+  // Two hex digits per byte and a '_' after every second byte but the last.
+  std::string hex(bytes == 0 ? 0 : 2 * bytes + (bytes - 1) / 2, '_');
+  char* out = hex.data();
   for (std::size_t byte = 0; byte < bytes; ++byte) {
     // Byte j holds the bits packet[size - 8j - 1] (most significant) down to packet[size - 8j - 8]; bits
     // before the start of a short packet read as 0.
@@ -145,9 +146,9 @@ std::string PacketHexBackwards(std::string_view packet) {
       for (std::size_t b = 0; b < end; ++b)
         value |= static_cast<unsigned>(packet[end - 1 - b] == '1') << (7 - b);
     }
-    hex.push_back(kHexLower[value >> 4]);
-    hex.push_back(kHexLower[value & 0xF]);
-    if (byte % 2 == 1 && byte + 1 < bytes) hex.push_back('_');
+    *out++ = kHexLower[value >> 4];
+    *out++ = kHexLower[value & 0xF];
+    if (byte % 2 == 1 && byte + 1 < bytes) ++out;  // over the '_'
   }
   return hex;
 }

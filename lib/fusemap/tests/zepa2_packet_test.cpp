@@ -153,6 +153,11 @@ TEST(Zepa2Packet, EndOfConfigurationAndItsListing) {
   EXPECT_EQ(PacketHexBackwards("0000000110000000"
                                "1111111100000000"),
             "00ff_0180");
+  EXPECT_EQ(PacketHexBackwards("00000001"
+                               "10000000"
+                               "11111111"),
+            "ff01_80")
+      << "an odd number of bytes ends without '_'";
   EXPECT_EQ(PacketHexBackwards("1"), "80") << "a short last byte is read as if 0s followed";
 }
 
