@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,8 @@
 
 #include "engine/clock.h"
 #include "engine/process.h"
+#include "sim/board.h"
+#include "sim/families.h"
 #include "ui/cli/cli_app.h"
 #include "ui/core/jcd_file.h"
 #include "ui/core/tests/test_support.h"
@@ -113,6 +116,50 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
   EXPECT_EQ(again.status, 0) << again.out << again.err;
   EXPECT_TRUE(Contains(again.out, "     3  VTL5128C    Verify            pass    design128.jed\n"))
       << again.out;
+}
+
+// --svf writes the operations of the whole chain into one SVF file named after the chain file, and leaves
+// what the parts hold alone: program and verify would have erased the row the board keeps here.
+TEST_F(CliTest, SvfRunWritesTheFileNamedAfterTheChainAndTouchesNoDevice) {
+  CopyExamples();
+  fs::create_directories(dir_ / "bench 2");
+  fs::copy_file(dir_ / "chain.jcd", dir_ / "bench 2" / "line-7.jcd");
+  for (const char* design : {"design32.jed", "design64.jed", "design128.jed"})
+    fs::copy_file(dir_ / design, dir_ / "bench 2" / design);
+  const std::string board_file = path("board.sim");
+  {
+    auto board = sim::Board::Open(board_file, sim::AllFamilies());
+    board->device(2).memory().rows[7] = sim::Bits(512, false);
+    board->SaveState(sim::Board::StatePath(board_file));
+  }
+  auto held = [&] {
+    auto board = sim::Board::Open(board_file, sim::AllFamilies());
+    std::vector<sim::DeviceMemory> memories;
+    for (std::size_t n = 1; n <= board->device_count(); ++n) memories.push_back(board->device(n).memory());
+    return memories;
+  };
+  const std::vector<sim::DeviceMemory> before = held();
+
+  const CliRun run = Cli({"--io", "sim:" + board_file, "--svf", path("bench 2/line-7.jcd")});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(held() == before) << "a part's array changed";
+  EXPECT_TRUE(Contains(run.out, "     3  VTL5128C    Prog & Verify     -       design128.jed\n")) << run.out;
+
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir_ / "bench 2")) files.push_back(entry.path().filename());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"design128.bin", "design128.jed", "design32.bin", "design32.jed",
+                                             "design64.bin", "design64.jed", "line-7.jcd", "line-7.svf"}));
+  const std::string svf = read("bench 2/line-7.svf");
+  EXPECT_EQ(svf.rfind("!Begin Bulk Erase (Device #1).", 0), 0u) << svf.substr(0, 200);
+  for (const char* device : {"(Device #1).", "(Device #2).", "(Device #3)."}) {
+    EXPECT_TRUE(Contains(svf, std::string("\r\n!Begin Verify ") + device)) << device;
+    EXPECT_TRUE(Contains(svf, std::string("!Begin Bulk Erase ") + device)) << device;
+  }
+  std::size_t bare = 0;
+  for (std::size_t i = 0; i < svf.size(); ++i) bare += svf[i] == '\n' && (i == 0 || svf[i - 1] != '\r');
+  EXPECT_EQ(bare, 0u) << "every line ends in CR LF";
+  EXPECT_EQ(svf.substr(svf.size() - 2), "\r\n");
 }
 
 TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
