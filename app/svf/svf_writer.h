@@ -59,38 +59,42 @@ void WriteSvfHeader(SvfText& out, const engine::ChainState& chain, int device, b
 // Loads the 280-bit boundary-scan register of a 128-macrocell ZEPA1 part with zeros.
 void WriteCr128Preload(SvfText& out, int device);
 
-// Statement lines both families use.
+// A statement line of the SVF text: the statement, blanks up to `column`, then its comment.
+class StatementLine {
+ public:
+  consteval StatementLine(std::string_view statement, std::string_view comment, std::size_t column = 37)
+      : size_(column + comment.size()) {
+    if (statement.size() >= column || size_ > kCapacity) throw "a statement line that does not fit";
+    for (std::size_t i = 0; i < column; ++i) text_[i] = i < statement.size() ? statement[i] : ' ';
+    for (std::size_t i = 0; i < comment.size(); ++i) text_[column + i] = comment[i];
+  }
+  constexpr operator std::string_view() const { return {text_, size_}; }
+
+ private:
+  static constexpr std::size_t kCapacity = 80;
+  char text_[kCapacity] = {};
+  std::size_t size_;
+};
+
+// Statement lines both families use; most comments start at column 37.
 namespace lines {
-inline constexpr std::string_view kTrst = "TRST ABSENT;                         !No TRSTn Signal";
-inline constexpr std::string_view kEndIrIdle = "ENDIR IDLE;                          !End IR scans in IDLE";
-inline constexpr std::string_view kEndDrIdle = "ENDDR IDLE;                          !End DR scans in IDLE";
-inline constexpr std::string_view kEndIrPause =
-    "ENDIR IRPAUSE;                       !End IR scans in IRPAUSE";
-inline constexpr std::string_view kResetTap =
-    "STATE RESET;                         !Force Tap Controller to Reset State";
-inline constexpr std::string_view kResetTAP =
-    "STATE RESET;                         !Force TAP Controller to Reset State";
-inline constexpr std::string_view kResetTAP39 =
-    "STATE RESET;                          !Force TAP Controller to Reset State";
-inline constexpr std::string_view kWaitErase =
-    "RUNTEST 100000 TCK;                  !Ensure 100 msec ERASE time";
-inline constexpr std::string_view kWaitInit =
-    "RUNTEST 100 TCK;                     !Ensure 100 usec INIT time";
-inline constexpr std::string_view kWaitDisable =
-    "RUNTEST 100 TCK;                     !Ensure 100 usec DISABLE time";
-inline constexpr std::string_view kWaitIdcode = "RUNTEST 100 TCK;                     !100 usec wait time";
-inline constexpr std::string_view kWaitRead =
-    "RUNTEST 100 TCK;                     !Ensure 100 usec VERIFY time";
-inline constexpr std::string_view kWaitProgRow =
-    "RUNTEST 10000 TCK;                       !Ensure 10 msec PROGRAM time";
-inline constexpr std::string_view kWaitProgSec =
-    "RUNTEST 10000 TCK;                   !Ensure 10 msec PROGRAM time";
-inline constexpr std::string_view kWaitProgUes =
-    "RUNTEST 10000 TCK;                  !Ensure 10 msec PROGRAM time";
-inline constexpr std::string_view kWaitVerify =
-    "RUNTEST 20 TCK;                      !Ensure 10 usec VERIFT time";
-inline constexpr std::string_view kWaitVerify37 =
-    "RUNTEST 20 TCK;                     !Ensure 10 usec VERIFT time";
+inline constexpr StatementLine kTrst{"TRST ABSENT;", "!No TRSTn Signal"};
+inline constexpr StatementLine kEndIrIdle{"ENDIR IDLE;", "!End IR scans in IDLE"};
+inline constexpr StatementLine kEndDrIdle{"ENDDR IDLE;", "!End DR scans in IDLE"};
+inline constexpr StatementLine kEndIrPause{"ENDIR IRPAUSE;", "!End IR scans in IRPAUSE"};
+inline constexpr StatementLine kResetTap{"STATE RESET;", "!Force Tap Controller to Reset State"};
+inline constexpr StatementLine kResetTAP{"STATE RESET;", "!Force TAP Controller to Reset State"};
+inline constexpr StatementLine kResetTAP39{"STATE RESET;", "!Force TAP Controller to Reset State", 38};
+inline constexpr StatementLine kWaitErase{"RUNTEST 100000 TCK;", "!Ensure 100 msec ERASE time"};
+inline constexpr StatementLine kWaitInit{"RUNTEST 100 TCK;", "!Ensure 100 usec INIT time"};
+inline constexpr StatementLine kWaitDisable{"RUNTEST 100 TCK;", "!Ensure 100 usec DISABLE time"};
+inline constexpr StatementLine kWaitIdcode{"RUNTEST 100 TCK;", "!100 usec wait time"};
+inline constexpr StatementLine kWaitRead{"RUNTEST 100 TCK;", "!Ensure 100 usec VERIFY time"};
+inline constexpr StatementLine kWaitProgRow{"RUNTEST 10000 TCK;", "!Ensure 10 msec PROGRAM time", 41};
+inline constexpr StatementLine kWaitProgSec{"RUNTEST 10000 TCK;", "!Ensure 10 msec PROGRAM time"};
+inline constexpr StatementLine kWaitProgUes{"RUNTEST 10000 TCK;", "!Ensure 10 msec PROGRAM time", 36};
+inline constexpr StatementLine kWaitVerify{"RUNTEST 20 TCK;", "!Ensure 10 usec VERIFT time"};
+inline constexpr StatementLine kWaitVerify37{"RUNTEST 20 TCK;", "!Ensure 10 usec VERIFT time", 36};
 }  // namespace lines
 
 }  // namespace zepa::svf
