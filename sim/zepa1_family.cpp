@@ -5,6 +5,7 @@
 namespace zepa::sim {
 namespace {
 
+// The part's own instruction codes, kept apart from the engine's so that the board checks what it is sent.
 enum : std::uint32_t {
   kEnableActiveIo = 8,
   kEnable = 9,
