@@ -4,6 +4,15 @@
 
 namespace zepa::svf {
 
+std::string IdcodeScan(const FamilyStatements& statements, int id) {
+  for (const IdcodeExpectation& part : statements.idcodes) {
+    if (part.id != id) continue;
+    return "SDR 32 TDI (0) TDO (" + std::string(part.tdo) + ") MASK(" + std::string(part.mask) +
+           ") SMASK(0); !" + std::string(part.name) + " IDCODE";
+  }
+  return "SDR 32 TDI (0) TDO (0) MASK(0) SMASK(0); !" + std::string(statements.unknown_idcode);
+}
+
 void SvfBlock::Run(int op) {
   switch (op) {
     case 0:
@@ -59,7 +68,7 @@ void SvfBlock::ReadIdcode() {
   Opening();
   out_.Line(statements_.idcode);
   out_.Line(lines::kWaitIdcode);
-  out_.Line(statements_.idcode_check(rec_.id));
+  out_.Line(IdcodeScan(statements_, rec_.id));
   LeaveIdcode();
   End("Read IDcode.", 2);
   Message("SVF Read Device IDcode completed!");

@@ -3,6 +3,7 @@
 // an operation code to the family's blocks.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,12 +12,25 @@
 
 namespace zepa::svf {
 
+// What the IDCODE scan expects of a part: its type code, the TDO value and mask, the name in the comment.
+struct IdcodeExpectation {
+  int id;
+  std::string_view tdo;
+  std::string_view mask;
+  std::string_view name;
+};
+
 // The statements that tell the families' blocks apart where their layout is the same.
 struct FamilyStatements {
-  std::string_view enable;              // loads ENABLE
-  std::string_view idcode;              // loads IDCODE
-  std::string (*idcode_check)(int id);  // the IDCODE scan and its expected value for type code `id`
+  std::string_view enable;                     // loads ENABLE
+  std::string_view idcode;                     // loads IDCODE
+  std::span<const IdcodeExpectation> idcodes;  // the parts whose IDCODE the scan checks
+  std::string_view unknown_idcode;             // the scan's comment for any other part, which checks nothing
 };
+
+// "SDR 32 TDI (0) TDO (<tdo>) MASK(<mask>) SMASK(0); !<name> IDCODE" for the part of type code `id`, or the
+// scan that checks nothing, with the family's comment for unknown parts.
+std::string IdcodeScan(const FamilyStatements& statements, int id);
 
 class SvfBlock {
  public:

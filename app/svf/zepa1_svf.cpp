@@ -22,20 +22,15 @@ constexpr std::string_view kTailRight = ") SMASK(7F);            !Load address "
 
 // The part field of the IDCODE: bits 16..19. The 32- and 64-macrocell parts come with bit 16 set or clear
 // (VTL3032A and VTL3064A clear it), so for them only bits 17..19 are compared.
-std::string IdcodeLine(int id) {
-  switch (id) {
-    case 51:
-      return "SDR 32 TDI (0) TDO (FFC1FFFF) MASK(000E0000) SMASK(0); !vtl32A/C IDCODE";
-    case 85:
-      return "SDR 32 TDI (0) TDO (FFC5FFFF) MASK(000E0000) SMASK(0); !vtl64A/C IDCODE";
-    case 119:
-      return "SDR 32 TDI (0) TDO (FFC8FFFF) MASK(000F0000) SMASK(0); !vtl128 IDCODE";
-    case 120:
-      return "SDR 32 TDI (0) TDO (FFC9FFFF) MASK(000F0000) SMASK(0); !vtl128A/C IDCODE";
-    default:
-      return "SDR 32 TDI (0) TDO (0) MASK(0) SMASK(0); !IDCODE error";
-  }
-}
+constexpr IdcodeExpectation kIdcodes[] = {
+    {.id = 51, .tdo = "FFC1FFFF", .mask = "000E0000", .name = "vtl32A/C"},
+    {.id = 85, .tdo = "FFC5FFFF", .mask = "000E0000", .name = "vtl64A/C"},
+    {.id = 119, .tdo = "FFC8FFFF", .mask = "000F0000", .name = "vtl128"},
+    {.id = 120, .tdo = "FFC9FFFF", .mask = "000F0000", .name = "vtl128A/C"},
+};
+
+constexpr FamilyStatements kStatements{
+    .enable = kEnable4, .idcode = kIdcode4, .idcodes = kIdcodes, .unknown_idcode = "IDCODE error"};
 
 // The signature mask lines that close a read-UES statement; each follows 14 blanks.
 void WriteUesMask(SvfText& out, int id) {
@@ -91,7 +86,7 @@ void AddressStatement(SvfText& out, int row, std::string_view tail, bool grey) {
 
 class Zepa1Block final : public SvfBlock {
  public:
-  Zepa1Block(SvfJob& job, SvfText& out) : SvfBlock(job, out, {kEnable4, kIdcode4, IdcodeLine}) {}
+  Zepa1Block(SvfJob& job, SvfText& out) : SvfBlock(job, out, kStatements) {}
 
  private:
   // The 128-macrocell parts 119 and 120 get their boundary register cleared first.

@@ -22,22 +22,18 @@ constexpr std::string_view kIdcode5 = "SIR 5 TDI (01);                      !Loa
 
 // IDCODE bit 16 is not part of what tells the VTL3032XL, VTL3064XL and VTL3128XL apart (the parts come
 // with it clear), so their lines leave it out of the comparison.
-std::string IdcodeLine(int id) {
-  switch (id) {
-    case 144:
-      return "SDR 32 TDI (0) TDO (0481802B) MASK(0FFE8FFF) SMASK(0); !vtl3032xl IDCODE";
-    case 145:
-      return "SDR 32 TDI (0) TDO (0485802B) MASK(0FFE8FFF) SMASK(0); !vtl3064xl IDCODE";
-    case 146:
-      return "SDR 32 TDI (0) TDO (0489802B) MASK(0FEE8FFF) SMASK(0); !vtl3128xl IDCODE";
-    case 148:
-      return "SDR 32 TDI (0) TDO (0494802B) MASK(0FFF8FFF) SMASK(0); !vtl3256xl IDCODE";
-    case 149:
-      return "SDR 32 TDI (0) TDO (0495802B) MASK(0FFF8FFF) SMASK(0); !vtl3384xl IDCODE";
-    default:
-      return "SDR 32 TDI (0) TDO (0) MASK(0) SMASK(0); !IDCODE error-no such device";
-  }
-}
+constexpr IdcodeExpectation kIdcodes[] = {
+    {.id = 144, .tdo = "0481802B", .mask = "0FFE8FFF", .name = "vtl3032xl"},
+    {.id = 145, .tdo = "0485802B", .mask = "0FFE8FFF", .name = "vtl3064xl"},
+    {.id = 146, .tdo = "0489802B", .mask = "0FEE8FFF", .name = "vtl3128xl"},
+    {.id = 148, .tdo = "0494802B", .mask = "0FFF8FFF", .name = "vtl3256xl"},
+    {.id = 149, .tdo = "0495802B", .mask = "0FFF8FFF", .name = "vtl3384xl"},
+};
+
+constexpr FamilyStatements kStatements{.enable = kEnable5,
+                                       .idcode = kIdcode5,
+                                       .idcodes = kIdcodes,
+                                       .unknown_idcode = "IDCODE error-no such device"};
 
 // The signature mask that closes a read-UES statement, after ") SMASK(0) ".
 void WriteUesMask(SvfText& out, int id) {
@@ -92,7 +88,7 @@ class IspReader {
 class Zepa3Block final : public SvfBlock {
  public:
   Zepa3Block(SvfJob& job, SvfText& out, std::string isp_file)
-      : SvfBlock(job, out, {kEnable5, kIdcode5, IdcodeLine}),
+      : SvfBlock(job, out, kStatements),
         R_(rec_.side_rows),
         A_(Zepa3AddressBits(rec_.id)),
         isp_file_(std::move(isp_file)) {}
