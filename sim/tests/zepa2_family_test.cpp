@@ -13,7 +13,6 @@
 namespace zepa::sim {
 namespace {
 
-
 constexpr std::uint32_t kWrite = 7, kEnable = 9, kRead = 14, kDisable = 16;
 constexpr std::int64_t kUs = 1'000;
 constexpr const char* kPreamble3320 = "01011101100";
