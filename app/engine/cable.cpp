@@ -37,8 +37,8 @@ bool Cable::SelectPort(int selection) {
   if (selection < 0 || selection > kAutoPortSelection)
     throw std::out_of_range("port selection " + std::to_string(selection) + " is not 0..3");
   if (!port_.Active() && !OffLine) {
-    host_.prompts.Beep();
-    host_.prompts.ShowMessage(BoxIcon::kError, "Warning!", "Driver \"KPortIo1\" not found");
+    host_.prompts.beep();
+    host_.prompts.show(BoxIcon::kError, "Warning!", "Driver \"KPortIo1\" not found");
     return false;
   }
   if (selection == kAutoPortSelection) {

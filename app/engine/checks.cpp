@@ -132,8 +132,7 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
   if (!HasExtension(file, ".jed")) return 0;
   const std::unique_ptr<JedecContents> jedec = ReadJedecForCheck(file);
   if (!jedec->legal) {
-    context.host.prompts.ShowMessage(BoxIcon::kError, "Error",
-                                     "Not a legal JEDEC file for Corvane's ISP device!");
+    context.host.prompts.show(BoxIcon::kError, "Error", "Not a legal JEDEC file for Corvane's ISP device!");
     return 0;
   }
   const std::uint16_t computed = jedec->computed_checksum;
@@ -153,7 +152,8 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
     isp_fuse = rec.jed_fuse - 1;
   }
   if (isp_fuse >= 0 && !jedec->Fuse(isp_fuse) &&
-      context.host.prompts.AskYesNo(BoxIcon::kWarning, "Warning", "ISP bit turned off! stop operation?")) {
+      context.host.prompts.ask("Warning", "ISP bit turned off! stop operation?",
+                               ui::Prompts::Answers::kYesNo)) {
     AbortDevice(context.host, position,
                 Tag(position) + " ISP bit Turned off! Check JEDEC fuse# L" + std::to_string(isp_fuse));
   }
@@ -302,7 +302,7 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
       context.launcher.Run(ProgramBeside(context.program_dir, "fusebuild"),
                            {jcd_file, std::to_string(position), std::to_string(options)},
                            {std::string(kWorkDirVariable) + "=" + context.work_dir});
-  if (!result.started) context.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Error running FUSEBUILD!");
+  if (!result.started) context.host.prompts.show(BoxIcon::kError, "Error", "Error running FUSEBUILD!");
   if (!result.started || result.exit_status != 0 || !FileExists(output))
     AbortDevice(context.host, position, "No output bin/isp files generated!");
   return output;

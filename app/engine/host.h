@@ -1,25 +1,18 @@
-// What the engine needs from the programmer around it: message boxes and a beep, the pass/fail marks of
-// the chain grid, and the message window. The engine abort lives here too, since every check uses it.
+// What the engine needs from the programmer around it: the programmer's message boxes and beep, the
+// pass/fail marks of the chain grid, and the message window. The engine abort lives here too, since every
+// check uses it.
 #pragma once
 
 #include <stdexcept>
 #include <string_view>
 
 #include "engine/messages.h"
+#include "ui/core/prompts.h"
 
 namespace zepa::engine {
 
-enum class BoxIcon { kError, kWarning, kInformation, kConfirmation };
-
-// Modal boxes and the default beep. The GUI shows real boxes; the command line prints them; tests record.
-class Prompter {
- public:
-  virtual ~Prompter() = default;
-  virtual void Beep() = 0;
-  virtual void ShowMessage(BoxIcon icon, std::string_view caption, std::string_view text) = 0;
-  // A Yes/No question; true for Yes.
-  virtual bool AskYesNo(BoxIcon icon, std::string_view caption, std::string_view text) = 0;
-};
+// The engine shows its boxes through the programmer's ui::Prompts, so a front end implements them once.
+using ui::BoxIcon;
 
 // The chain grid's result column. Position 0 means "no device": only the run's failure indication is set.
 class ResultMarks {
@@ -30,7 +23,7 @@ class ResultMarks {
 
 struct EngineHost {
   MessageSink& messages;
-  Prompter& prompts;
+  ui::Prompts& prompts;
   ResultMarks& marks;
 };
 

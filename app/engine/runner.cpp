@@ -126,7 +126,7 @@ void IspEngine::RunChain(const IspRequest& request, ui::ChainTable& table) {
   }
 
   if (!FileExists(request.jcd_file)) {
-    host_.prompts.ShowMessage(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
+    host_.prompts.show(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
     return;
   }
   svf_file_ = WithExtension(request.jcd_file, "svf");

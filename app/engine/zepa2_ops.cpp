@@ -54,7 +54,7 @@ class Zepa2Device {
   // The design file must be there before the part is touched; a missing one fails the device.
   bool DesignPresent(const std::string& file) {
     if (FileExists(file)) return true;
-    c_.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Can not find " + file + " !");
+    c_.host.prompts.show(BoxIcon::kError, "Error", "Can not find " + file + " !");
     c_.host.marks.MarkResult(pos_, false);
     return false;
   }

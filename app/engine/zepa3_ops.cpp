@@ -239,7 +239,7 @@ void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
   const ProcessResult result =
       c_.launcher.Run(ProgramBeside(c_.program_dir, "fusedump"), {rd_file, part, std::to_string(flag)},
                       {std::string(kWorkDirVariable) + "=" + c_.work_dir});
-  if (!result.started) c_.host.prompts.ShowMessage(BoxIcon::kError, "Error", "Error running FUSEDUMP!");
+  if (!result.started) c_.host.prompts.show(BoxIcon::kError, "Error", "Error running FUSEDUMP!");
   if (!FileExists(checksum_file)) Abort("No JEDEC readback file generated!");
   std::string text = ReadFileBytes(checksum_file);
   text = text.substr(0, text.find_first_of("\r\n"));

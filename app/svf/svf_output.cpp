@@ -21,8 +21,8 @@ void SvfOutput::Generate(engine::EngineContext& context, int op, int position, c
                          const std::string& svf_file) {
   const engine::JcdRec& rec = context.chain().Rec(position);
   if (rec.id >= 130 && rec.id <= 132) {
-    context.host.prompts.ShowMessage(engine::BoxIcon::kWarning, "Warning",
-                                     "This program does not support VTL3320/VTL3960 SVF output");
+    context.host.prompts.show(engine::BoxIcon::kWarning, "Warning",
+                              "This program does not support VTL3320/VTL3960 SVF output");
     return;
   }
   const bool zepa3 = engine::IsZepa3Type(rec.id);

@@ -8,11 +8,11 @@
 
 namespace zepa::engine {
 
-class NoPrompts final : public Prompter {
+class NoPrompts final : public ui::Prompts {
  public:
-  void Beep() override {}
-  void ShowMessage(BoxIcon, std::string_view, std::string_view) override {}
-  bool AskYesNo(BoxIcon, std::string_view, std::string_view) override { return false; }
+  void show(BoxIcon, std::string_view, std::string_view) override {}
+  bool ask(std::string_view, std::string_view, Answers) override { return false; }
+  void beep() override {}
 };
 
 class FailMarks final : public ResultMarks {

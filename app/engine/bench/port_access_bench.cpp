@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/bench/bench_host.h"
 #include "engine/cable.h"
 #include "engine/chain.h"
 #include "engine/clock.h"
@@ -14,12 +15,6 @@ namespace {
 
 using namespace zepa;
 
-class NullPrompter final : public engine::Prompter {
- public:
-  void Beep() override {}
-  void ShowMessage(engine::BoxIcon, std::string_view, std::string_view) override {}
-  bool AskYesNo(engine::BoxIcon, std::string_view, std::string_view) override { return false; }
-};
 class NullMarks final : public engine::ResultMarks {
  public:
   void MarkResult(int, bool) override {}
@@ -28,7 +23,7 @@ class NullMarks final : public engine::ResultMarks {
 void ClockCycles(benchmark::State& state, const std::string& board_text) {
   sim::Board board(sim::ParseBoardText(board_text, "bench board"));
   engine::MessageLines messages;
-  NullPrompter prompts;
+  engine::NoPrompts prompts;
   NullMarks marks;
   engine::EngineHost host{messages, prompts, marks};
   engine::Cable cable(board, host);

@@ -18,16 +18,18 @@
 
 namespace zepa::engine::testing {
 
-class RecordingPrompter final : public Prompter {
+// Records every box and question as (icon, caption, text); questions carry the warning icon and get
+// `answer`.
+class RecordingPrompter final : public ui::Prompts {
  public:
-  void Beep() override { ++beeps; }
-  void ShowMessage(BoxIcon icon, std::string_view caption, std::string_view text) override {
+  void show(BoxIcon icon, std::string_view caption, std::string_view text) override {
     boxes.emplace_back(icon, std::string(caption), std::string(text));
   }
-  bool AskYesNo(BoxIcon icon, std::string_view caption, std::string_view text) override {
-    boxes.emplace_back(icon, std::string(caption), std::string(text));
+  bool ask(std::string_view caption, std::string_view text, Answers) override {
+    boxes.emplace_back(BoxIcon::kWarning, std::string(caption), std::string(text));
     return answer;
   }
+  void beep() override { ++beeps; }
   int beeps = 0;
   bool answer = false;
   std::vector<std::tuple<BoxIcon, std::string, std::string>> boxes;

@@ -60,7 +60,21 @@ void TerminalMessages::replace_last_message(std::string_view text) {
   any_ = true;
 }
 
-bool TerminalPrompts::confirm(std::string_view text, Answers answers) {
+void TerminalPrompts::show(ui::BoxIcon icon, std::string_view /*caption*/, std::string_view text) {
+  switch (icon) {
+    case ui::BoxIcon::kError:
+      terminal_.Box("error", text);
+      break;
+    case ui::BoxIcon::kWarning:
+      terminal_.Box("warning", text);
+      break;
+    case ui::BoxIcon::kInformation:
+      terminal_.Box("info", text);
+      break;
+  }
+}
+
+bool TerminalPrompts::ask(std::string_view /*caption*/, std::string_view text, Answers answers) {
   const bool ok_cancel = answers == Answers::kOkCancel;
   const std::string accept = ok_cancel ? "OK" : "Yes";
   const std::string refuse = ok_cancel ? "Cancel" : "No";

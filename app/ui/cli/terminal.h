@@ -59,11 +59,12 @@ class TerminalPrompts final : public ui::Prompts {
  public:
   TerminalPrompts(Terminal& terminal, bool yes) : terminal_(terminal), yes_(yes) {}
 
-  void error(std::string_view text) override { terminal_.Box("error", text); }
-  void warning(std::string_view text) override { terminal_.Box("warning", text); }
-  void info(std::string_view text) override { terminal_.Box("info", text); }
+  // "error: ", "warning: " or "info: " and the text; a terminal has no title bar for the caption.
+  void show(ui::BoxIcon icon, std::string_view caption, std::string_view text) override;
   // Prints the question with the answer taken: the accepting one with --yes, the refusing one without.
-  bool confirm(std::string_view text, Answers answers) override;
+  bool ask(std::string_view caption, std::string_view text, Answers answers) override;
+  // A terminal stays silent.
+  void beep() override {}
 
  private:
   Terminal& terminal_;

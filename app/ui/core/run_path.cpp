@@ -92,27 +92,6 @@ bool jcd_files_differ(const std::string& a, const std::string& b) {
 // ---------------------------------------------------------------------------------------------------------
 // EngineHostAdapter
 
-void EngineHostAdapter::ShowMessage(engine::BoxIcon icon, std::string_view /*caption*/,
-                                    std::string_view text) {
-  switch (icon) {
-    case engine::BoxIcon::kError:
-      prompts_.error(text);
-      break;
-    case engine::BoxIcon::kWarning:
-      prompts_.warning(text);
-      break;
-    case engine::BoxIcon::kInformation:
-    case engine::BoxIcon::kConfirmation:
-      prompts_.info(text);
-      break;
-  }
-}
-
-bool EngineHostAdapter::AskYesNo(engine::BoxIcon /*icon*/, std::string_view /*caption*/,
-                                 std::string_view text) {
-  return prompts_.confirm(text, Prompts::Answers::kYesNo);
-}
-
 void EngineHostAdapter::MarkResult(int position, bool passed) {
   if (!passed) view_.show_operation_failed(true);
   view_.mark_result(position, passed);

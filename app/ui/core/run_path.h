@@ -47,22 +47,17 @@ class RunView {
   virtual void show_device_id() {}
   // A batch row's new result.
   virtual void show_batch_result(int /*row*/, std::string_view /*result*/) {}
-  // The system's default beep (the engine's missing-driver warning).
-  virtual void beep() {}
 };
 
-// The engine's message boxes, beep and result marks, served by the programmer's Prompts and RunView: a
-// front end implements its boxes once and the engine and the programmer share them.
-class EngineHostAdapter final : public engine::Prompter, public engine::ResultMarks {
+// The engine's host: the programmer's own Prompts for its boxes and beep, and the RunView for its result
+// marks (a failed mark also shows "Operation Failed!").
+class EngineHostAdapter final : public engine::ResultMarks {
  public:
   EngineHostAdapter(Prompts& prompts, RunView& view) : prompts_(prompts), view_(view) {}
 
-  void Beep() override { view_.beep(); }
-  void ShowMessage(engine::BoxIcon icon, std::string_view caption, std::string_view text) override;
-  bool AskYesNo(engine::BoxIcon icon, std::string_view caption, std::string_view text) override;
   void MarkResult(int position, bool passed) override;
 
-  engine::EngineHost host(engine::MessageSink& messages) { return {messages, *this, *this}; }
+  engine::EngineHost host(engine::MessageSink& messages) { return {messages, prompts_, *this}; }
 
  private:
   Prompts& prompts_;

@@ -46,10 +46,12 @@ TEST_F(TerminalTest, BoxesGoToStandardErrorAfterTheOpenLineEnds) {
   prompts.error("No upload file specified for device #2!\rYou need to specified a upload file");
   prompts.warning("No RelayCable found!");
   prompts.info("done");
+  // The engine's boxes carry their own caption; a terminal shows only the kind and the text.
+  prompts.show(ui::BoxIcon::kError, "Warning!", "Driver \"KPortIo1\" not found");
   EXPECT_EQ(out.str(), "Checking\n");
   EXPECT_EQ(err.str(),
             "error: No upload file specified for device #2!\nYou need to specified a upload file\n"
-            "warning: No RelayCable found!\ninfo: done\n");
+            "warning: No RelayCable found!\ninfo: done\nerror: Driver \"KPortIo1\" not found\n");
 }
 
 TEST_F(TerminalTest, QuestionsTakeTheCommandLinesAnswerAndSaySo) {

@@ -51,7 +51,6 @@ class RecordingView final : public RunView {
   void show_batch_result(int row, std::string_view result) override {
     calls.push_back("batch " + std::to_string(row) + " " + std::string(result));
   }
-  void beep() override { calls.push_back("beep"); }
 
   bool saw(std::string_view call) const { return std::find(calls.begin(), calls.end(), call) != calls.end(); }
   std::vector<std::string> calls;
@@ -271,7 +270,7 @@ TEST_F(RunPathTest, NoPortOrNoDriverCountsAsNoCable) {
     EXPECT_EQ(std::count(rig.prompts.boxes.begin(), rig.prompts.boxes.end(),
                          "error: Driver \"KPortIo1\" not found"),
               driver ? 0 : 3);
-    EXPECT_EQ(std::count(rig.view.calls.begin(), rig.view.calls.end(), "beep"), driver ? 0 : 3);
+    EXPECT_EQ(rig.prompts.beeps, driver ? 0 : 3);
     EXPECT_TRUE(rig.has_line("*** Warning: Set Corvane Parallel cable as default!"));
     EXPECT_EQ(rig.prompts.boxes.back(), "warning: No RelayCable found!");
     EXPECT_EQ(rig.count_lines_starting("Executing "), 0u);
@@ -585,22 +584,26 @@ TEST(EngineHostAdapterTest, EngineBoxesAndMarksReachTheProgrammersPromptsAndView
   RecordingPrompts prompts;
   RecordingView view;
   EngineHostAdapter adapter(prompts, view);
+  engine::MessageLines messages;
+  const engine::EngineHost host = adapter.host(messages);
+  EXPECT_EQ(&host.messages, &messages);
 
-  adapter.ShowMessage(engine::BoxIcon::kError, "Error", "File: x not found!");
-  adapter.ShowMessage(engine::BoxIcon::kWarning, "Warning!", "Driver \"KPortIo1\" not found");
-  adapter.ShowMessage(engine::BoxIcon::kInformation, "", "note");
+  host.prompts.show(BoxIcon::kError, "Error", "File: x not found!");
+  host.prompts.show(BoxIcon::kWarning, "Warning!", "Driver \"KPortIo1\" not found");
+  host.prompts.show(BoxIcon::kInformation, "", "note");
   prompts.answer = false;
-  EXPECT_FALSE(adapter.AskYesNo(engine::BoxIcon::kConfirmation, "", "Go on?"));
+  EXPECT_FALSE(host.prompts.ask("", "Go on?", Prompts::Answers::kYesNo));
   prompts.answer = true;
-  EXPECT_TRUE(adapter.AskYesNo(engine::BoxIcon::kWarning, "", "Go on?"));
-  adapter.Beep();
-  adapter.MarkResult(2, true);
-  adapter.MarkResult(0, false);
+  EXPECT_TRUE(host.prompts.ask("Warning", "Go on?", Prompts::Answers::kYesNo));
+  host.prompts.beep();
+  host.marks.MarkResult(2, true);
+  host.marks.MarkResult(0, false);
 
   EXPECT_EQ(prompts.boxes,
             (std::vector<std::string>{"error: File: x not found!", "warning: Driver \"KPortIo1\" not found",
                                       "info: note", "confirm: Go on?", "confirm: Go on?"}));
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"beep", "mark 2 pass", "failed shown", "mark 0 fail"}));
+  EXPECT_EQ(prompts.beeps, 1);
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"mark 2 pass", "failed shown", "mark 0 fail"}));
 }
 
 }  // namespace

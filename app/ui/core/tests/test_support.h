@@ -16,19 +16,24 @@
 
 namespace zepa::ui::testing {
 
-// Records every box as "error: text", "warning: text", "info: text" or "confirm: text"; questions get
-// `answer`.
+// Records every box as "error: text", "warning: text", "info: text" or "confirm: text" (whatever its
+// caption) and counts the beeps; questions get `answer`.
 class RecordingPrompts : public Prompts {
  public:
-  void error(std::string_view text) override { boxes.push_back("error: " + std::string(text)); }
-  void warning(std::string_view text) override { boxes.push_back("warning: " + std::string(text)); }
-  void info(std::string_view text) override { boxes.push_back("info: " + std::string(text)); }
-  bool confirm(std::string_view text, Answers) override {
+  void show(BoxIcon icon, std::string_view, std::string_view text) override {
+    const char* kind = icon == BoxIcon::kError     ? "error: "
+                       : icon == BoxIcon::kWarning ? "warning: "
+                                                   : "info: ";
+    boxes.push_back(kind + std::string(text));
+  }
+  bool ask(std::string_view, std::string_view text, Answers) override {
     boxes.push_back("confirm: " + std::string(text));
     return answer;
   }
+  void beep() override { ++beeps; }
 
   std::vector<std::string> boxes;
+  int beeps = 0;
   bool answer = true;
 };
 
