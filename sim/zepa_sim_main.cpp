@@ -80,7 +80,11 @@ void WritePortFile(const std::string& path, unsigned port) {
   {
     std::ofstream out(temp, std::ios::trunc);
     out << port << '\n';
-    if (!out) throw std::runtime_error("cannot write the port file " + temp);
+    out.close();  // the text reaches the file only here, and so does a full disk's refusal
+    if (!out) {
+      std::remove(temp.c_str());
+      throw std::runtime_error("cannot write the port file " + temp);
+    }
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0)
     throw std::runtime_error("cannot write the port file " + path);

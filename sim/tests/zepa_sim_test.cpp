@@ -78,7 +78,7 @@ TEST(ZepaSim, RefusesBadArgumentsAndBoardFilesWithAMessage) {
     int status;
     std::string message;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {{"--board", good}, 2, "--remote-bitbang PORT is required"},
       {{"--remote-bitbang", "0"}, 2, "--board FILE is required"},
       {{"--board", good, "--remote-bitbang", "65536"}, 2, "port '65536' is not a number 0..65535"},
@@ -89,6 +89,14 @@ TEST(ZepaSim, RefusesBadArgumentsAndBoardFilesWithAMessage) {
        1,
        dir.File("none.txt") + ": cannot open the board file"},
   };
+  // A port file whose data the disk refuses when it is written out (its temporary file leads to /dev/full).
+  if (std::filesystem::exists("/dev/full")) {
+    const std::string port_file = dir.File("port.txt");
+    std::filesystem::create_symlink("/dev/full", port_file + ".part");
+    cases.push_back({{"--board", good, "--remote-bitbang", "0", "--port-file", port_file, "--once"},
+                     1,
+                     "cannot write the port file " + port_file + ".part"});
+  }
   for (const Case& c : cases) {
     std::vector<std::string> args = {std::string(ZEPA_BIN_DIR) + "/zepa-sim"};
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -97,6 +105,7 @@ TEST(ZepaSim, RefusesBadArgumentsAndBoardFilesWithAMessage) {
     EXPECT_EQ(sim.Wait(), c.status) << out;
     EXPECT_NE(out.find("zepa-sim: " + c.message), std::string::npos) << out;
   }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("port.txt"))) << "no port file is left without its port";
 }
 
 }  // namespace
