@@ -82,7 +82,7 @@ void get_part(jcd_type& rec, std::string_view token, Match128 match) {
 }
 
 void get_cmnd(jcd_type& rec, std::string_view token) {
-  static constexpr std::array<std::pair<std::string_view, int>, 12> kWords{{
+  static constexpr std::array<std::pair<std::string_view, int>, 13> kWords{{
       {"ER", kOpBulkErase},
       {"CK", kOpBlankCheck},
       {"PR", kOpProgram},
@@ -95,10 +95,10 @@ void get_cmnd(jcd_type& rec, std::string_view token) {
       {"UP", kOpUpload},
       {"NO", kOpBypass},
       {"RS", kOpRs},
+      {"SC", kOpScan},
   }};
   rec.bypass = 0;
   rec.cmnd = kOpNone;
-  if (EqualNoCase(token, "SC")) rec.cmnd = kOpScan;
   for (const auto& [word, code] : kWords) {
     if (EqualNoCase(token, word)) rec.cmnd = code;
   }
