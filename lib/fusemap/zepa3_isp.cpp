@@ -73,11 +73,7 @@ Zepa3Image build_zepa3_image(const Zepa3Map& map, const FuseArray& fuse, std::st
 
 std::optional<std::string> get_base_name(const jcd_type& rec, std::string_view jedfile_name,
                                          std::string_view root_path) {
-  if (!jedfile_name.empty()) {
-    const std::size_t dot = jedfile_name.rfind('.');
-    if (dot == std::string_view::npos || dot < FileNameStart(jedfile_name)) return std::string(jedfile_name);
-    return std::string(jedfile_name.substr(0, dot));
-  }
+  if (!jedfile_name.empty()) return ReplaceExtension(jedfile_name, "").value_or(std::string(jedfile_name));
   if (rec.cmnd == kOpProgramUes || rec.cmnd == kOpReadUes) return std::string(root_path) + "tempues";
   return std::nullopt;
 }
