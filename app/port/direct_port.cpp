@@ -1,7 +1,6 @@
 #include "port/direct_port.h"
 
 #include <cerrno>
-#include <sstream>
 #include <system_error>
 #include <utility>
 
@@ -28,9 +27,7 @@ DirectPort::DirectPort(std::unique_ptr<IoInstructions> io, const std::vector<std
     if (io_->Permit(base, kRegisters, true, &why)) {
       granted_.push_back(base);
     } else if (notes) {
-      std::ostringstream text;
-      text << "no direct access to the port at " << std::uppercase << std::hex << base << "h: " << why;
-      notes(text.str());
+      notes("no direct access to the port at " + PortAddressText(base) + ": " + why);
     }
   }
 }

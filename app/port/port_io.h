@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -25,6 +26,13 @@ class PortIo {
 
 // The printer ports a cable can sit on, in the order the port setup lists them.
 inline constexpr std::array<std::uint16_t, 3> kLptBases = {0x278, 0x378, 0x3BC};
+
+// A port address as the user reads it: 378h.
+inline std::string PortAddressText(std::uint16_t port) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%Xh", static_cast<unsigned>(port));
+  return text;
+}
 
 // Where a backend tells why it could not open a port (a missing device, a refused permission).
 using PortNotes = std::function<void(const std::string&)>;

@@ -5,7 +5,6 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -21,12 +20,6 @@ namespace zepa::port {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Hex(std::uint16_t value) {
-  std::ostringstream text;
-  text << std::uppercase << std::hex << value << 'h';
-  return text.str();
-}
 
 std::string ErrorText(int error) {
   std::string text = std::system_category().message(error);
@@ -98,7 +91,8 @@ void AddPortMapping(PpdevConfig& config, std::string_view setting) {
   }
   if (path.empty()) throw std::invalid_argument(quoted + "no device path");
   if (!config.devices.emplace(key, std::string(path)).second) {
-    throw std::invalid_argument(quoted + (key ? Hex(key) + " is" : std::string("every address is")) +
+    throw std::invalid_argument(quoted +
+                                (key ? PortAddressText(key) + " is" : std::string("every address is")) +
                                 " already mapped to " + config.devices[key]);
   }
 }
