@@ -1,9 +1,9 @@
 #include "svf/svf_writer.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
+
+#include "engine/workdir.h"
 
 namespace zepa::svf {
 
@@ -42,25 +42,11 @@ void WriteOnesTdo(SvfText& out, int n) {
 }
 
 void SvfText::Commit() {
-  namespace fs = std::filesystem;
   if (device_ == 1) {
-    // A fresh file: written beside its final name and renamed into place, so a failed write never
-    // leaves a truncated file behind.
-    const std::string temp = path_ + ".tmp";
-    {
-      std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-      out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-      out.close();
-      if (!out) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw std::runtime_error("cannot write the SVF file " + path_);
-      }
-    }
-    std::error_code error;
-    fs::rename(temp, path_, error);
-    if (error) {
-      fs::remove(temp, error);
+    // A fresh file, renamed into place once complete, so a failed write never leaves a truncated file.
+    try {
+      engine::ReplaceFile(path_, text_);
+    } catch (const std::runtime_error&) {
       throw std::runtime_error("cannot write the SVF file " + path_);
     }
   } else {
