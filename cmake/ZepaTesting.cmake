@@ -4,7 +4,7 @@
 function(zepa_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zepa_testsupport GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE ZEPA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
                                              ZEPA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -153,7 +153,7 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
   }
   if (isp_fuse >= 0 && !jedec->Fuse(isp_fuse) &&
       context.host.prompts.ask("Warning", "ISP bit turned off! stop operation?",
-                               ui::Prompts::Answers::kYesNo)) {
+                               chain::Prompts::Answers::kYesNo)) {
     AbortDevice(context.host, position,
                 Tag(position) + " ISP bit Turned off! Check JEDEC fuse# L" + std::to_string(isp_fuse));
   }

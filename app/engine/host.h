@@ -6,13 +6,13 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "chain/prompts.h"
 #include "engine/messages.h"
-#include "ui/core/prompts.h"
 
 namespace zepa::engine {
 
-// The engine shows its boxes through the programmer's ui::Prompts, so a front end implements them once.
-using ui::BoxIcon;
+// The engine shows its boxes through the programmer's chain::Prompts, so a front end implements them once.
+using chain::BoxIcon;
 
 // The chain grid's result column. Position 0 means "no device": only the run's failure indication is set.
 class ResultMarks {
@@ -23,7 +23,7 @@ class ResultMarks {
 
 struct EngineHost {
   MessageSink& messages;
-  ui::Prompts& prompts;
+  chain::Prompts& prompts;
   ResultMarks& marks;
 };
 

@@ -125,10 +125,10 @@ std::string WithExtension(std::string_view path, std::string_view ext) {
   return out;
 }
 
-void LoadChainRecords(ChainState& chain, const ui::ChainTable& table, const EngineHost& host) {
+void LoadChainRecords(ChainState& chain, const chain::ChainTable& table, const EngineHost& host) {
   chain.DeviceCount = table.device_count();
   for (int k = 1; k <= chain.DeviceCount; ++k) {
-    const ui::ChainDevice& device = table[k];
+    const chain::ChainDevice& device = table[k];
     JcdRec rec = RecordForPart(device.part);
     // Instruction-length codes 0..8 stand for 2..10 bits and 9 for 16; an unknown code keeps the part's.
     if (device.IR_len == 9) {

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "chain/chain_table.h"
 #include "engine/chain.h"
 #include "engine/host.h"
-#include "ui/core/chain_table.h"
 
 namespace zepa::engine {
 
@@ -63,6 +63,6 @@ std::string WithExtension(std::string_view path, std::string_view ext);
 // Fills the records of positions 1..DeviceCount from the chain table and sets the chain's DeviceCount. A
 // design file whose extension is none of ".jed", ".bin", ".isp" aborts with "Illegal file entry: <name>"
 // (the abort reaches the caller: the run has not started its device loop).
-void LoadChainRecords(ChainState& chain, const ui::ChainTable& table, const EngineHost& host);
+void LoadChainRecords(ChainState& chain, const chain::ChainTable& table, const EngineHost& host);
 
 }  // namespace zepa::engine

@@ -59,17 +59,17 @@ class IspEngine::Marks final : public ResultMarks {
  public:
   Marks(IspEngine& engine, ResultMarks& outer) : engine_(engine), outer_(outer) {}
   void MarkResult(int position, bool passed) override {
-    if (table_ != nullptr && ui::ChainTable::valid_position(position))
-      (*table_)[position].result = passed ? ui::kResultPass : ui::kResultFail;
+    if (table_ != nullptr && chain::ChainTable::valid_position(position))
+      (*table_)[position].result = passed ? chain::kResultPass : chain::kResultFail;
     if (!passed) engine_.RunFailed = true;
     outer_.MarkResult(position, passed);
   }
-  void set_table(ui::ChainTable* table) { table_ = table; }
+  void set_table(chain::ChainTable* table) { table_ = table; }
 
  private:
   IspEngine& engine_;
   ResultMarks& outer_;
-  ui::ChainTable* table_ = nullptr;
+  chain::ChainTable* table_ = nullptr;
 };
 
 IspEngine::IspEngine(port::PortIo& port, Clock& clock, const EngineHost& host, ProcessLauncher& launcher,
@@ -99,7 +99,7 @@ EngineContext IspEngine::MakeContext(int options) {
                        .timestamp = timestamp_};
 }
 
-void IspEngine::RunChain(const IspRequest& request, ui::ChainTable& table) {
+void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
   struct TableScope {
     Marks& marks;
     ~TableScope() { marks.set_table(nullptr); }
@@ -146,7 +146,7 @@ void IspEngine::RunChain(const IspRequest& request, ui::ChainTable& table) {
   RemoveFile(context.WorkFile(kScanFileName));
 }
 
-void IspEngine::RunDevices(const IspRequest& request, ui::ChainTable& table, EngineContext& context) {
+void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context) {
   std::string file;  // carried over to a device that needs none, whose operation ignores it
   for (int d = 1; d <= chain_.DeviceCount; ++d) {
     chain_.TargetDevice = d;

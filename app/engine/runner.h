@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "chain/chain_table.h"
 #include "engine/cable.h"
 #include "engine/chain.h"
 #include "engine/clock.h"
@@ -22,7 +23,6 @@
 #include "engine/jtag.h"
 #include "engine/process.h"
 #include "port/port_io.h"
-#include "ui/core/chain_table.h"
 
 namespace zepa::engine {
 
@@ -71,7 +71,7 @@ class IspEngine {
   // (1 pass, 0 fail). A chain scan sets table.DeviceCount to the devices found. The engine abort escapes
   // only from what precedes the per-device loop (no port found, an illegal design file name); any other
   // exception escaping a device's operation ends the run there.
-  void RunChain(const IspRequest& request, ui::ChainTable& table);
+  void RunChain(const IspRequest& request, chain::ChainTable& table);
 
   // Engine state the programmer sets between runs and reads after them.
   bool ActiveIoVerify = false;  // instruction 8 in place of ENABLE
@@ -91,7 +91,7 @@ class IspEngine {
  private:
   class Marks;
 
-  void RunDevices(const IspRequest& request, ui::ChainTable& table, EngineContext& context);
+  void RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context);
   void Dispatch(EngineContext& context, int position, int op, const std::string& file);
   EngineContext MakeContext(int options);
 

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <initializer_list>
 
+#include "chain/chain_names.h"
 #include "engine/checks.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
-#include "ui/core/chain_names.h"
 
 namespace zepa::engine {
 namespace {
@@ -286,19 +286,19 @@ void Zepa2Operations::Run(EngineContext& context, int op, int position, const st
   context.zepa2_last_address = geometry->last;
   Zepa2Device device(context, position, *geometry);
   switch (op) {
-    case ui::kOpProgram:
+    case chain::kOpProgram:
       device.Write(file);
       return;
-    case ui::kOpVerify:
+    case chain::kOpVerify:
       device.Verify(file);
       return;
-    case ui::kOpNoOperation:
+    case chain::kOpNoOperation:
       return;  // a bypassed part has nothing to do
     default:
       break;
   }
   if (op < 0 || op > 13) return;
-  const std::string_view item = ui::operation_list_item(op);
+  const std::string_view item = chain::operation_list_item(op);
   const std::string what = item.empty() ? "Operation " + std::to_string(op) : "\"" + std::string(item) + "\"";
   context.messages().add_message(what + " is not available for " + geometry->name +
                                  " parts, only Program and Verify are. (Device #" + std::to_string(position) +

@@ -8,7 +8,7 @@
 
 namespace zepa::engine {
 
-class NoPrompts final : public ui::Prompts {
+class NoPrompts final : public chain::Prompts {
  public:
   void show(BoxIcon, std::string_view, std::string_view) override {}
   bool ask(std::string_view, std::string_view, Answers) override { return false; }

@@ -13,14 +13,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "chain/chain_names.h"
+#include "chain/jcd_file.h"
 #include "engine/bench/bench_host.h"
 #include "engine/records.h"
 #include "engine/runner.h"
 #include "engine/workdir.h"
 #include "sim/board.h"
 #include "sim/zepa1_family.h"
-#include "ui/core/chain_names.h"
-#include "ui/core/jcd_file.h"
 
 namespace zepa::engine {
 namespace {
@@ -72,12 +72,12 @@ class Bench {
     std::mt19937 random(5);
     for (std::size_t i = 1; i < 41 * 1028 / 8; ++i) image[i] = static_cast<char>(random() | random());
     ReplaceFile(JoinPath(folder_, "d.bin"), image);
-    table_[1].part = ui::kPartVtl5128;
+    table_[1].part = chain::kPartVtl5128;
     table_[1].IR_len = 2;
-    table_[1].cmnd = ui::kOpProgramVerify;
+    table_[1].cmnd = chain::kOpProgramVerify;
     table_[1].jed = JoinPath(folder_, "d.bin");
     table_.DeviceCount = 1;
-    ui::write_jcd(table_, JoinPath(folder_, "chain.jcd"));
+    chain::write_jcd(table_, JoinPath(folder_, "chain.jcd"));
     engine_.jtag().CalibrateDelay();
   }
   void Run() {
@@ -103,7 +103,7 @@ class Bench {
   sim::Board board_;
   CountingPort port_;
   IspEngine engine_;
-  ui::ChainTable table_;
+  chain::ChainTable table_;
 };
 
 void BM_ProgramVerify128_RealClock(benchmark::State& state) {

@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+#include "chain/chain_names.h"
+#include "chain/jcd_file.h"
 #include "engine/bench/bench_host.h"
 #include "engine/records.h"
 #include "engine/runner.h"
@@ -18,8 +20,6 @@
 #include "engine/zepa3_ops.h"
 #include "sim/board.h"
 #include "sim/zepa3_family.h"
-#include "ui/core/chain_names.h"
-#include "ui/core/jcd_file.h"
 
 namespace zepa::engine {
 namespace {
@@ -76,18 +76,18 @@ double RunOnce(Clock& clock, const Folder& folder, int op) {
   engine.cable().ApplyCable(CableKind::RelayCable);
   engine.jtag().CalibrateDelay();
   const std::string isp = (folder.path / "design.isp").string();
-  ReplaceFile(isp, MakeIsp(RecordForPart(ui::kPartVtl3384XL)));
-  ui::ChainTable table;
+  ReplaceFile(isp, MakeIsp(RecordForPart(chain::kPartVtl3384XL)));
+  chain::ChainTable table;
   table.DeviceCount = 1;
   table[1].loc = 1;
-  table[1].part = ui::kPartVtl3384XL;
+  table[1].part = chain::kPartVtl3384XL;
   table[1].IR_len = 3;
   table[1].jed = isp;
   const std::string jcd = (folder.path / "chain.jcd").string();
   double elapsed = 0;
-  for (int step : {static_cast<int>(ui::kOpProgramVerify), op}) {
+  for (int step : {static_cast<int>(chain::kOpProgramVerify), op}) {
     table[1].cmnd = step;
-    ui::write_jcd(table, jcd);
+    chain::write_jcd(table, jcd);
     const std::int64_t start = clock.NowNs();
     engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = 0}, table);
     if (step == op) elapsed = static_cast<double>(clock.NowNs() - start) / 1e6;
@@ -109,8 +109,8 @@ void BM_Zepa3RealClock(benchmark::State& state) {
   state.counters["over_floor_pct"] = (wall_ms / floor_ms - 1) * 100;
 }
 BENCHMARK(BM_Zepa3RealClock)
-    ->Arg(ui::kOpProgramVerify)
-    ->Arg(ui::kOpVerify)
+    ->Arg(chain::kOpProgramVerify)
+    ->Arg(chain::kOpVerify)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_names.h"
 #include "engine/records.h"
 #include "engine/tests/isp_rig.h"
 #include "engine/workdir.h"
 #include "sim/parts.h"
-#include "ui/core/chain_names.h"
 #include "ui/core/idcode.h"
 
 namespace zepa::engine {
@@ -67,7 +67,7 @@ TEST(CheckJedec, ChecksumOfTheWholeFuseArray) {
   for (const Case& c : cases) {
     IspRig rig("device VTL3320\n");
     const std::string file = rig.File("d.jed", Jedec("QF173492", c.body));
-    EngineContext context = rig.Context(ui::kPartVtl3320, file);
+    EngineContext context = rig.Context(chain::kPartVtl3320, file);
     std::uint16_t result = 0;
     const std::string abort = AbortMessage(rig, [&] { result = CheckJedec(context, 1, file); });
     if (c.aborts) {
@@ -89,7 +89,7 @@ TEST(CheckJedec, ChecksumOfTheWholeFuseArray) {
 TEST(CheckJedec, OnlyLegalJedecFilesAreExamined) {
   IspRig rig("device VTL3320\n");
   const std::string note_only = rig.File("n.jed", "NOTE QF173492*\r\nL000000 1*\r\nC0001*\r\n");
-  EngineContext context = rig.Context(ui::kPartVtl3320, note_only);
+  EngineContext context = rig.Context(chain::kPartVtl3320, note_only);
   EXPECT_EQ(CheckJedec(context, 1, note_only), 0);
   ASSERT_EQ(rig.prompts.boxes.size(), 1u);
   EXPECT_EQ(std::get<2>(rig.prompts.boxes[0]), "Not a legal JEDEC file for Corvane's ISP device!");
@@ -112,12 +112,12 @@ TEST(CheckJedec, AClearedIspFuseAsksWhetherToStop) {
     const char* abort;
   };
   const Case cases[] = {
-      {ui::kPartVtl5128C, "QF82930", 82801, false, true,
+      {chain::kPartVtl5128C, "QF82930", 82801, false, true,
        "(Device #1) ISP bit Turned off! Check JEDEC fuse# L82801"},
-      {ui::kPartVtl5128C, "QF82930", 82801, false, false, ""},
-      {ui::kPartVtl3032A, "QF20542", 20541, false, true,
+      {chain::kPartVtl5128C, "QF82930", 82801, false, false, ""},
+      {chain::kPartVtl3032A, "QF20542", 20541, false, true,
        "(Device #1) ISP bit Turned off! Check JEDEC fuse# L20541"},
-      {ui::kPartVtl5064C, "QF41241", 41240, true, true, ""},
+      {chain::kPartVtl5064C, "QF41241", 41240, true, true, ""},
   };
   for (const Case& c : cases) {
     IspRig rig("device VTL5128C\n");
@@ -156,7 +156,7 @@ TEST(DetectJedecPart, TheFuseCountNamesThePart) {
   for (const Case& c : cases) {
     IspRig rig("device VTL5128C\n");
     const std::string file = rig.File("d.jed", c.text);
-    EngineContext context = rig.Context(ui::kPartVtl5128C, file);
+    EngineContext context = rig.Context(chain::kPartVtl5128C, file);
     int result = 0;
     EXPECT_EQ(AbortMessage(rig, [&] { result = DetectJedecPart(context, 1, c.expected_code, file); }),
               c.abort)
@@ -166,7 +166,7 @@ TEST(DetectJedecPart, TheFuseCountNamesThePart) {
     }
   }
   IspRig rig("device VTL5128C\n");
-  EngineContext context = rig.Context(ui::kPartVtl5128C);
+  EngineContext context = rig.Context(chain::kPartVtl5128C);
   EXPECT_EQ(DetectJedecPart(context, 1, 120, ""), 120) << "no design file: the expected part";
 }
 
@@ -229,7 +229,7 @@ TEST(Conversion, WhichDesignsNeedFusebuildAndWhatItWrites) {
   }
 
   IspRig rig("device VTL5128C\n");
-  EngineContext context = rig.Context(ui::kPartVtl5128C);
+  EngineContext context = rig.Context(chain::kPartVtl5128C);
   struct Name {
     int type;
     const char* jed;
@@ -270,8 +270,8 @@ TEST(RunFusebuild, SuccessIsExitStatusZeroAndTheImage) {
     IspRig rig("device VTL3064A\ndevice VTL3064A\n");
     const std::string design = rig.File("d.jed", Jedec("QF41306", "C0000*\r\n"));
     const std::string image = rig.File("d.bin", "old image");
-    EngineContext context = rig.Context(ui::kPartVtl3064A);
-    context.rec(2) = RecordForPart(ui::kPartVtl3064A);
+    EngineContext context = rig.Context(chain::kPartVtl3064A);
+    context.rec(2) = RecordForPart(chain::kPartVtl3064A);
     context.rec(2).jed = design;
     context.rec(2).cmnd = 2;
     bool old_image_gone = false;
@@ -302,7 +302,7 @@ TEST(RunFusebuild, SuccessIsExitStatusZeroAndTheImage) {
 
 TEST(RunFusebuild, OnlyOperationsThatUseAnImageConvert) {
   IspRig rig("device VTL3320\n");
-  EngineContext context = rig.Context(ui::kPartVtl3320, rig.File("d.jed", "QF173492*"));
+  EngineContext context = rig.Context(chain::kPartVtl3320, rig.File("d.jed", "QF173492*"));
   for (int op : {0, 1, 5, 6, 9, 10}) EXPECT_EQ(RunFusebuild(context, 1, op, 0, "c.jcd"), "") << op;
   context.rec(1).bypass = 1;
   EXPECT_EQ(RunFusebuild(context, 1, 2, 0, "c.jcd"), "");
@@ -329,17 +329,17 @@ TEST(CheckImageFile, ImagesMustSuitTheFamilyAndThePart) {
     const char* line;
   };
   const Case cases[] = {
-      {ui::kPartVtl5128C, "d.bin", "x...", 2, "", nullptr},
-      {ui::kPartVtl3128A, "d.BIN", "x...", 3,
+      {chain::kPartVtl5128C, "d.bin", "x...", 2, "", nullptr},
+      {chain::kPartVtl3128A, "d.BIN", "x...", 3,
        "Specified device does not match with (a possible VTL5128C) design file (Device #1)", nullptr},
-      {ui::kPartVtl3032A, "d.bin", "", 4,
+      {chain::kPartVtl3032A, "d.bin", "", 4,
        "Specified device does not match with (a possible ) design file (Device #1)", nullptr},
-      {ui::kPartVtl3032A, "d.bin", "x", 9, "", nullptr},
-      {ui::kPartVtl3128XL, "d.bin", "x", 2, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!", nullptr},
-      {ui::kPartVtl3064A, "d.isp", "", 2, "Incorrect file type (.isp) for ZEPA1 device!", nullptr},
-      {ui::kPartVtl3128XL, "d.isp", "", 2, "", nullptr},
-      {ui::kPartVtl3960, "d.isp", "", 3, "", nullptr},
-      {ui::kPartOthers, "d.txt", "", 2, "", nullptr},
+      {chain::kPartVtl3032A, "d.bin", "x", 9, "", nullptr},
+      {chain::kPartVtl3128XL, "d.bin", "x", 2, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!", nullptr},
+      {chain::kPartVtl3064A, "d.isp", "", 2, "Incorrect file type (.isp) for ZEPA1 device!", nullptr},
+      {chain::kPartVtl3128XL, "d.isp", "", 2, "", nullptr},
+      {chain::kPartVtl3960, "d.isp", "", 3, "", nullptr},
+      {chain::kPartOthers, "d.txt", "", 2, "", nullptr},
   };
   for (const Case& c : cases) {
     IspRig rig("device VTL5128C\n");
@@ -349,10 +349,10 @@ TEST(CheckImageFile, ImagesMustSuitTheFamilyAndThePart) {
   }
   // The .isp size check compares the record's size: a record with another size gets the warning line.
   IspRig rig("device VTL5128C\n");
-  EngineContext context = rig.Context(ui::kPartVtl3256XL);
+  EngineContext context = rig.Context(chain::kPartVtl3256XL);
   context.rec(1).bin_size = 1;
   CheckImageFile(context, 1, 2, rig.File("d.isp", ""));
-  context.rec(1) = RecordForPart(ui::kPartVtl3320);
+  context.rec(1) = RecordForPart(chain::kPartVtl3320);
   context.rec(1).bin_size = 2;
   CheckImageFile(context, 1, 2, rig.File("d.isp", ""));
   EXPECT_EQ(rig.lines(), (Lines{"Not a legal ZEPA3 .isp file!", "Not a legal ZEPA2 .isp file!"}));

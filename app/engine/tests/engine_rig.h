@@ -20,7 +20,7 @@ namespace zepa::engine::testing {
 
 // Records every box and question as (icon, caption, text); questions carry the warning icon and get
 // `answer`.
-class RecordingPrompter final : public ui::Prompts {
+class RecordingPrompter final : public chain::Prompts {
  public:
   void show(BoxIcon icon, std::string_view caption, std::string_view text) override {
     boxes.emplace_back(icon, std::string(caption), std::string(text));

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_table.h"
+#include "chain/jcd_file.h"
 #include "engine/records.h"
 #include "engine/runner.h"
 #include "engine/tests/engine_rig.h"
@@ -19,8 +21,6 @@
 #include "sim/families.h"
 #include "sim/tests/temp_dir.h"
 #include "sim/zepa1_family.h"
-#include "ui/core/chain_table.h"
-#include "ui/core/jcd_file.h"
 
 namespace zepa::engine::testing {
 
@@ -83,7 +83,7 @@ class IspRig {
   }
   // The same with the chain file's instruction-register code `ir_code`.
   void Set(int n, int part, int ir_code, int op, const std::string& jed = "", const std::string& ues = "") {
-    ui::ChainDevice& d = table[n];
+    chain::ChainDevice& d = table[n];
     d.loc = n;
     d.part = part;
     d.IR_len = ir_code;
@@ -100,7 +100,7 @@ class IspRig {
   // Writes the chain table as the chain file and runs it.
   void Run(int options = 0) {
     const std::string jcd = dir.File("chain.jcd");
-    ui::write_jcd(table, jcd);
+    chain::write_jcd(table, jcd);
     engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = options}, table);
   }
   // Forgets the lines and marks of earlier runs.
@@ -168,7 +168,7 @@ class IspRig {
   std::unique_ptr<sim::Board> board;
   ScriptedLauncher launcher;
   IspEngine engine;
-  ui::ChainTable table;
+  chain::ChainTable table;
 
  private:
   sim::FamilyRegistry Families(RigFamilies families) {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "chain/chain_names.h"
 #include "engine/tests/engine_rig.h"
-#include "ui/core/chain_names.h"
 
 namespace zepa::engine {
 namespace {
@@ -36,7 +36,7 @@ TEST(DeviceTable, ImageSizesFitTheRowGeometryAndNamesFollowTheCodes) {
   for (int part = 0; part <= 8; ++part) {
     const DeviceTableRow& row = DeviceTable()[static_cast<std::size_t>(part)];
     EXPECT_EQ(row.bin_size, 1 + (2 * 43 * row.DR_len + 7) / 8) << row.part;
-    EXPECT_EQ(row.part, ui::part_name(part)) << "the table follows the grid's part list";
+    EXPECT_EQ(row.part, chain::part_name(part)) << "the table follows the grid's part list";
     // Every signature field (120 bits) lies inside its row.
     EXPECT_LE(row.first_ues_bit + (row.lb - 1) * row.ues_offset + 120, row.DR_len) << row.part;
   }
@@ -62,7 +62,7 @@ class LoadRecords : public ::testing::Test {
   testing::RecordingPrompter prompts;
   testing::RecordingMarks marks;
   EngineHost host{messages, prompts, marks};
-  ui::ChainTable table;
+  chain::ChainTable table;
   ChainState chain;
 };
 
@@ -77,13 +77,13 @@ TEST_F(LoadRecords, FillsEachPositionFromItsPartLengthAndOperation) {
     int bypass;
   };
   const Case cases[] = {
-      {ui::kPartVtl5128C, 2, ui::kOpProgram, 120, 4, 2, 0},
-      {ui::kPartVtl3256XL, 3, ui::kOpNoOperation, 148, 5, 10, 1},
-      {ui::kPartOthers, 9, ui::kOpNoOperation, 0, 16, 10, 1},
-      {ui::kPartOthers, 8, ui::kOpRs, 0, 10, 13, 0},
-      {ui::kPartVtl3320, 0, ui::kOpScan, 130, 2, 14, 0},
-      {ui::kPartVtl3032A, ui::kIrUnknown, 11, 51, 4, -1, 0},
-      {ui::kPartUnknown, 2, ui::kOpUnknown, 0, 4, -1, 0},
+      {chain::kPartVtl5128C, 2, chain::kOpProgram, 120, 4, 2, 0},
+      {chain::kPartVtl3256XL, 3, chain::kOpNoOperation, 148, 5, 10, 1},
+      {chain::kPartOthers, 9, chain::kOpNoOperation, 0, 16, 10, 1},
+      {chain::kPartOthers, 8, chain::kOpRs, 0, 10, 13, 0},
+      {chain::kPartVtl3320, 0, chain::kOpScan, 130, 2, 14, 0},
+      {chain::kPartVtl3032A, chain::kIrUnknown, 11, 51, 4, -1, 0},
+      {chain::kPartUnknown, 2, chain::kOpUnknown, 0, 4, -1, 0},
   };
   table.DeviceCount = static_cast<int>(std::size(cases));
   for (std::size_t i = 0; i < std::size(cases); ++i)
@@ -103,10 +103,10 @@ TEST_F(LoadRecords, FillsEachPositionFromItsPartLengthAndOperation) {
 
 TEST_F(LoadRecords, RecordsAreRebuiltNotMergedWithTheLastRun) {
   table.DeviceCount = 1;
-  Set(1, ui::kPartVtl3384XL, 3, ui::kOpProgram, "a.isp");
+  Set(1, chain::kPartVtl3384XL, 3, chain::kOpProgram, "a.isp");
   table[1].ues = "sig";
   LoadChainRecords(chain, table, host);
-  Set(1, ui::kPartVtl3032A, 2, ui::kOpVerify, "");
+  Set(1, chain::kPartVtl3032A, 2, chain::kOpVerify, "");
   table[1].ues = "";
   LoadChainRecords(chain, table, host);
   const JcdRec& rec = chain.Rec(1);
@@ -119,9 +119,9 @@ TEST_F(LoadRecords, RecordsAreRebuiltNotMergedWithTheLastRun) {
 
 TEST_F(LoadRecords, AnIllegalDesignFileNameAbortsBeforeAnyDeviceRuns) {
   table.DeviceCount = 3;
-  Set(1, ui::kPartVtl3032A, 2, ui::kOpProgram, "one.JED");
-  Set(2, ui::kPartVtl3032A, 2, ui::kOpProgram, "dir.jed/two.txt");
-  Set(3, ui::kPartVtl3032A, 2, ui::kOpProgram, "three.bin");
+  Set(1, chain::kPartVtl3032A, 2, chain::kOpProgram, "one.JED");
+  Set(2, chain::kPartVtl3032A, 2, chain::kOpProgram, "dir.jed/two.txt");
+  Set(3, chain::kPartVtl3032A, 2, chain::kOpProgram, "three.bin");
   EXPECT_THROW(LoadChainRecords(chain, table, host), EPyk);
   EXPECT_EQ(messages.lines(),
             (std::vector<std::string>{"Illegal file entry: dir.jed/two.txt", "Operation aborted!", ""}));

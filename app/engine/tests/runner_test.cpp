@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_names.h"
 #include "engine/records.h"
 #include "engine/tests/isp_rig.h"
 #include "engine/workdir.h"
-#include "ui/core/chain_names.h"
 
 namespace zepa::engine {
 namespace {
@@ -38,12 +38,15 @@ void ConvertFrom(IspRig& rig, std::vector<std::pair<std::string, std::string>> i
 TEST(RunChain, AWrongChecksumOnDevice2FailsOnlyDevice2) {
   IspRig rig("device VTL3032C\ndevice VTL5128C\ndevice VTL3064A\n");
   // Fuses 0, 82801, 20541, 41305: bytes 1, 0x02, 0x20, 0x02 -> 0x0025.
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpProgramVerify, rig.File("one.jed", Design("QF20542", "C0025")));
-  rig.Device(2, ui::kPartVtl5128C, ui::kOpProgramVerify, rig.File("two.jed", Design("QF82930", "C1234")));
-  rig.Device(3, ui::kPartVtl3064A, ui::kOpProgramVerify, rig.File("three.jed", Design("QF41306", "C0025")));
-  ConvertFrom(rig, {{"one.bin", MakeZepa1Image(ui::kPartVtl3032C, 1)},
-                    {"two.bin", MakeZepa1Image(ui::kPartVtl5128C, 2)},
-                    {"three.bin", MakeZepa1Image(ui::kPartVtl3064A, 3)}});
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpProgramVerify,
+             rig.File("one.jed", Design("QF20542", "C0025")));
+  rig.Device(2, chain::kPartVtl5128C, chain::kOpProgramVerify,
+             rig.File("two.jed", Design("QF82930", "C1234")));
+  rig.Device(3, chain::kPartVtl3064A, chain::kOpProgramVerify,
+             rig.File("three.jed", Design("QF41306", "C0025")));
+  ConvertFrom(rig, {{"one.bin", MakeZepa1Image(chain::kPartVtl3032C, 1)},
+                    {"two.bin", MakeZepa1Image(chain::kPartVtl5128C, 2)},
+                    {"three.bin", MakeZepa1Image(chain::kPartVtl3064A, 3)}});
   rig.Run();
 
   EXPECT_EQ(rig.launcher.calls.size(), 3u);
@@ -56,12 +59,12 @@ TEST(RunChain, AWrongChecksumOnDevice2FailsOnlyDevice2) {
   EXPECT_TRUE(rig.Part(2).memory().rows.empty()) << "device 2 was never touched";
   EXPECT_FALSE(rig.Part(3).memory().rows.empty());
   EXPECT_TRUE(rig.engine.RunFailed);
-  EXPECT_EQ(rig.table[2].result, ui::kResultFail);
+  EXPECT_EQ(rig.table[2].result, chain::kResultFail);
 }
 
 TEST(RunChain, AChainScanCountsTheDevicesWithoutReadingAChainFile) {
   IspRig rig("device VTL3032C\ndevice VTL3320\ndevice Others irlen=7\n");
-  rig.Device(1, ui::kPartVtl3320, ui::kOpProgram, "never.jed");  // the last run's record: a ZEPA2 part
+  rig.Device(1, chain::kPartVtl3320, chain::kOpProgram, "never.jed");  // the last run's record: a ZEPA2 part
   rig.engine.RunChain({.jcd_file = "x/scan___.tmp", .port_index = 1, .options = 0}, rig.table);
   EXPECT_EQ(rig.table.DeviceCount, 3);
   EXPECT_EQ(rig.lines(), (Lines{"ISP RelayCable/Board found!",
@@ -71,7 +74,7 @@ TEST(RunChain, AChainScanCountsTheDevicesWithoutReadingAChainFile) {
 
   // A normal run removes the scan's file.
   rig.table.DeviceCount = 1;
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpNoOperation);
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpNoOperation);
   rig.Run();
   EXPECT_FALSE(FileExists(rig.Path("scan___.tmp")));
 }
@@ -79,7 +82,7 @@ TEST(RunChain, AChainScanCountsTheDevicesWithoutReadingAChainFile) {
 TEST(RunChain, WhatEndsARunBeforeItsDevices) {
   {
     IspRig rig("device VTL3032C\n");
-    rig.Device(1, ui::kPartVtl3032C, ui::kOpBulkErase);
+    rig.Device(1, chain::kPartVtl3032C, chain::kOpBulkErase);
     rig.engine.RunChain({.jcd_file = rig.Path("missing.jcd"), .port_index = 1, .options = 0}, rig.table);
     EXPECT_TRUE(rig.lines().empty());
     ASSERT_EQ(rig.prompts.boxes.size(), 1u);
@@ -87,28 +90,28 @@ TEST(RunChain, WhatEndsARunBeforeItsDevices) {
   }
   {
     IspRig rig("device VTL3032C\ndevice VTL3032C\n");
-    rig.Device(1, ui::kPartVtl3032C, ui::kOpBulkErase);
-    rig.Device(2, ui::kPartVtl3032C, ui::kOpProgram, "design.hex");
+    rig.Device(1, chain::kPartVtl3032C, chain::kOpBulkErase);
+    rig.Device(2, chain::kPartVtl3032C, chain::kOpProgram, "design.hex");
     EXPECT_THROW(rig.Run(), EPyk);
     EXPECT_EQ(rig.lines(), (Lines{"Illegal file entry: design.hex", "Operation aborted!", ""}));
     EXPECT_EQ(rig.marks.marks, (Marks{{2, false}}));
   }
   {
     IspRig rig("port 3BC\ndevice VTL3032C\n");  // no port answers at 278h / 378h ... but 3BCh does
-    rig.Device(1, ui::kPartVtl3032C, ui::kOpNoOperation);
+    rig.Device(1, chain::kPartVtl3032C, chain::kOpNoOperation);
     const std::string jcd = rig.File("c.jcd", "x");
     rig.engine.RunChain({.jcd_file = jcd, .port_index = kAutoPortSelection, .options = 0}, rig.table);
     EXPECT_EQ(rig.engine.cable().DataPort(), 0x3BC);
-    EXPECT_EQ(rig.table[1].result, ui::kResultPass);
+    EXPECT_EQ(rig.table[1].result, chain::kResultPass);
   }
 }
 
 TEST(RunChain, FailuresInsideADeviceNeverStopTheOthers) {
   IspRig rig("device VTL3032C\ndevice VTL3032XL\ndevice VTL3032C\n");
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpProgram, rig.Path("missing.bin"));
-  rig.Device(2, ui::kPartVtl3032C, ui::kOpBlankCheck);  // the socket holds another part
-  rig.table[2].IR_len = 3;                              // whose instruction register has 5 bits
-  rig.Device(3, ui::kPartVtl3032C, ui::kOpNoOperation);
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpProgram, rig.Path("missing.bin"));
+  rig.Device(2, chain::kPartVtl3032C, chain::kOpBlankCheck);  // the socket holds another part
+  rig.table[2].IR_len = 3;                                    // whose instruction register has 5 bits
+  rig.Device(3, chain::kPartVtl3032C, chain::kOpNoOperation);
   rig.Run();
   EXPECT_EQ(rig.marks.marks, (Marks{{1, false}, {2, false}, {3, true}}));
   EXPECT_EQ(rig.Section(rig.Path("missing.bin") + ": cannot open the file", ""),
@@ -120,8 +123,9 @@ TEST(RunChain, FailuresInsideADeviceNeverStopTheOthers) {
 TEST(RunChain, AnImageNeededByNoOneIsPassedOnUnread) {
   // Device 2's design is the previous device's image name; a bulk erase ignores it.
   IspRig rig("device VTL3064A\ndevice VTL3064A\n");
-  rig.Device(1, ui::kPartVtl3064A, ui::kOpProgram, rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3064A, 4)));
-  rig.Device(2, ui::kPartVtl3064A, ui::kOpBulkErase);
+  rig.Device(1, chain::kPartVtl3064A, chain::kOpProgram,
+             rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3064A, 4)));
+  rig.Device(2, chain::kPartVtl3064A, chain::kOpBulkErase);
   rig.Run();
   EXPECT_EQ(rig.marks.marks, (Marks{{1, true}, {2, true}}));
 }
@@ -139,23 +143,23 @@ TEST(RunChain, SvfOutputReplacesTheHardwareAfterPortAndCableSetUp) {
   IspRig rig("device VTL3032C\ndevice VTL3032C\n");
   RecordingSvf svf;
   rig.engine.set_svf_generator(&svf);
-  const std::string image = rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3032C, 8));
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpVerify, image);
-  rig.Device(2, ui::kPartVtl3032C, ui::kOpScan);
+  const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3032C, 8));
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpVerify, image);
+  rig.Device(2, chain::kPartVtl3032C, chain::kOpScan);
   rig.Run(kOptSvf);
   EXPECT_EQ(svf.calls, (Lines{"3@1 " + image + " -> " + rig.Path("chain.svf")}));
   EXPECT_TRUE(rig.HasLine("There are 2 JTAG devices daisy chainning in the system.")) << "op 14 still scans";
   EXPECT_EQ(rig.engine.svf_file(), rig.Path("chain.svf"));
 
   IspRig bare("device VTL3032C\n");
-  bare.Device(1, ui::kPartVtl3032C, ui::kOpBulkErase);
+  bare.Device(1, chain::kPartVtl3032C, chain::kOpBulkErase);
   bare.Run(kOptSvf);
   EXPECT_TRUE(bare.HasLine("SVF output is not available in this build. (Device #1)"));
 }
 
 TEST(RunChain, PinVectorsAreRecordedIntoTheChainsBifFile) {
   IspRig rig("device VTL3032C\n");
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpBlankCheck);
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpBlankCheck);
   rig.Run(kOptBif | kOptOffLine);
   const std::string bif = rig.Read("chain.bif");
   EXPECT_GT(bif.size(), 1000u);

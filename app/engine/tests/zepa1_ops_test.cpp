@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_names.h"
 #include "engine/process.h"
 #include "engine/tests/isp_rig.h"
 #include "engine/workdir.h"
 #include "sim/parts.h"
-#include "ui/core/chain_names.h"
 #include "ui/core/idcode.h"
 
 namespace zepa::engine {
@@ -22,7 +22,7 @@ using testing::MakeZepa1Image;
 using Lines = std::vector<std::string>;
 
 constexpr const char* kThreeParts = "port 378\ndevice VTL3032C\ndevice VTL3064A\ndevice VTL5128C\n";
-constexpr int kThreePartCodes[] = {ui::kPartVtl3032C, ui::kPartVtl3064A, ui::kPartVtl5128C};
+constexpr int kThreePartCodes[] = {chain::kPartVtl3032C, chain::kPartVtl3064A, chain::kPartVtl5128C};
 
 // A ZEPA1 signature image as fusebuild lays it out: character bit t of field j of side s at row-41
 // position L - 1 - (first_ues_bit + j * ues_offset + t), the text followed by a zero byte, ones elsewhere.
@@ -57,16 +57,16 @@ TEST(Zepa1Chain, ProgramAndVerifyThreePartsThenUploadGivesTheImagesBack) {
   std::vector<std::string> images;
   for (int n = 1; n <= 3; ++n) {
     images.push_back(MakeZepa1Image(kThreePartCodes[n - 1], 100u + static_cast<unsigned>(n)));
-    rig.Device(n, kThreePartCodes[n - 1], ui::kOpProgramVerify,
+    rig.Device(n, kThreePartCodes[n - 1], chain::kOpProgramVerify,
                rig.File("design" + std::to_string(n) + ".bin", images.back()));
   }
   rig.Run();
   EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{1, true}, {2, true}, {3, true}}));
   EXPECT_FALSE(rig.engine.RunFailed);
-  for (int n = 1; n <= 3; ++n) EXPECT_EQ(rig.table[n].result, ui::kResultPass);
+  for (int n = 1; n <= 3; ++n) EXPECT_EQ(rig.table[n].result, chain::kResultPass);
 
   for (int n = 1; n <= 3; ++n)
-    rig.Device(n, kThreePartCodes[n - 1], ui::kOpUpload, rig.Path("up" + std::to_string(n) + ".bin"));
+    rig.Device(n, kThreePartCodes[n - 1], chain::kOpUpload, rig.Path("up" + std::to_string(n) + ".bin"));
   rig.Run();
   for (int n = 1; n <= 3; ++n) {
     const std::string upload = rig.Read("up" + std::to_string(n) + ".bin");
@@ -77,21 +77,21 @@ TEST(Zepa1Chain, ProgramAndVerifyThreePartsThenUploadGivesTheImagesBack) {
 
 TEST(Zepa1Chain, ProgramThenVerifyAndBlankCheckAfterErase) {
   IspRig rig("device VTL3064A\n");
-  const std::string image = rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3064A, 7));
+  const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3064A, 7));
   struct Step {
     int op;
     const char* result_line;
     bool passed;
   };
   const Step steps[] = {
-      {ui::kOpProgram, "Program completed!", true},        {ui::kOpVerify, "Verify succeeded!", true},
-      {ui::kOpBlankCheck, "Blank Check failed!", false},   {ui::kOpBulkErase, "Erase completed!", true},
-      {ui::kOpBlankCheck, "Blank Check succeeded!", true}, {ui::kOpVerify, "Verify failed!", false},
+      {chain::kOpProgram, "Program completed!", true},        {chain::kOpVerify, "Verify succeeded!", true},
+      {chain::kOpBlankCheck, "Blank Check failed!", false},   {chain::kOpBulkErase, "Erase completed!", true},
+      {chain::kOpBlankCheck, "Blank Check succeeded!", true}, {chain::kOpVerify, "Verify failed!", false},
   };
   for (const Step& step : steps) {
     rig.messages.clear();
     rig.marks.marks.clear();
-    rig.Device(1, ui::kPartVtl3064A, step.op, image);
+    rig.Device(1, chain::kPartVtl3064A, step.op, image);
     rig.Run();
     EXPECT_TRUE(rig.HasLine(step.result_line)) << "operation " << step.op;
     EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{1, step.passed}}))
@@ -101,10 +101,10 @@ TEST(Zepa1Chain, ProgramThenVerifyAndBlankCheckAfterErase) {
 
 TEST(Zepa1Golden, ProgramAndVerifyFailingOnAStuckCellThenErases) {
   IspRig rig("device VTL3032C\n");
-  std::string image = MakeZepa1Image(ui::kPartVtl3032C, 3);
+  std::string image = MakeZepa1Image(chain::kPartVtl3032C, 3);
   image[1] = static_cast<char>(image[1] & 0x7F);        // row 0, bit 0 is a 0 ...
   rig.faults->Stick(rig.Part(1).memory(), 0, 0, true);  // ... that the part cannot take
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpProgramVerify, rig.File("d.bin", image));
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpProgramVerify, rig.File("d.bin", image));
   rig.Run();
   const Lines expected = {
       "---------------Begin operation---------------",
@@ -129,17 +129,17 @@ TEST(Zepa1Golden, ProgramAndVerifyFailingOnAStuckCellThenErases) {
 TEST(Zepa1Golden, BlankCheckStopsAtTheFirstRowWithAZero) {
   IspRig rig("device VTL5128\n");
   rig.faults->Stick(rig.Part(1).memory(), 0, 500, false);
-  rig.Device(1, ui::kPartVtl5128, ui::kOpBlankCheck);
+  rig.Device(1, chain::kPartVtl5128, chain::kOpBlankCheck);
   rig.Run();
   EXPECT_EQ(rig.Section("Blank Check... (Device #1)", ""),
             (Lines{"Blank Check... (Device #1)", "Checking Left side...", " *", "Blank Check failed!", ""}));
-  EXPECT_EQ(rig.table[1].result, ui::kResultFail);
+  EXPECT_EQ(rig.table[1].result, chain::kResultFail);
 }
 
 TEST(Zepa1Golden, BypassAndBulkErase) {
   IspRig rig("device VTL3032A\ndevice VTL3032A\n");
-  rig.Device(1, ui::kPartVtl3032A, ui::kOpNoOperation);
-  rig.Device(2, ui::kPartVtl3032A, ui::kOpBulkErase);
+  rig.Device(1, chain::kPartVtl3032A, chain::kOpNoOperation);
+  rig.Device(2, chain::kPartVtl3032A, chain::kOpBulkErase);
   rig.Run();
   EXPECT_EQ(rig.lines(), (Lines{"---------------Begin operation---------------", "Bypass... (Device #1)", "",
                                 "Bulk erase... (Device #2)", "Erase completed!",
@@ -148,20 +148,20 @@ TEST(Zepa1Golden, BypassAndBulkErase) {
 
 TEST(Zepa1Security, SecureThenVerifyAndUploadAbort) {
   IspRig rig("device VTL3128A\n");
-  const std::string image = rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3128A, 9));
-  rig.Device(1, ui::kPartVtl3128A, ui::kOpProgram, image);
+  const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3128A, 9));
+  rig.Device(1, chain::kPartVtl3128A, chain::kOpProgram, image);
   rig.Run();
-  rig.Device(1, ui::kPartVtl3128A, ui::kOpSecure);
+  rig.Device(1, chain::kPartVtl3128A, chain::kOpSecure);
   rig.Run();
   EXPECT_TRUE(rig.HasLine("Secure device completed."));
-  for (int op : {ui::kOpVerify, ui::kOpUpload}) {
+  for (int op : {chain::kOpVerify, chain::kOpUpload}) {
     rig.messages.clear();
-    rig.Device(1, ui::kPartVtl3128A, op, op == ui::kOpVerify ? image : rig.Path("up.bin"));
+    rig.Device(1, chain::kPartVtl3128A, op, op == chain::kOpVerify ? image : rig.Path("up.bin"));
     rig.Run();
     EXPECT_EQ(rig.Section("Device is secured. (Device #1)", ""),
               (Lines{"Device is secured. (Device #1)", "Operation aborted!", ""}))
         << "operation " << op;
-    EXPECT_EQ(rig.table[1].result, ui::kResultFail);
+    EXPECT_EQ(rig.table[1].result, chain::kResultFail);
     EXPECT_EQ(rig.Read("dev__1.sec"), "0\n");
   }
   EXPECT_FALSE(FileExists(rig.Path("up.bin"))) << "no upload of a secured part";
@@ -170,8 +170,8 @@ TEST(Zepa1Security, SecureThenVerifyAndUploadAbort) {
 TEST(Zepa1ReadId, WritesTheIdcodeAndSecurityFilesAndTheFieldsDecode) {
   IspRig rig("device VTL3032C\ndevice VTL5128C\n");
   rig.File("dev__2.id", "stale");
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpNoOperation);
-  rig.Device(2, ui::kPartVtl5128C, ui::kOpReadId);
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpNoOperation);
+  rig.Device(2, chain::kPartVtl5128C, chain::kOpReadId);
   rig.Run();
   const std::string expected_bits = ui::idcode_text(sim::DefaultIdcode(*sim::FindPart("VTL5128C")));
   EXPECT_EQ(rig.Read("dev__2.id"), expected_bits + "\n");
@@ -191,14 +191,14 @@ TEST(Zepa1Identify, AWrongPartInTheSocketAborts) {
     const char* message;
   };
   const Case cases[] = {
-      {"device VTL3128\n", ui::kPartVtl3064A, ui::kOpBlankCheck,
+      {"device VTL3128\n", chain::kPartVtl3064A, chain::kOpBlankCheck,
        "(Device #1) does not match with (a possible VTLx128) target device."},
-      {"device VTL3128A\n", ui::kPartVtl5128C, ui::kOpBulkErase,
+      {"device VTL3128A\n", chain::kPartVtl5128C, chain::kOpBulkErase,
        "(Device #1) does not match with (a possible VTL3128A) target device."},
-      {"device VTL3064A idcode=0x00040001\n", ui::kPartVtl3064A, ui::kOpBlankCheck,
+      {"device VTL3064A idcode=0x00040001\n", chain::kPartVtl3064A, chain::kOpBlankCheck,
        "(Device #1) is an unknown target device."},
-      {"device VTL3064A\n", ui::kPartVtl3064A, ui::kOpReadId, nullptr},
-      {"device VTL5128 idcode=0x0004802B\n", ui::kPartVtl5128, ui::kOpReadId,
+      {"device VTL3064A\n", chain::kPartVtl3064A, chain::kOpReadId, nullptr},
+      {"device VTL5128 idcode=0x0004802B\n", chain::kPartVtl5128, chain::kOpReadId,
        "(Device #1) does not match with (a possible VTL5064C) target device."},
   };
   for (const Case& c : cases) {
@@ -208,13 +208,13 @@ TEST(Zepa1Identify, AWrongPartInTheSocketAborts) {
     rig.Device(1, c.part, c.op);
     rig.Run();
     if (c.message == nullptr) {
-      EXPECT_EQ(rig.table[1].result, ui::kResultPass) << c.board;
+      EXPECT_EQ(rig.table[1].result, chain::kResultPass) << c.board;
       continue;
     }
     EXPECT_EQ(rig.Section(c.message, ""), (Lines{c.message, "Operation aborted!", ""})) << c.board;
-    EXPECT_EQ(rig.table[1].result, ui::kResultFail) << c.board;
+    EXPECT_EQ(rig.table[1].result, chain::kResultFail) << c.board;
     EXPECT_TRUE(rig.Part(1).memory().rows.empty()) << c.board;
-    if (c.op == ui::kOpReadId) {
+    if (c.op == chain::kOpReadId) {
       EXPECT_FALSE(FileExists(rig.Path("dev__1.id"))) << "a failed identification leaves no old results";
       EXPECT_FALSE(FileExists(rig.Path("dev__1.sec")));
     }
@@ -230,11 +230,11 @@ TEST(Zepa1Signature, ProgramThenReadGivesTheTextBack) {
   std::string full128;  // all four fields of both sides: 120 characters
   for (int i = 0; i < 120; ++i) full128 += static_cast<char>('A' + i % 26);
   const Case cases[] = {
-      {"device VTL5128\n", ui::kPartVtl5128, full128},
-      {"device VTL5128C\n", ui::kPartVtl5128C, full128},
-      {"device VTL3128A\n", ui::kPartVtl3128A, "board 7, rev C"},
-      {"device VTL3032A\n", ui::kPartVtl3032A, "thirty characters, both sides"},
-      {"device VTL5064C\n", ui::kPartVtl5064C, "sixty: " + std::string(53, 'x')},
+      {"device VTL5128\n", chain::kPartVtl5128, full128},
+      {"device VTL5128C\n", chain::kPartVtl5128C, full128},
+      {"device VTL3128A\n", chain::kPartVtl3128A, "board 7, rev C"},
+      {"device VTL3032A\n", chain::kPartVtl3032A, "thirty characters, both sides"},
+      {"device VTL5064C\n", chain::kPartVtl5064C, "sixty: " + std::string(53, 'x')},
   };
   for (const Case& c : cases) {
     IspRig rig(c.board);
@@ -243,10 +243,10 @@ TEST(Zepa1Signature, ProgramThenReadGivesTheTextBack) {
       rig.File("tempues.bin", image);
       return ProcessResult{.started = true, .exit_status = 0, .error = ""};
     };
-    rig.Device(1, c.part, ui::kOpProgramUes, "", c.text);
+    rig.Device(1, c.part, chain::kOpProgramUes, "", c.text);
     rig.Run();
     EXPECT_TRUE(rig.HasLine("Program User Signature completed.")) << c.board;
-    rig.Device(1, c.part, ui::kOpReadUes);
+    rig.Device(1, c.part, chain::kOpReadUes);
     rig.Run();
     EXPECT_EQ(rig.Read("dev__1.ues"), c.text + "\n") << c.board;
     EXPECT_TRUE(rig.HasLine("Read User Signature completed.")) << c.board;
@@ -255,33 +255,33 @@ TEST(Zepa1Signature, ProgramThenReadGivesTheTextBack) {
 
 TEST(Zepa1Signature, AWrittenSignatureIsNotOverwritten) {
   IspRig rig("device VTL3064A\n");
-  std::string image = MakeSignatureImage(ui::kPartVtl3064A, "first");
+  std::string image = MakeSignatureImage(chain::kPartVtl3064A, "first");
   rig.launcher.action = [&](const testing::ScriptedLauncher::Call&) {
     rig.File("tempues.bin", image);
     return ProcessResult{.started = true, .exit_status = 0, .error = ""};
   };
-  rig.Device(1, ui::kPartVtl3064A, ui::kOpProgramUes, "", "first");
+  rig.Device(1, chain::kPartVtl3064A, chain::kOpProgramUes, "", "first");
   rig.Run();
   const sim::DeviceMemory before = rig.Part(1).memory();
-  image = MakeSignatureImage(ui::kPartVtl3064A, "second");
-  rig.Device(1, ui::kPartVtl3064A, ui::kOpProgramUes, "", "second");
+  image = MakeSignatureImage(chain::kPartVtl3064A, "second");
+  rig.Device(1, chain::kPartVtl3064A, chain::kOpProgramUes, "", "second");
   rig.Run();
   EXPECT_TRUE(rig.HasLine("User space is not blank, can not overwrite UES!"));
-  EXPECT_EQ(rig.table[1].result, ui::kResultFail);
+  EXPECT_EQ(rig.table[1].result, chain::kResultFail);
   EXPECT_EQ(rig.Part(1).memory(), before);
 }
 
 TEST(Zepa1VerifyReport, LineLayoutOfA255BitRow) {
   IspRig rig("device VTL3032C\n");
-  std::string image = MakeZepa1Image(ui::kPartVtl3032C, 5);
+  std::string image = MakeZepa1Image(chain::kPartVtl3032C, 5);
   image[1] = static_cast<char>(image[1] | 0x20);
   const std::string path = rig.File("d.bin", image);
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpProgram, path);
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpProgram, path);
   rig.Run();
   // Row 0 bit 2 (shift-register number 252) reads 1 where the design wants 0.
   image[1] = static_cast<char>(image[1] & ~0x20);
   rig.File("d.bin", image);
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpVerify, path);
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpVerify, path);
   rig.Run(kOptVerifyLog);
   EXPECT_TRUE(rig.HasLine("Verify failed!"));
   EXPECT_TRUE(rig.HasLine("Total failure bit(s) = 1"));
@@ -322,7 +322,7 @@ TEST(Zepa1VerifyReport, LineLayoutOfA255BitRow) {
 TEST(Zepa1Example, TheExampleChainGoesThroughFusebuildOntoTheBoard) {
   const std::string examples = std::string(ZEPA_SOURCE_DIR) + "/examples/";
   IspRig rig(ReadFileBytes(examples + "board.sim"));
-  ASSERT_TRUE(ui::load_jcd(rig.table, examples + "chain.jcd"));
+  ASSERT_TRUE(chain::load_jcd(rig.table, examples + "chain.jcd"));
   for (int n = 1; n <= 3; ++n) {
     const std::string name = rig.table[n].jed.str();
     rig.table[n].jed = rig.File(name, ReadFileBytes(examples + name));
@@ -338,16 +338,16 @@ TEST(Zepa1Example, TheExampleChainGoesThroughFusebuildOntoTheBoard) {
   // The signature of device 2 from its design's image, read back as text.
   const std::string text = "sixty-four macrocells, two sides";
   rig.table[2].ues = text;
-  rig.table[1].cmnd = rig.table[3].cmnd = ui::kOpNoOperation;
-  rig.table[2].cmnd = ui::kOpProgramUes;
+  rig.table[1].cmnd = rig.table[3].cmnd = chain::kOpNoOperation;
+  rig.table[2].cmnd = chain::kOpProgramUes;
   rig.Run();
-  rig.table[2].cmnd = ui::kOpReadUes;
+  rig.table[2].cmnd = chain::kOpReadUes;
   rig.Run();
   EXPECT_EQ(rig.Read("dev__2.ues"), text + "\n");
 
   // The part holds exactly fusebuild's image.
-  rig.table[2].cmnd = ui::kOpNoOperation;
-  rig.table[1].cmnd = ui::kOpUpload;
+  rig.table[2].cmnd = chain::kOpNoOperation;
+  rig.table[1].cmnd = chain::kOpUpload;
   rig.table[1].jed = rig.Path("upload32.bin");
   rig.Run();
   EXPECT_TRUE(rig.Read("upload32.bin") == rig.Read("design32.bin"));

@@ -11,10 +11,10 @@
 #include <tuple>
 #include <vector>
 
+#include "chain/chain_names.h"
 #include "engine/tests/isp_rig.h"
 #include "fusemap/tests/support/jedec_gen.h"
 #include "sim/zepa2_family.h"
-#include "ui/core/chain_names.h"
 
 namespace zepa::engine {
 namespace {
@@ -30,9 +30,9 @@ class Zepa2Rig : public testing::IspRig {
   explicit Zepa2Rig(const char* part)
       : IspRig(std::string("device VTL3032C\ndevice ") + part + "\ndevice Others irlen=7\n",
                testing::RigFamilies::kAll) {
-    Set(1, ui::kPartVtl3032C, 2, ui::kOpUnknown);  // no operation: only in the way
-    Set(3, ui::kPartOthers, 5, ui::kOpUnknown);
-    zepa2_part = std::string(part) == "VTL3320" ? ui::kPartVtl3320 : ui::kPartVtl3960;
+    Set(1, chain::kPartVtl3032C, 2, chain::kOpUnknown);  // no operation: only in the way
+    Set(3, chain::kPartOthers, 5, chain::kOpUnknown);
+    zepa2_part = std::string(part) == "VTL3320" ? chain::kPartVtl3320 : chain::kPartVtl3960;
   }
 
   // Runs `op` on the ZEPA2 part with `jed` as its design file.
@@ -111,7 +111,7 @@ TEST(Zepa2Operations, WriteThenVerifyPassesOnBothParts) {
     const std::vector<std::string> lines = MakeFrameLines(c.frames, 5);
     // Lines past the last frame are read and ignored.
     const std::string isp = rig.File("design.isp", Join(lines, c.end) + lines[0] + c.end);
-    rig.Run(ui::kOpProgram, isp);
+    rig.Run(chain::kOpProgram, isp);
     EXPECT_EQ(rig.From("Write..."), c.write_lines);
     EXPECT_TRUE(rig.marks.marks.empty()) << "a write marks no result";
     ASSERT_EQ(rig.Frames().rows.size(), static_cast<std::size_t>(c.frames));
@@ -122,7 +122,7 @@ TEST(Zepa2Operations, WriteThenVerifyPassesOnBothParts) {
       EXPECT_EQ(bits, FrameBits(lines[static_cast<std::size_t>(h)])) << "frame " << h;
     }
 
-    rig.Run(ui::kOpVerify, isp);
+    rig.Run(chain::kOpVerify, isp);
     EXPECT_EQ(rig.Read("design.in"), Join(lines));
     const Lines verify = rig.From("Read...");
     ASSERT_FALSE(verify.empty());
@@ -166,10 +166,10 @@ TEST(Zepa2Operations, VerifyReportsTheFirstDifferingFrame) {
     Zepa2Rig rig("VTL3320");
     std::vector<std::string> lines = MakeFrameLines(336, 9);
     const std::string isp = rig.File("design.isp", Join(lines));
-    rig.Run(ui::kOpProgram, isp);
+    rig.Run(chain::kOpProgram, isp);
     c.damage(lines, rig.Frames());
     rig.File("design.isp", Join(lines));
-    rig.Run(ui::kOpVerify, isp);
+    rig.Run(chain::kOpVerify, isp);
     const Lines got = rig.From("Read...");
     ASSERT_GE(got.size(), c.tail.size() + 1);
     if (c.tail.empty()) {
@@ -188,11 +188,11 @@ TEST(Zepa2Operations, VerifyShowsBothLinesOfTheDifferingFrame) {
   Zepa2Rig rig("VTL3320");
   std::vector<std::string> lines = MakeFrameLines(336, 3);
   const std::string isp = rig.File("design.isp", Join(lines));
-  rig.Run(ui::kOpProgram, isp);
+  rig.Run(chain::kOpProgram, isp);
   const std::string written = lines[10];
   lines[10][0] = lines[10][0] == 'F' ? 'E' : 'F';
   rig.File("design.isp", Join(lines));
-  rig.Run(ui::kOpVerify, isp);
+  rig.Run(chain::kOpVerify, isp);
   EXPECT_TRUE(rig.HasLine("Data read back is:" + written));
   EXPECT_TRUE(rig.HasLine("Data expect is:     " + lines[10]));
 }
@@ -220,7 +220,7 @@ TEST(Zepa2Operations, WriteSkipsLinesThatAreNotOneFrame) {
     std::vector<std::string> lines = MakeFrameLines(336, 11);
     c.damage(lines);
     const std::string isp = rig.File("design.isp", Join(lines));
-    rig.Run(ui::kOpProgram, isp);
+    rig.Run(chain::kOpProgram, isp);
     bool reported = false;
     for (const std::string& l : rig.messages.lines()) reported = reported || Matches(l, c.line);
     EXPECT_TRUE(reported) << c.line;
@@ -239,18 +239,18 @@ TEST(Zepa2Operations, AJedecDesignIsConvertedByFusebuildThenWrittenAndVerified) 
   };
   const std::string jed = rig.File("top.jed", fusemap::testing::JedecText(fusemap::testing::FusesWithZeros(
                                                   173492, {0, 789, 1429, 90000, 173491})));
-  rig.Run(ui::kOpProgram, jed);
+  rig.Run(chain::kOpProgram, jed);
   EXPECT_TRUE(rig.HasLine("Generate VTL3320 MCS/ISP files..."));
   EXPECT_EQ(rig.From("Write...").back(), "Write completed!");
   EXPECT_EQ(rig.Frames().rows.size(), 336u);
-  rig.Run(ui::kOpVerify, jed);
+  rig.Run(chain::kOpVerify, jed);
   EXPECT_EQ(rig.From("Read...").back(), "Verify succeeded!");
   EXPECT_EQ(rig.Read("top.in").size(), 336u * 141);
   EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{kPosition, true}}));
 }
 
 TEST(Zepa2Operations, AMissingImageIsAnErrorBoxAndAFailBeforeAnyJtag) {
-  for (int op : {ui::kOpProgram, ui::kOpVerify}) {
+  for (int op : {chain::kOpProgram, chain::kOpVerify}) {
     Zepa2Rig rig("VTL3960");
     const std::string missing = rig.dir.File("gone.isp");
     rig.Run(op, missing);
@@ -268,15 +268,15 @@ TEST(Zepa2Operations, OtherOperationsSayTheyDoNotApplyAndTouchNothing) {
     const char* line;  // nullptr: no line at all
   };
   const Case cases[] = {
-      {ui::kOpBulkErase,
+      {chain::kOpBulkErase,
        "\"Bulk Erase\" is not available for VTL3960 parts, only Program and Verify are. (Device #2)"},
-      {ui::kOpProgramVerify,
+      {chain::kOpProgramVerify,
        "\"Prog_&_Verify\" is not available for VTL3960 parts, only Program and Verify are. (Device #2)"},
-      {ui::kOpUpload,
+      {chain::kOpUpload,
        "\"Upload Device\" is not available for VTL3960 parts, only Program and Verify are. (Device #2)"},
-      {ui::kOpRs,
+      {chain::kOpRs,
        "Operation 13 is not available for VTL3960 parts, only Program and Verify are. (Device #2)"},
-      {ui::kOpNoOperation, nullptr},
+      {chain::kOpNoOperation, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.op);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_names.h"
 #include "engine/records.h"
 #include "engine/tests/isp_rig.h"
 #include "fusemap/fuse_array.h"
@@ -18,7 +19,6 @@
 #include "fusemap/zepa3_map.h"
 #include "sim/zepa2_family.h"
 #include "sim/zepa3_family.h"
-#include "ui/core/chain_names.h"
 
 namespace zepa::engine {
 namespace {
@@ -55,9 +55,9 @@ class Zepa3Rig : public testing::IspRig {
   // Position n of the chain table; the instruction register length follows the part's family.
   void Device(int n, int part, int op, const std::string& jed = "", const std::string& ues = "") {
     Set(n, part,
-        ui::IsZepa3Part(part) || ui::IsZepa2Part(part) ? 3
-        : part == ui::kPartOthers                      ? 5
-                                                       : 2,
+        chain::IsZepa3Part(part) || chain::IsZepa2Part(part) ? 3
+        : part == chain::kPartOthers                         ? 5
+                                                             : 2,
         op, jed, ues);
   }
   // Writes the chain table as the chain file and runs it; messages and marks start empty.
@@ -75,8 +75,9 @@ struct PartCase {
   const char* name;
 };
 const PartCase kParts[] = {
-    {ui::kPartVtl3032XL, "VTL3032XL"}, {ui::kPartVtl3064XL, "VTL3064XL"}, {ui::kPartVtl3128XL, "VTL3128XL"},
-    {ui::kPartVtl3256XL, "VTL3256XL"}, {ui::kPartVtl3384XL, "VTL3384XL"},
+    {chain::kPartVtl3032XL, "VTL3032XL"}, {chain::kPartVtl3064XL, "VTL3064XL"},
+    {chain::kPartVtl3128XL, "VTL3128XL"}, {chain::kPartVtl3256XL, "VTL3256XL"},
+    {chain::kPartVtl3384XL, "VTL3384XL"},
 };
 
 JcdRec Rec(int part) {
@@ -165,13 +166,13 @@ TEST(Zepa3Sizes, ProgramVerifyAndProgramAndVerifyEachPart) {
       const char* result_line;
     };
     for (const Step& step :
-         {Step{ui::kOpProgram, "Program completed!"}, Step{ui::kOpVerify, "Verify succeeded!"},
-          Step{ui::kOpProgramVerify, "Program and Verify succeeded!"}}) {
+         {Step{chain::kOpProgram, "Program completed!"}, Step{chain::kOpVerify, "Verify succeeded!"},
+          Step{chain::kOpProgramVerify, "Program and Verify succeeded!"}}) {
       rig.Device(1, p.part, step.op, isp);
       rig.Run();
       EXPECT_TRUE(rig.HasLine(step.result_line)) << step.op;
       EXPECT_EQ(rig.marks.marks, (Marks{{1, true}})) << step.op;
-      if (step.op == ui::kOpProgram) continue;
+      if (step.op == chain::kOpProgram) continue;
       // The readback has the image's lines, zero padding in the last digit included.
       EXPECT_EQ(rig.Read("design.rd"), isp_text) << step.op;
       // An .isp design has no JEDEC checksum: the chip checksum is given without a comparison.
@@ -185,8 +186,8 @@ TEST(Zepa3Sizes, ProgramVerifyAndProgramAndVerifyEachPart) {
 
 TEST(Zepa3Golden, ProgramLinesAndProgressMarks) {
   Zepa3Rig rig("device VTL3032XL\n");
-  rig.Device(1, ui::kPartVtl3032XL, ui::kOpProgram,
-             rig.File("d.isp", IspText(MakeRows(ui::kPartVtl3032XL, 2))));
+  rig.Device(1, chain::kPartVtl3032XL, chain::kOpProgram,
+             rig.File("d.isp", IspText(MakeRows(chain::kPartVtl3032XL, 2))));
   rig.Run();
   // 53 rows per side: a mark for rows 7, 15, ..., 47 (6) and, upper side, rows 55, ..., 103 (7).
   const std::string six = " * * * * * *";
@@ -210,19 +211,19 @@ TEST(Zepa3Golden, ProgramLinesAndProgressMarks) {
 // into the .rd file without comparing; Program and verify copies the file's signature lines unchanged.
 TEST(Zepa3Rows, SignatureRowsAreNeitherProgrammedNorCompared) {
   Zepa3Rig rig("device VTL3064XL\n");
-  const JcdRec rec = Rec(ui::kPartVtl3064XL);
+  const JcdRec rec = Rec(chain::kPartVtl3064XL);
   const int R = rec.side_rows;
-  std::vector<std::string> rows = MakeRows(ui::kPartVtl3064XL, 5);
+  std::vector<std::string> rows = MakeRows(chain::kPartVtl3064XL, 5);
   rows[static_cast<std::size_t>(R + 1)] = std::string(static_cast<std::size_t>(rec.DR_len), '0');
   rows[static_cast<std::size_t>(2 * R + 3)].replace(0, 8, "00000000");
   const std::string isp_text = IspText(rows);
   const std::string isp = rig.File("d.isp", isp_text);
-  rig.Device(1, ui::kPartVtl3064XL, ui::kOpProgram, isp);
+  rig.Device(1, chain::kPartVtl3064XL, chain::kOpProgram, isp);
   rig.Run();
   EXPECT_EQ(rig.Memory(1).rows.count(R + 1), 0u);
   EXPECT_EQ(rig.Memory(1).rows.count(2 * R + 3), 0u);
 
-  rig.Device(1, ui::kPartVtl3064XL, ui::kOpVerify, isp);
+  rig.Device(1, chain::kPartVtl3064XL, chain::kOpVerify, isp);
   rig.Run();
   EXPECT_TRUE(rig.HasLine("Verify succeeded!"));
   Lines rd = SplitLines(rig.Read("d.rd"));
@@ -234,7 +235,7 @@ TEST(Zepa3Rows, SignatureRowsAreNeitherProgrammedNorCompared) {
   want[static_cast<std::size_t>(R + 1)] = want[static_cast<std::size_t>(2 * R + 3)] = blank;
   EXPECT_EQ(rd, want) << "every design row read back as written";
 
-  rig.Device(1, ui::kPartVtl3064XL, ui::kOpProgramVerify, isp);
+  rig.Device(1, chain::kPartVtl3064XL, chain::kOpProgramVerify, isp);
   rig.Run();
   EXPECT_TRUE(rig.HasLine("Program and Verify succeeded!"));
   EXPECT_EQ(rig.Read("d.rd"), isp_text);
@@ -242,9 +243,9 @@ TEST(Zepa3Rows, SignatureRowsAreNeitherProgrammedNorCompared) {
 
 TEST(Zepa3Verify, AFailingRowIsReportedAndTheReadGoesOn) {
   Zepa3Rig rig("device VTL3032XL\n");
-  const std::vector<std::string> rows = MakeRows(ui::kPartVtl3032XL, 9);
+  const std::vector<std::string> rows = MakeRows(chain::kPartVtl3032XL, 9);
   const std::string isp = rig.File("d.isp", IspText(rows));
-  rig.Device(1, ui::kPartVtl3032XL, ui::kOpProgram, isp);
+  rig.Device(1, chain::kPartVtl3032XL, chain::kOpProgram, isp);
   rig.Run();
   sim::Bits& row3 = rig.Memory(1).rows[3];  // a programmed design row loses a one
   std::size_t one = 0;
@@ -252,7 +253,7 @@ TEST(Zepa3Verify, AFailingRowIsReportedAndTheReadGoesOn) {
   row3[one] = false;
   std::string bad = rows[3];
   bad[one] = '0';
-  rig.Device(1, ui::kPartVtl3032XL, ui::kOpVerify, isp);
+  rig.Device(1, chain::kPartVtl3032XL, chain::kOpVerify, isp);
   rig.Run();
   // The empty line after the three takes the next progress marks.
   EXPECT_EQ(rig.Section("Verify failed on address 3", " * * * * * *"),
@@ -266,10 +267,10 @@ TEST(Zepa3Verify, AFailingRowIsReportedAndTheReadGoesOn) {
 
 TEST(Zepa3ProgramAndVerify, AStuckCellFailsTheRowAndThePartIsErased) {
   Zepa3Rig rig("device VTL3128XL\n");
-  std::vector<std::string> rows = MakeRows(ui::kPartVtl3128XL, 4);
+  std::vector<std::string> rows = MakeRows(chain::kPartVtl3128XL, 4);
   rows[2][10] = '0';
   rig.faults->Stick(rig.Memory(1), 2, 10, true);
-  rig.Device(1, ui::kPartVtl3128XL, ui::kOpProgramVerify, rig.File("d.isp", IspText(rows)));
+  rig.Device(1, chain::kPartVtl3128XL, chain::kOpProgramVerify, rig.File("d.isp", IspText(rows)));
   rig.Run();
   std::string read = rows[2];
   read[10] = '1';
@@ -285,16 +286,16 @@ TEST(Zepa3ProgramAndVerify, AStuckCellFailsTheRowAndThePartIsErased) {
 
 TEST(Zepa3Upload, ReadsEveryRowGivesTheChecksumAndLeavesTheResultCell) {
   Zepa3Rig rig("device VTL3256XL\n");
-  const std::string isp_text = IspText(MakeRows(ui::kPartVtl3256XL, 3));
-  rig.Device(1, ui::kPartVtl3256XL, ui::kOpProgram, rig.File("d.isp", isp_text));
+  const std::string isp_text = IspText(MakeRows(chain::kPartVtl3256XL, 3));
+  rig.Device(1, chain::kPartVtl3256XL, chain::kOpProgram, rig.File("d.isp", isp_text));
   rig.Run();
-  rig.table[1].result = ui::kResultPass;
+  rig.table[1].result = chain::kResultPass;
   rig.launcher.calls.clear();
-  rig.Device(1, ui::kPartVtl3256XL, ui::kOpUpload, rig.Path("up.isp"));
+  rig.Device(1, chain::kPartVtl3256XL, chain::kOpUpload, rig.Path("up.isp"));
   rig.Run();
   EXPECT_TRUE(rig.HasLine("Upload completed!"));
   EXPECT_TRUE(rig.marks.marks.empty());
-  EXPECT_EQ(rig.table[1].result, ui::kResultPass);
+  EXPECT_EQ(rig.table[1].result, chain::kResultPass);
   EXPECT_EQ(rig.Read("up.rd"), isp_text);
   ASSERT_EQ(rig.launcher.calls.size(), 1u);
   EXPECT_EQ(rig.launcher.calls[0].args, (std::vector<std::string>{rig.Path("up.rd"), "vtl3256xl", "0"}));
@@ -309,9 +310,9 @@ TEST(Zepa3Checksum, ChipChecksumAgainstTheJedecChecksum) {
   for (const PartCase& p : kParts) EXPECT_EQ(UnclaimedFuse(p.part), -1) << p.name;
 
   Zepa3Rig rig("device VTL3064XL\n");
-  const std::string jed = rig.File("design.jed", MakeJedec(ui::kPartVtl3064XL, 21));
-  for (int op : {ui::kOpProgramVerify, ui::kOpVerify}) {
-    rig.Device(1, ui::kPartVtl3064XL, op, jed);
+  const std::string jed = rig.File("design.jed", MakeJedec(chain::kPartVtl3064XL, 21));
+  for (int op : {chain::kOpProgramVerify, chain::kOpVerify}) {
+    rig.Device(1, chain::kPartVtl3064XL, op, jed);
     rig.Run();
     EXPECT_EQ(rig.marks.marks, (Marks{{1, true}})) << op;
     EXPECT_EQ(rig.After("Chip checksum="), rig.Read("chksum.chk")) << op;
@@ -319,14 +320,14 @@ TEST(Zepa3Checksum, ChipChecksumAgainstTheJedecChecksum) {
     EXPECT_TRUE(std::filesystem::exists(rig.Path("design_chip.jed"))) << op;
   }
   // A cell of row 0 that carries a fuse and holds a 1 loses it.
-  const JcdRec rec = Rec(ui::kPartVtl3064XL);
+  const JcdRec rec = Rec(chain::kPartVtl3064XL);
   const fusemap::Zepa3Map map(rec.id);
   sim::Bits& row0 = rig.Memory(1).rows[0];
   if (row0.empty()) row0.assign(static_cast<std::size_t>(rec.DR_len), true);
   std::size_t cell = 0;
   while (!(row0[cell] && map.bits(0)[static_cast<std::size_t>(rec.DR_len) - 1 - cell].ReadsBack())) ++cell;
   row0[cell] = false;
-  rig.Device(1, ui::kPartVtl3064XL, ui::kOpVerify, jed);
+  rig.Device(1, chain::kPartVtl3064XL, chain::kOpVerify, jed);
   rig.Run();
   EXPECT_TRUE(rig.HasLine("Verify failed!"));
   EXPECT_TRUE(rig.HasLine("Chip checksum verify failed against JEDEC checksum"));
@@ -339,11 +340,11 @@ TEST(Zepa3Signature, ProgramAndReadRoundTrip) {
     SCOPED_TRACE(p.name);
     Zepa3Rig rig(std::string("device ") + p.name + "\n");
     const std::string jed = rig.File("design.jed", MakeJedec(p.part, 41));
-    rig.Device(1, p.part, ui::kOpProgramUes, jed, "ZEPA3 signature");
+    rig.Device(1, p.part, chain::kOpProgramUes, jed, "ZEPA3 signature");
     rig.Run();
     EXPECT_TRUE(rig.HasLine("Program User Signature completed."));
     EXPECT_EQ(rig.marks.marks, (Marks{{1, true}}));
-    rig.Device(1, p.part, ui::kOpReadUes);
+    rig.Device(1, p.part, chain::kOpReadUes);
     rig.Run();
     EXPECT_TRUE(rig.HasLine("Read User Signature completed."));
     const std::string ues = rig.Read("dev__1.ues");
@@ -355,7 +356,7 @@ TEST(Zepa3Signature, ProgramAndReadRoundTrip) {
     for (std::size_t i = kept.size(); i < bytes; ++i)
       EXPECT_EQ(static_cast<unsigned char>(ues[i]), 0xFF) << i;
 
-    rig.Device(1, p.part, ui::kOpProgramUes, jed, "again");
+    rig.Device(1, p.part, chain::kOpProgramUes, jed, "again");
     rig.Run();
     EXPECT_TRUE(rig.HasLine("User space is not blank, can not overwrite UES!"));
     EXPECT_FALSE(rig.HasLine("Program User Signature... (Device #1)"));
@@ -370,24 +371,24 @@ TEST(Zepa3Security, SecuredPartsAreReportedAndRefuseReadbacks) {
     SCOPED_TRACE(p.name);
     Zepa3Rig rig(std::string("device ") + p.name + "\n");
     const std::string isp = rig.File("d.isp", IspText(MakeRows(p.part, 8)));
-    rig.Device(1, p.part, ui::kOpProgram, isp);
+    rig.Device(1, p.part, chain::kOpProgram, isp);
     rig.Run();
-    rig.Device(1, p.part, ui::kOpReadId);
+    rig.Device(1, p.part, chain::kOpReadId);
     rig.Run();
     EXPECT_EQ(rig.Read("dev__1.sec"), "1\n");
     EXPECT_TRUE(rig.HasLine("Read IDcode completed."));
     EXPECT_FALSE(rig.Read("dev__1.id").empty());
 
-    rig.Device(1, p.part, ui::kOpSecure);
+    rig.Device(1, p.part, chain::kOpSecure);
     rig.Run();
     EXPECT_TRUE(rig.HasLine("Secure device completed."));
-    for (int op : {ui::kOpReadId, ui::kOpRs}) {
+    for (int op : {chain::kOpReadId, chain::kOpRs}) {
       std::filesystem::remove(rig.Path("dev__1.sec"));
       rig.Device(1, p.part, op);
       rig.Run();
       EXPECT_EQ(rig.Read("dev__1.sec"), "0\n") << op;
     }
-    for (int op : {ui::kOpVerify, ui::kOpUpload, ui::kOpProgramUes}) {
+    for (int op : {chain::kOpVerify, chain::kOpUpload, chain::kOpProgramUes}) {
       rig.Device(1, p.part, op, isp);
       rig.Run();
       EXPECT_EQ(rig.Section("Device is secured. (Device #1)", ""),
@@ -395,9 +396,9 @@ TEST(Zepa3Security, SecuredPartsAreReportedAndRefuseReadbacks) {
           << op;
       EXPECT_EQ(rig.marks.marks, (Marks{{1, false}})) << op;
     }
-    rig.Device(1, p.part, ui::kOpBulkErase);
+    rig.Device(1, p.part, chain::kOpBulkErase);
     rig.Run();
-    rig.Device(1, p.part, ui::kOpReadId);
+    rig.Device(1, p.part, chain::kOpReadId);
     rig.Run();
     EXPECT_EQ(rig.Read("dev__1.sec"), "1\n") << "erased";
   }
@@ -405,13 +406,13 @@ TEST(Zepa3Security, SecuredPartsAreReportedAndRefuseReadbacks) {
 
 TEST(Zepa3BlankCheck, ErasedPassesProgrammedFailsAtItsFirstRow) {
   Zepa3Rig rig("device VTL3384XL\n");
-  rig.Device(1, ui::kPartVtl3384XL, ui::kOpBlankCheck);
+  rig.Device(1, chain::kPartVtl3384XL, chain::kOpBlankCheck);
   rig.Run();
   EXPECT_TRUE(rig.HasLine("Blank Check succeeded!"));
   EXPECT_EQ(rig.marks.marks, (Marks{{1, true}}));
   rig.Memory(1).rows[0] = sim::Bits(507, true);
   rig.Memory(1).rows[0][200] = false;
-  rig.Device(1, ui::kPartVtl3384XL, ui::kOpBlankCheck);
+  rig.Device(1, chain::kPartVtl3384XL, chain::kOpBlankCheck);
   rig.Run();
   EXPECT_EQ(rig.Section("Blank Check... (Device #1)", "Blank Check failed!"),
             (Lines{"Blank Check... (Device #1)", "Checking Lower side...", "", "Blank Check failed!"}));
@@ -421,8 +422,8 @@ TEST(Zepa3BlankCheck, ErasedPassesProgrammedFailsAtItsFirstRow) {
 // Malformed images are refused before the part is touched, naming the file and the line; a digit that is
 // not hexadecimal is reported and its bits repeat the previous TDI level.
 TEST(Zepa3Image, MalformedLinesAreRefusedOrReported) {
-  const std::size_t hex = HexLength(ui::kPartVtl3032XL);  // 29 digits
-  const std::vector<std::string> rows = MakeRows(ui::kPartVtl3032XL, 6);
+  const std::size_t hex = HexLength(chain::kPartVtl3032XL);  // 29 digits
+  const std::vector<std::string> rows = MakeRows(chain::kPartVtl3032XL, 6);
   struct Case {
     const char* what;
     int line;  // 0-based line to change; -1: drop the last line
@@ -447,7 +448,7 @@ TEST(Zepa3Image, MalformedLinesAreRefusedOrReported) {
     std::string text;
     for (const std::string& l : lines) text += l + "\n";
     const std::string isp = rig.File("d.isp", text);
-    rig.Device(1, ui::kPartVtl3032XL, ui::kOpProgram, isp);
+    rig.Device(1, chain::kPartVtl3032XL, chain::kOpProgram, isp);
     rig.Run();
     if (c.line == 1) {
       EXPECT_TRUE(rig.HasLine("Non-valid hex number in bit stram."));
@@ -469,22 +470,23 @@ TEST(Zepa3Image, MalformedLinesAreRefusedOrReported) {
 // a part of another maker in bypass: programmed, then verified.
 TEST(Zepa3Chain, MixedChainProgramThenVerify) {
   Zepa3Rig rig("device VTL3064A\ndevice VTL3128XL\ndevice VTL3320\ndevice Others irlen=7\n");
-  const std::string bin = rig.File("one.bin", MakeZepa1Image(ui::kPartVtl3064A, 31));
-  const std::string isp_text = IspText(MakeRows(ui::kPartVtl3128XL, 32));
+  const std::string bin = rig.File("one.bin", MakeZepa1Image(chain::kPartVtl3064A, 31));
+  const std::string isp_text = IspText(MakeRows(chain::kPartVtl3128XL, 32));
   const std::string isp = rig.File("two.isp", isp_text);
-  const std::string jed = rig.File("three.jed", fusemap::testing::JedecText(fusemap::testing::FusesWithZeros(
-                                                    Rec(ui::kPartVtl3320).jed_fuse, {0, 789, 1429, 90000})));
+  const std::string jed =
+      rig.File("three.jed", fusemap::testing::JedecText(fusemap::testing::FusesWithZeros(
+                                Rec(chain::kPartVtl3320).jed_fuse, {0, 789, 1429, 90000})));
   struct Step {
     int op;
     Marks marks;  // the ZEPA2 write leaves its result cell alone
   };
-  const Step steps[] = {{ui::kOpProgram, {{1, true}, {2, true}, {4, true}}},
-                        {ui::kOpVerify, {{1, true}, {2, true}, {3, true}, {4, true}}}};
+  const Step steps[] = {{chain::kOpProgram, {{1, true}, {2, true}, {4, true}}},
+                        {chain::kOpVerify, {{1, true}, {2, true}, {3, true}, {4, true}}}};
   for (const Step& step : steps) {
-    rig.Device(1, ui::kPartVtl3064A, step.op, bin);
-    rig.Device(2, ui::kPartVtl3128XL, step.op, isp);
-    rig.Device(3, ui::kPartVtl3320, step.op, jed);
-    rig.Device(4, ui::kPartOthers, ui::kOpNoOperation);
+    rig.Device(1, chain::kPartVtl3064A, step.op, bin);
+    rig.Device(2, chain::kPartVtl3128XL, step.op, isp);
+    rig.Device(3, chain::kPartVtl3320, step.op, jed);
+    rig.Device(4, chain::kPartOthers, chain::kOpNoOperation);
     rig.Run();
     EXPECT_EQ(rig.marks.marks, step.marks) << step.op;
     EXPECT_FALSE(rig.engine.RunFailed) << step.op;

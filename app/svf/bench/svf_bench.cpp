@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include "chain/chain_names.h"
+#include "chain/jcd_file.h"
 #include "engine/clock.h"
 #include "engine/records.h"
 #include "engine/runner.h"
@@ -16,8 +18,6 @@
 #include "sim/zepa1_family.h"
 #include "svf/svf_output.h"
 #include "svf/tests/openocd_player.h"
-#include "ui/core/chain_names.h"
-#include "ui/core/jcd_file.h"
 
 namespace {
 
@@ -48,15 +48,15 @@ class SvfChain {
     for (int n = 1; n <= count; ++n) {
       const std::string image = (dir_ / ("d" + std::to_string(n) + ".bin")).string();
       std::ofstream(image, std::ios::binary) << Image(part, static_cast<unsigned>(n));
-      ui::ChainDevice& d = table_[n];
+      chain::ChainDevice& d = table_[n];
       d.loc = n;
       d.part = part;
       d.IR_len = 2;
-      d.cmnd = ui::kOpProgramVerify;
+      d.cmnd = chain::kOpProgramVerify;
       d.jed = image;
     }
     jcd_ = (dir_ / "chain.jcd").string();
-    ui::write_jcd(table_, jcd_);
+    chain::write_jcd(table_, jcd_);
   }
   ~SvfChain() {
     std::error_code ignored;
@@ -96,13 +96,13 @@ class SvfChain {
   sim::Board board_;
   engine::IspEngine engine_;
   svf::SvfOutput output_{[] { return std::string("12:00:00"); }};
-  ui::ChainTable table_;
+  chain::ChainTable table_;
   std::string jcd_;
 };
 
 // SVF generation for 60 VTL5128C parts in program and verify: time per run and the file's size.
 void BM_ProgramAndVerify60x128(benchmark::State& state) {
-  SvfChain chain(ui::kPartVtl5128C, 60);
+  SvfChain chain(chain::kPartVtl5128C, 60);
   for (auto _ : state) chain.Write();
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(chain.svf())) / 1e6;
   state.counters["failed"] = chain.failed() ? 1 : 0;
@@ -117,7 +117,7 @@ void BM_OpenOcdPlaysProgramAndVerify3064A(benchmark::State& state) {
     state.SkipWithError("openocd is not installed");
     return;
   }
-  SvfChain chain(ui::kPartVtl3064A, 1);
+  SvfChain chain(chain::kPartVtl3064A, 1);
   chain.Write();
   bool passed = true;
   for (auto _ : state) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_names.h"
+#include "chain/jcd_file.h"
 #include "engine/clock.h"
 #include "engine/runner.h"
 #include "engine/tests/engine_rig.h"
@@ -23,8 +25,6 @@
 #include "sim/zepa3_family.h"
 #include "svf/tests/images.h"
 #include "svf/tests/svf_rig.h"
-#include "ui/core/chain_names.h"
-#include "ui/core/jcd_file.h"
 
 namespace zepa::svf {
 namespace {
@@ -39,25 +39,26 @@ struct Dev {
 };
 
 int IrCode(int part) {
-  if (ui::IsZepa3Part(part)) return 3;    // 5 bits
-  if (part == ui::kPartOthers) return 5;  // 7 bits
-  return 2;                               // 4 bits
+  if (chain::IsZepa3Part(part)) return 3;    // 5 bits
+  if (part == chain::kPartOthers) return 5;  // 7 bits
+  return 2;                                  // 4 bits
 }
 
 std::string ImageName(int n, int part) {
-  return "d" + std::to_string(n) + (ui::IsZepa3Part(part) ? ".isp" : ".bin");
+  return "d" + std::to_string(n) + (chain::IsZepa3Part(part) ? ".isp" : ".bin");
 }
 std::string Image(const Dev& d) {
-  return ui::IsZepa3Part(d.part) ? testing::Zepa3Image(d.part, d.seed) : testing::Zepa1Image(d.part, d.seed);
+  return chain::IsZepa3Part(d.part) ? testing::Zepa3Image(d.part, d.seed)
+                                    : testing::Zepa1Image(d.part, d.seed);
 }
 
-void FillChain(ui::ChainTable& table, const std::vector<Dev>& devices,
+void FillChain(chain::ChainTable& table, const std::vector<Dev>& devices,
                const std::function<std::string(const std::string&, const std::string&)>& write) {
   table.DeviceCount = static_cast<int>(devices.size());
   for (std::size_t i = 0; i < devices.size(); ++i) {
     const Dev& d = devices[i];
     const int n = static_cast<int>(i) + 1;
-    ui::ChainDevice& cd = table[n];
+    chain::ChainDevice& cd = table[n];
     cd.loc = n;
     cd.part = d.part;
     cd.IR_len = IrCode(d.part);
@@ -93,7 +94,7 @@ class EngineRun {
       return path;
     });
     const std::string jcd = (folder_ / "chain.jcd").string();
-    ui::write_jcd(table, jcd);
+    chain::write_jcd(table, jcd);
     engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = 0}, table);
   }
   bool AllPassed() const {
@@ -123,7 +124,7 @@ class EngineRun {
   std::unique_ptr<sim::Board> board;
   engine::testing::ScriptedLauncher launcher;
   engine::IspEngine engine;
-  ui::ChainTable table;
+  chain::ChainTable table;
 };
 
 // The board the SVF file is played on: a board file served by zepa-sim, with what its parts hold before
@@ -194,55 +195,57 @@ struct ProgramCase {
 
 TEST_F(OpenOcdSvf, ProgrammingLeavesWhatTheEngineLeaves) {
   const std::vector<ProgramCase> cases = {
-      {"one part, program and verify", "device VTL3032C\n", {{ui::kPartVtl3032C, ui::kOpProgramVerify, 11}}},
+      {"one part, program and verify",
+       "device VTL3032C\n",
+       {{chain::kPartVtl3032C, chain::kOpProgramVerify, 11}}},
       {"three devices: first programmed, middle bypassed, last (Others, 7-bit IR) skipped",
        "device VTL3064A\ndevice VTL3032C\ndevice Others irlen=7\n",
-       {{ui::kPartVtl3064A, ui::kOpProgram, 12},
-        {ui::kPartVtl3032C, ui::kOpNoOperation},
-        {ui::kPartOthers, ui::kOpNoOperation}}},
+       {{chain::kPartVtl3064A, chain::kOpProgram, 12},
+        {chain::kPartVtl3032C, chain::kOpNoOperation},
+        {chain::kPartOthers, chain::kOpNoOperation}}},
       {"five devices: first, middle and last targeted, one bypassed, one Others",
        "device VTL3032C\ndevice Others irlen=7\ndevice VTL3032A\ndevice VTL3032C\ndevice VTL5032C\n",
-       {{ui::kPartVtl3032C, ui::kOpProgram, 13},
-        {ui::kPartOthers, ui::kOpNoOperation},
-        {ui::kPartVtl3032A, ui::kOpProgramVerify, 14},
-        {ui::kPartVtl3032C, ui::kOpNoOperation},
-        {ui::kPartVtl5032C, ui::kOpProgram, 15}}},
+       {{chain::kPartVtl3032C, chain::kOpProgram, 13},
+        {chain::kPartOthers, chain::kOpNoOperation},
+        {chain::kPartVtl3032A, chain::kOpProgramVerify, 14},
+        {chain::kPartVtl3032C, chain::kOpNoOperation},
+        {chain::kPartVtl5032C, chain::kOpProgram, 15}}},
       {"signature rows, then the security bit",
        "device VTL3032C\ndevice VTL3032C\n",
-       {{ui::kPartVtl3032C, ui::kOpProgramUes, 16}, {ui::kPartVtl3032C, ui::kOpSecure}}},
+       {{chain::kPartVtl3032C, chain::kOpProgramUes, 16}, {chain::kPartVtl3032C, chain::kOpSecure}}},
       {"VTL3032XL (7-bit addresses), program and verify",
        "device VTL3032XL\n",
-       {{ui::kPartVtl3032XL, ui::kOpProgramVerify, 31}}},
+       {{chain::kPartVtl3032XL, chain::kOpProgramVerify, 31}}},
       {"ZEPA3 signature rows and security bits in a mixed chain: VTL3384XL first, VTL3128XL last",
        "device VTL3384XL\ndevice VTL3032C\ndevice Others irlen=7\ndevice VTL3128XL\n",
-       {{ui::kPartVtl3384XL, ui::kOpProgramUes, 32},
-        {ui::kPartVtl3032C, ui::kOpNoOperation},
-        {ui::kPartOthers, ui::kOpNoOperation},
-        {ui::kPartVtl3128XL, ui::kOpSecure}}},
+       {{chain::kPartVtl3384XL, chain::kOpProgramUes, 32},
+        {chain::kPartVtl3032C, chain::kOpNoOperation},
+        {chain::kPartOthers, chain::kOpNoOperation},
+        {chain::kPartVtl3128XL, chain::kOpSecure}}},
       // Whole program blocks of the larger parts: long stretches that read nothing back, which the server
       // must take in as fast as OpenOCD writes them.
       {"ZEPA1 128-macrocell parts: VTL3128 and VTL5128 programmed, VTL3128A and VTL5128C programmed and "
        "verified",
        "device VTL3128\ndevice VTL5128\ndevice VTL3128A\ndevice VTL5128C\n",
-       {{ui::kPartVtl3128, ui::kOpProgram, 51},
-        {ui::kPartVtl5128, ui::kOpProgram, 52},
-        {ui::kPartVtl3128A, ui::kOpProgramVerify, 53},
-        {ui::kPartVtl5128C, ui::kOpProgramVerify, 54}}},
+       {{chain::kPartVtl3128, chain::kOpProgram, 51},
+        {chain::kPartVtl5128, chain::kOpProgram, 52},
+        {chain::kPartVtl3128A, chain::kOpProgramVerify, 53},
+        {chain::kPartVtl5128C, chain::kOpProgramVerify, 54}}},
       {"ZEPA3 data rows: VTL3384XL (507-bit rows) and VTL3256XL with a ZEPA1 part bypassed between",
        "device VTL3384XL\ndevice VTL3032C\ndevice VTL3256XL\n",
-       {{ui::kPartVtl3384XL, ui::kOpProgramVerify, 55},
-        {ui::kPartVtl3032C, ui::kOpNoOperation},
-        {ui::kPartVtl3256XL, ui::kOpProgram, 56}}},
+       {{chain::kPartVtl3384XL, chain::kOpProgramVerify, 55},
+        {chain::kPartVtl3032C, chain::kOpNoOperation},
+        {chain::kPartVtl3256XL, chain::kOpProgram, 56}}},
       {"ZEPA3 data rows: VTL3128XL and VTL3064XL behind an Others part",
        "device Others irlen=7\ndevice VTL3128XL\ndevice VTL3064XL\n",
-       {{ui::kPartOthers, ui::kOpNoOperation},
-        {ui::kPartVtl3128XL, ui::kOpProgramVerify, 57},
-        {ui::kPartVtl3064XL, ui::kOpProgram, 58}}},
+       {{chain::kPartOthers, chain::kOpNoOperation},
+        {chain::kPartVtl3128XL, chain::kOpProgramVerify, 57},
+        {chain::kPartVtl3064XL, chain::kOpProgram, 58}}},
       {"ZEPA3 signature rows, then the security bit",
        "device VTL3256XL\ndevice VTL3064XL\ndevice VTL3032XL\n",
-       {{ui::kPartVtl3256XL, ui::kOpProgramUes, 36},
-        {ui::kPartVtl3064XL, ui::kOpSecure},
-        {ui::kPartVtl3032XL, ui::kOpSecure}}},
+       {{chain::kPartVtl3256XL, chain::kOpProgramUes, 36},
+        {chain::kPartVtl3064XL, chain::kOpSecure},
+        {chain::kPartVtl3032XL, chain::kOpSecure}}},
   };
   for (const ProgramCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -250,7 +253,7 @@ TEST_F(OpenOcdSvf, ProgrammingLeavesWhatTheEngineLeaves) {
     std::vector<Dev> engine_ops = c.devices;
     for (Dev& d : engine_ops) {
       // The engine's ZEPA3 verify reads back through fusedump; programming alone leaves the same rows.
-      if (ui::IsZepa3Part(d.part) && d.op == ui::kOpProgramVerify) d.op = ui::kOpProgram;
+      if (chain::IsZepa3Part(d.part) && d.op == chain::kOpProgramVerify) d.op = chain::kOpProgram;
     }
     engine_run.Run(engine_ops);
     ASSERT_TRUE(engine_run.AllPassed());
@@ -263,7 +266,7 @@ TEST_F(OpenOcdSvf, ProgrammingLeavesWhatTheEngineLeaves) {
     // Whatever the parts held before is erased first.
     for (std::size_t n = 1; n <= referee.device_count(); ++n) {
       const int op = c.devices[n - 1].op;
-      if (op == ui::kOpProgram || op == ui::kOpProgramVerify)
+      if (op == chain::kOpProgram || op == chain::kOpProgramVerify)
         referee.Memory(n).rows[3] =
             sim::Bits(static_cast<std::size_t>(svf.engine.chain().Rec(static_cast<int>(n)).DR_len), false);
     }
@@ -294,91 +297,91 @@ TEST_F(OpenOcdSvf, ChecksPassOnTheRightPartAndFailWithOneBitChanged) {
       {"verify, one part",
        "device VTL3032C\n",
        "",
-       {{ui::kPartVtl3032C, ui::kOpVerify, 21}},
+       {{chain::kPartVtl3032C, chain::kOpVerify, 21}},
        1,
        flip(3, 10, 255)},
       {"verify, right side, middle of three with an Others part",
        "device VTL3032C\ndevice VTL3064A\ndevice Others irlen=7\n",
        "",
-       {{ui::kPartVtl3032C, ui::kOpNoOperation},
-        {ui::kPartVtl3064A, ui::kOpVerify, 22},
-        {ui::kPartOthers, ui::kOpNoOperation}},
+       {{chain::kPartVtl3032C, chain::kOpNoOperation},
+        {chain::kPartVtl3064A, chain::kOpVerify, 22},
+        {chain::kPartOthers, chain::kOpNoOperation}},
        2,
        flip(80, 511, 512)},
       {"blank check, last of two",
        "device VTL3064A\ndevice VTL3032C\n",
        "",
-       {{ui::kPartVtl3064A, ui::kOpNoOperation}, {ui::kPartVtl3032C, ui::kOpBlankCheck}},
+       {{chain::kPartVtl3064A, chain::kOpNoOperation}, {chain::kPartVtl3032C, chain::kOpBlankCheck}},
        2,
        flip(50, 7, 255)},
       {"read signature",
        "device VTL3032C\n",
        "",
-       {{ui::kPartVtl3032C, ui::kOpReadUes, 23}},
+       {{chain::kPartVtl3032C, chain::kOpReadUes, 23}},
        1,
        flip(84, 3, 255)},
       {"read IDCODE, first of two",
        "device VTL3064A\ndevice VTL3032C\n",
        "device VTL3064A idcode=0x0C4C502B\ndevice VTL3032C\n",
-       {{ui::kPartVtl3064A, ui::kOpReadId}, {ui::kPartVtl3032C, ui::kOpNoOperation}},
+       {{chain::kPartVtl3064A, chain::kOpReadId}, {chain::kPartVtl3032C, chain::kOpNoOperation}},
        1,
        nullptr},
       {"read IDCODE of a VTL3032A, last of two",
        "device VTL3064A\ndevice VTL3032A\n",
        "device VTL3064A\ndevice VTL3032A idcode=0x0008102B\n",
-       {{ui::kPartVtl3064A, ui::kOpNoOperation}, {ui::kPartVtl3032A, ui::kOpReadId}},
+       {{chain::kPartVtl3064A, chain::kOpNoOperation}, {chain::kPartVtl3032A, chain::kOpReadId}},
        2,
        nullptr},
       {"ZEPA3 verify, upper side of a VTL3032XL",
        "device VTL3032XL\n",
        "",
-       {{ui::kPartVtl3032XL, ui::kOpVerify, 41}},
+       {{chain::kPartVtl3032XL, chain::kOpVerify, 41}},
        1,
        flip(60, 113, 114)},
       {"ZEPA3 blank check, VTL3064XL between two ZEPA1 parts",
        "device VTL3032C\ndevice VTL3064XL\ndevice VTL3032C\n",
        "",
-       {{ui::kPartVtl3032C, ui::kOpNoOperation},
-        {ui::kPartVtl3064XL, ui::kOpBlankCheck},
-        {ui::kPartVtl3032C, ui::kOpNoOperation}},
+       {{chain::kPartVtl3032C, chain::kOpNoOperation},
+        {chain::kPartVtl3064XL, chain::kOpBlankCheck},
+        {chain::kPartVtl3032C, chain::kOpNoOperation}},
        2,
        flip(104, 0, 123)},
       {"ZEPA3 read signature, VTL3128XL",
        "device VTL3128XL\n",
        "",
-       {{ui::kPartVtl3128XL, ui::kOpReadUes, 42}},
+       {{chain::kPartVtl3128XL, chain::kOpReadUes, 42}},
        1,
        flip(105, 2, 266)},
       {"ZEPA3 read signature, VTL3032XL (7-bit address)",
        "device VTL3032XL\n",
        "",
-       {{ui::kPartVtl3032XL, ui::kOpReadUes, 43}},
+       {{chain::kPartVtl3032XL, chain::kOpReadUes, 43}},
        1,
        flip(53, 104, 114)},
       {"ZEPA3 verify, VTL3384XL (507-bit rows) after a VTL3256XL",
        "device VTL3256XL\ndevice VTL3384XL\n",
        "",
-       {{ui::kPartVtl3256XL, ui::kOpNoOperation}, {ui::kPartVtl3384XL, ui::kOpVerify, 44}},
+       {{chain::kPartVtl3256XL, chain::kOpNoOperation}, {chain::kPartVtl3384XL, chain::kOpVerify, 44}},
        2,
        flip(400, 506, 507)},
       {"ZEPA3 verify, VTL3256XL then VTL3064XL",
        "device VTL3256XL\ndevice VTL3064XL\n",
        "",
-       {{ui::kPartVtl3256XL, ui::kOpVerify, 45}, {ui::kPartVtl3064XL, ui::kOpVerify, 46}},
+       {{chain::kPartVtl3256XL, chain::kOpVerify, 45}, {chain::kPartVtl3064XL, chain::kOpVerify, 46}},
        1,
        flip(0, 0, 304)},
       {"ZEPA3 read IDCODE, VTL3032XL, VTL3064XL and VTL3128XL",
        "device VTL3032XL\ndevice VTL3064XL\ndevice VTL3128XL\n",
        "device VTL3032XL\ndevice VTL3064XL\ndevice VTL3128XL idcode=0x0485802B\n",
-       {{ui::kPartVtl3032XL, ui::kOpReadId},
-        {ui::kPartVtl3064XL, ui::kOpReadId},
-        {ui::kPartVtl3128XL, ui::kOpReadId}},
+       {{chain::kPartVtl3032XL, chain::kOpReadId},
+        {chain::kPartVtl3064XL, chain::kOpReadId},
+        {chain::kPartVtl3128XL, chain::kOpReadId}},
        3,
        nullptr},
       {"ZEPA3 read IDCODE, VTL3256XL and VTL3384XL",
        "device VTL3256XL\ndevice VTL3384XL\n",
        "device VTL3256XL\ndevice VTL3384XL idcode=0x0494802B\n",
-       {{ui::kPartVtl3256XL, ui::kOpReadId}, {ui::kPartVtl3384XL, ui::kOpReadId}},
+       {{chain::kPartVtl3256XL, chain::kOpReadId}, {chain::kPartVtl3384XL, chain::kOpReadId}},
        2,
        nullptr},
   };
@@ -388,7 +391,7 @@ TEST_F(OpenOcdSvf, ChecksPassOnTheRightPartAndFailWithOneBitChanged) {
     EngineRun engine_run(c.board);
     std::vector<Dev> program = c.devices;
     for (Dev& d : program) {
-      if (d.seed != 0) d.op = d.op == ui::kOpReadUes ? ui::kOpProgramUes : ui::kOpProgram;
+      if (d.seed != 0) d.op = d.op == chain::kOpReadUes ? chain::kOpProgramUes : chain::kOpProgram;
     }
     engine_run.Run(program);
     ASSERT_TRUE(engine_run.AllPassed());

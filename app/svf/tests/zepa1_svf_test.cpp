@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_names.h"
 #include "svf/tests/svf_rig.h"
-#include "ui/core/chain_names.h"
 
 namespace zepa::svf {
 namespace {
@@ -49,11 +49,11 @@ TEST(Zepa1Svf, WholeBlocksLetterForLetter) {
   const std::vector<BlockCase> cases = {
       {"one-device bulk erase",
        "device VTL3064A\n",
-       {{ui::kPartVtl3064A, ui::kOpBulkErase}},
+       {{chain::kPartVtl3064A, chain::kOpBulkErase}},
        kOneDeviceBulkErase},
       {"128-macrocell first device erased, second bypassed: preload and headers",
        "device VTL5128C\ndevice VTL3032C\n",
-       {{ui::kPartVtl5128C, ui::kOpBulkErase}, {ui::kPartVtl3032C, ui::kOpNoOperation}},
+       {{chain::kPartVtl5128C, chain::kOpBulkErase}, {chain::kPartVtl3032C, chain::kOpNoOperation}},
        {
            "!Begin Bulk Erase (Device #1).     Time:12:34:56",
            "TRST ABSENT;                         !No TRSTn Signal",
@@ -82,9 +82,9 @@ TEST(Zepa1Svf, WholeBlocksLetterForLetter) {
        }},
       {"last device of three reads its IDCODE; device 1 bypassed leaves only TRST",
        "device VTL3032C\ndevice VTL3064A\ndevice VTL5128C\n",
-       {{ui::kPartVtl3032C, ui::kOpNoOperation},
-        {ui::kPartVtl3064A, ui::kOpNoOperation},
-        {ui::kPartVtl5128C, ui::kOpReadId}},
+       {{chain::kPartVtl3032C, chain::kOpNoOperation},
+        {chain::kPartVtl3064A, chain::kOpNoOperation},
+        {chain::kPartVtl5128C, chain::kOpReadId}},
        {
            "TRST ABSENT;                         !No TRSTn Signal",
            "!Begin Read IDcode (Device #3).   Time:12:34:56",
@@ -125,8 +125,8 @@ long Find(const Lines& lines, const std::string& line) {
 
 TEST(Zepa1Svf, ProgramAndVerifyOfA32MacrocellPart) {
   SvfRig rig("device VTL3032C\n");
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpProgramVerify,
-             rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3032C, 7)));
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpProgramVerify,
+             rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3032C, 7)));
   rig.RunSvf();
   const Lines lines = rig.SvfLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "TRST ABSENT;                         !No TRSTn Signal"),
@@ -192,10 +192,10 @@ TEST(Zepa1Svf, ProgramAndVerifyOfA32MacrocellPart) {
 
 TEST(Zepa1Svf, SecurityAndSignatureStatements) {
   SvfRig rig("device VTL3032C\ndevice VTL3032C\ndevice VTL3032C\n");
-  const std::string image = rig.File("d.bin", MakeZepa1Image(ui::kPartVtl3032C, 3));
-  rig.Device(1, ui::kPartVtl3032C, ui::kOpSecure);
-  rig.Device(2, ui::kPartVtl3032C, ui::kOpProgramUes, image);
-  rig.Device(3, ui::kPartVtl3032C, ui::kOpReadUes, image);
+  const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3032C, 3));
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpSecure);
+  rig.Device(2, chain::kPartVtl3032C, chain::kOpProgramUes, image);
+  rig.Device(3, chain::kPartVtl3032C, chain::kOpReadUes, image);
   rig.RunSvf();
   const Lines lines = rig.SvfLines();
   // 262 bits: 255 ones but bit 254, then address 7Ch reversed (1,1,1,1,1,0,0): top digits 0,7,B,F...
@@ -224,10 +224,10 @@ TEST(Zepa1Svf, SecurityAndSignatureStatements) {
 TEST(Zepa1Svf, DispatchRefusesAndSkipsWhatItCannotWrite) {
   SvfRig rig("device VTL3960\ndevice VTL3064A\ndevice VTL3064A\ndevice VTL3256XL\n");
   rig.File("chain.svf", "older content\r\n");
-  rig.Device(1, ui::kPartVtl3960, ui::kOpProgram, rig.File("big.isp", "x"));
-  rig.Device(2, ui::kPartVtl3064A, ui::kOpUpload);
-  rig.Device(3, ui::kPartVtl3064A, ui::kOpBulkErase);
-  rig.Device(4, ui::kPartVtl3256XL, ui::kOpBulkErase);
+  rig.Device(1, chain::kPartVtl3960, chain::kOpProgram, rig.File("big.isp", "x"));
+  rig.Device(2, chain::kPartVtl3064A, chain::kOpUpload);
+  rig.Device(3, chain::kPartVtl3064A, chain::kOpBulkErase);
+  rig.Device(4, chain::kPartVtl3256XL, chain::kOpBulkErase);
   rig.RunSvf();
   const Lines lines = rig.SvfLines();
   ASSERT_FALSE(lines.empty());

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_names.h"
 #include "engine/zepa3_ops.h"
 #include "svf/tests/images.h"
 #include "svf/tests/svf_rig.h"
-#include "ui/core/chain_names.h"
 
 namespace zepa::svf {
 namespace {
@@ -32,8 +32,8 @@ long CountPrefix(const Lines& lines, const std::string& prefix) {
 
 TEST(Zepa3Svf, VTL3256XLRowsAndAddressesOnBothSides) {
   SvfRig rig("device VTL3256XL\n");
-  rig.Device(1, ui::kPartVtl3256XL, ui::kOpProgramVerify,
-             rig.File("d.isp", Zepa3Image(ui::kPartVtl3256XL, 5)));
+  rig.Device(1, chain::kPartVtl3256XL, chain::kOpProgramVerify,
+             rig.File("d.isp", Zepa3Image(chain::kPartVtl3256XL, 5)));
   rig.table[1].IR_len = 3;
   rig.RunSvf();
   const Lines lines = rig.SvfLines();
@@ -77,20 +77,20 @@ struct WidthCase {
 TEST(Zepa3Svf, EveryAddressScanUsesThePartsAddressWidth) {
   const std::vector<WidthCase> cases = {
       // VTL3032XL: 7 address bits everywhere: the register is L + 7 bits.
-      {ui::kPartVtl3032XL,
-       ui::kOpVerify,
+      {chain::kPartVtl3032XL,
+       chain::kOpVerify,
        {"SDR 7 TDI (00) SMASK(7F);          !Load address 0 (Grey code=0)"}},
-      {ui::kPartVtl3032XL,
-       ui::kOpBlankCheck,
+      {chain::kPartVtl3032XL,
+       chain::kOpBlankCheck,
        {"SDR 7 TDI (01) SMASK(7F);               !Load address 54 (Grey code=64)"}},
-      {ui::kPartVtl3032XL, ui::kOpSecure, {"SDR 121 TDI ("}},
-      {ui::kPartVtl3032XL, ui::kOpProgramUes, {"SDR 121 TDI ("}},
-      {ui::kPartVtl3032XL, ui::kOpReadUes, {"SDR 7 TDI ("}},
-      {ui::kPartVtl3064XL, ui::kOpSecure, {"SDR 131 TDI ("}},
+      {chain::kPartVtl3032XL, chain::kOpSecure, {"SDR 121 TDI ("}},
+      {chain::kPartVtl3032XL, chain::kOpProgramUes, {"SDR 121 TDI ("}},
+      {chain::kPartVtl3032XL, chain::kOpReadUes, {"SDR 7 TDI ("}},
+      {chain::kPartVtl3064XL, chain::kOpSecure, {"SDR 131 TDI ("}},
       // VTL3384XL: 507-bit rows and 9 address bits.
-      {ui::kPartVtl3384XL, ui::kOpProgramUes, {"SDR 516 TDI ("}},
-      {ui::kPartVtl3384XL,
-       ui::kOpReadId,
+      {chain::kPartVtl3384XL, chain::kOpProgramUes, {"SDR 516 TDI ("}},
+      {chain::kPartVtl3384XL,
+       chain::kOpReadId,
        {"SDR 32 TDI (0) TDO (0495802B) MASK(0FFF8FFF) SMASK(0); !vtl3384xl IDCODE"}},
   };
   for (const WidthCase& c : cases) {
@@ -108,7 +108,7 @@ TEST(Zepa3Svf, EveryAddressScanUsesThePartsAddressWidth) {
 
 TEST(Zepa3Svf, AMissingImageEndsTheDeviceAndKeepsWhatWasWritten) {
   SvfRig rig("device VTL3064XL\n");
-  rig.Device(1, ui::kPartVtl3064XL, ui::kOpProgramUes, rig.Path("missing.isp"));
+  rig.Device(1, chain::kPartVtl3064XL, chain::kOpProgramUes, rig.Path("missing.isp"));
   rig.table[1].IR_len = 3;
   rig.RunSvf();
   EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{1, false}}));

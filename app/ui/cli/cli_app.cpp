@@ -116,7 +116,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   Terminal terminal(system.out, system.err);
   TerminalMessages messages(terminal);
   TerminalPrompts prompts(terminal, options.yes);
-  ui::ChainTable table;
+  chain::ChainTable table;
   TerminalView view(terminal, table);
   ui::EngineHostAdapter adapter(prompts, view);
 

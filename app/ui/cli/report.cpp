@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <string_view>
 
-#include "ui/core/chain_names.h"
+#include "chain/chain_names.h"
 
 namespace zepa::cli {
 namespace {
 
 std::string result_text(int result) {
-  if (result == ui::kResultPass) return "pass";
-  if (result == ui::kResultFail) return "fail";
+  if (result == chain::kResultPass) return "pass";
+  if (result == chain::kResultFail) return "fail";
   return "-";
 }
 
@@ -28,19 +28,19 @@ std::string padded(std::string_view text, std::size_t width) {
 
 }  // namespace
 
-std::string DeviceTable(const ui::ChainTable& table) {
-  std::string out = "Device  Part        Operation         Result  Design file\n";
+std::string DeviceTable(const chain::ChainTable& table) {
+  std::string out = "Device  Part        chain::Operation         Result  Design file\n";
   for (int n = 1; n <= table.device_count(); ++n) {
-    const ui::ChainDevice& dev = table[n];
-    std::string_view op = ui::operation_text(dev.cmnd);
-    if (op.empty()) op = ui::command_word(dev.cmnd);
+    const chain::ChainDevice& dev = table[n];
+    std::string_view op = chain::operation_text(dev.cmnd);
+    if (op.empty()) op = chain::command_word(dev.cmnd);
     char number[16];
     std::snprintf(number, sizeof number, "%6d  ", n);
-    std::string line = number + padded(ui::part_name(dev.part), 12) + padded(op, 18) +
+    std::string line = number + padded(chain::part_name(dev.part), 12) + padded(op, 18) +
                        padded(result_text(dev.result), 8) + dev.jed.str();
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line + "\n";
-    if (dev.cmnd == ui::kOpReadId) {
+    if (dev.cmnd == chain::kOpReadId) {
       out += "        IDCODE " +
              (dev.idcode.empty() ? std::string("(not read)") : dev.idcode.str() + " (lsb..msb)");
       if (!dev.idcode.empty()) {
@@ -50,14 +50,14 @@ std::string DeviceTable(const ui::ChainTable& table) {
       }
       out += ", " + security_text(dev.secure) + "\n";
     }
-    if (dev.cmnd == ui::kOpReadUes) out += "        UES \"" + dev.ues.str() + "\"\n";
+    if (dev.cmnd == chain::kOpReadUes) out += "        UES \"" + dev.ues.str() + "\"\n";
   }
   return out;
 }
 
-bool AnyDeviceFailed(const ui::ChainTable& table) {
+bool AnyDeviceFailed(const chain::ChainTable& table) {
   for (int n = 1; n <= table.device_count(); ++n) {
-    if (table[n].result == ui::kResultFail) return true;
+    if (table[n].result == chain::kResultFail) return true;
   }
   return false;
 }

@@ -60,15 +60,15 @@ void TerminalMessages::replace_last_message(std::string_view text) {
   any_ = true;
 }
 
-void TerminalPrompts::show(ui::BoxIcon icon, std::string_view /*caption*/, std::string_view text) {
+void TerminalPrompts::show(chain::BoxIcon icon, std::string_view /*caption*/, std::string_view text) {
   switch (icon) {
-    case ui::BoxIcon::kError:
+    case chain::BoxIcon::kError:
       terminal_.Box("error", text);
       break;
-    case ui::BoxIcon::kWarning:
+    case chain::BoxIcon::kWarning:
       terminal_.Box("warning", text);
       break;
-    case ui::BoxIcon::kInformation:
+    case chain::BoxIcon::kInformation:
       terminal_.Box("info", text);
       break;
   }

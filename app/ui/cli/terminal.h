@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "chain/chain_table.h"
+#include "chain/prompts.h"
 #include "engine/messages.h"
-#include "ui/core/chain_table.h"
-#include "ui/core/prompts.h"
 #include "ui/core/run_path.h"
 
 namespace zepa::cli {
@@ -55,12 +55,12 @@ class TerminalMessages final : public engine::MessageSink {
   bool any_ = false;
 };
 
-class TerminalPrompts final : public ui::Prompts {
+class TerminalPrompts final : public chain::Prompts {
  public:
   TerminalPrompts(Terminal& terminal, bool yes) : terminal_(terminal), yes_(yes) {}
 
   // "error: ", "warning: " or "info: " and the text; a terminal has no title bar for the caption.
-  void show(ui::BoxIcon icon, std::string_view caption, std::string_view text) override;
+  void show(chain::BoxIcon icon, std::string_view caption, std::string_view text) override;
   // Prints the question with the answer taken: the accepting one with --yes, the refusing one without.
   bool ask(std::string_view caption, std::string_view text, Answers answers) override;
   // A terminal stays silent.
@@ -75,12 +75,12 @@ class TerminalPrompts final : public ui::Prompts {
 // the table of its devices.
 class TerminalView final : public ui::RunView {
  public:
-  TerminalView(Terminal& terminal, const ui::ChainTable& table) : terminal_(terminal), table_(table) {}
+  TerminalView(Terminal& terminal, const chain::ChainTable& table) : terminal_(terminal), table_(table) {}
   void show_batch_result(int row, std::string_view result) override;
 
  private:
   Terminal& terminal_;
-  const ui::ChainTable& table_;
+  const chain::ChainTable& table_;
 };
 
 }  // namespace zepa::cli

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "ui/core/jcd_file.h"
-#include "ui/core/text_file.h"
+#include "chain/jcd_file.h"
+#include "chain/text_file.h"
 
 namespace zepa::ui {
 namespace {
@@ -44,7 +44,7 @@ void BatchTable::clear() {
 }
 
 bool load_batch(BatchTable& table, const std::string& path) {
-  const auto lines = read_text_lines(path);
+  const auto lines = chain::read_text_lines(path);
   if (!lines) return false;
   table.clear();
   table.hidden_lines.clear();
@@ -67,14 +67,14 @@ void save_batch(BatchTable& table, const std::string& path) {
     content += jcd;
     content += "\r\n";
   }
-  write_file_replacing(path, content);
+  chain::write_file_replacing(path, content);
   table.path = path;
 }
 
-bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, Prompts& prompts) {
+bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, chain::Prompts& prompts) {
   BatchStep& step = table.row(i);
   std::error_code ec;
-  if (std::filesystem::exists(jcd_path, ec) && !check_jcd(jcd_path, kBatchJcdMarker)) {
+  if (std::filesystem::exists(jcd_path, ec) && !chain::check_jcd(jcd_path, chain::kBatchJcdMarker)) {
     prompts.error("Not a valid Corvane' JCD file");
     return false;
   }

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/core/prompts.h"
+#include "chain/prompts.h"
 
 namespace zepa::ui {
 
@@ -55,7 +55,7 @@ void save_batch(BatchTable& table, const std::string& path);
 // The editor's choice of a chain file for row i: an existing file that lacks the batch marker is refused with
 // the error "Not a valid Corvane' JCD file" and the row is left as it was; otherwise the row takes the path.
 // True when the row took it (the caller then loads the file into the chain table).
-bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, Prompts& prompts);
+bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, chain::Prompts& prompts);
 
 // What a batch run needs from the rest of the programmer.
 class BatchHost {

@@ -141,8 +141,8 @@ IdcodeFields decode_idcode(std::uint32_t idcode) {
   return decode_idcode(idcode_text(idcode));
 }
 
-void decode_idcode(ChainTable& table, int n, std::string_view idcode_text) {
-  ChainDevice& dev = table[n];
+void decode_idcode(chain::ChainTable& table, int n, std::string_view idcode_text) {
+  chain::ChainDevice& dev = table[n];
   const IdcodeFields f = decode_idcode(idcode_text);
   dev.id_ver = f.version;
   dev.id_arch = f.architecture;

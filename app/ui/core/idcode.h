@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/core/chain_table.h"
+#include "chain/chain_table.h"
 
 namespace zepa::ui {
 
@@ -41,6 +41,6 @@ IdcodeFields decode_idcode(std::uint32_t idcode);
 
 // Decodes the text into position n's decoded fields (each cut to its capacity). Throws std::out_of_range for
 // a position outside 1..60.
-void decode_idcode(ChainTable& table, int n, std::string_view idcode_text);
+void decode_idcode(chain::ChainTable& table, int n, std::string_view idcode_text);
 
 }  // namespace zepa::ui

@@ -9,11 +9,11 @@
 #include <stdexcept>
 #include <utility>
 
+#include "chain/jcd_file.h"
+#include "chain/text_file.h"
 #include "engine/context.h"
 #include "engine/workdir.h"
 #include "ui/core/idcode.h"
-#include "ui/core/jcd_file.h"
-#include "ui/core/text_file.h"
 #include "ui/core/validate_chain.h"
 
 namespace zepa::ui {
@@ -44,7 +44,7 @@ void remove_file(const std::string& path) {
 // The first line of a file, or nothing when the file is missing or unreadable.
 std::optional<std::string> first_line(const std::string& path) {
   if (!is_file(path)) return std::nullopt;
-  auto lines = read_text_lines(path);
+  auto lines = chain::read_text_lines(path);
   if (!lines) return std::nullopt;
   return lines->empty() ? std::string() : lines->front();
 }
@@ -79,8 +79,8 @@ std::string local_timestamp() {
 }
 
 bool jcd_files_differ(const std::string& a, const std::string& b) {
-  const auto lines_a = read_text_lines(a);
-  const auto lines_b = read_text_lines(b);
+  const auto lines_a = chain::read_text_lines(a);
+  const auto lines_b = chain::read_text_lines(b);
   if (!lines_a || !lines_b) return true;
   const std::size_t common = std::min(lines_a->size(), lines_b->size());
   for (std::size_t i = 0; i < common; ++i) {
@@ -100,8 +100,8 @@ void EngineHostAdapter::MarkResult(int position, bool passed) {
 // ---------------------------------------------------------------------------------------------------------
 // Programmer
 
-Programmer::Programmer(ChainTable& table, engine::IspEngine& engine, engine::MessageSink& messages,
-                       Prompts& prompts, RunView& view, std::string work_dir)
+Programmer::Programmer(chain::ChainTable& table, engine::IspEngine& engine, engine::MessageSink& messages,
+                       chain::Prompts& prompts, RunView& view, std::string work_dir)
     : timestamp(local_timestamp),
       table_(table),
       engine_(engine),
@@ -129,15 +129,15 @@ bool Programmer::load_jcd_file(const std::string& name) {
   const fs::path absolute = fs::absolute(name, ec);
   const std::string path = ec ? name : absolute.string();
   if (is_file(path)) set_last_file(path);
-  const bool loaded = open_jcd(table_, path, prompts_);
+  const bool loaded = chain::open_jcd(table_, path, prompts_);
   view_.refresh_views();
   return loaded;
 }
 
 bool Programmer::apply_port_setup() {
   engine_.cable().ApplyCable(port_setup.cable);
-  if (port_setup.device_count_box > ChainTable::MaxDevices) {
-    prompts_.warning("Max " + std::to_string(ChainTable::MaxDevices) + " devices allowed!");
+  if (port_setup.device_count_box > chain::ChainTable::MaxDevices) {
+    prompts_.warning("Max " + std::to_string(chain::ChainTable::MaxDevices) + " devices allowed!");
     return false;
   }
   table_.DeviceCount = std::max(0, port_setup.device_count_box);
@@ -201,7 +201,7 @@ void Programmer::check_connection() {
           "The number of device is inconsistent with previous detect,\rall devices info will be cleared!");
       LoadFailed = true;
     }
-    reset_chain_table(table_, std::max(before, after));
+    chain::reset_chain_table(table_, std::max(before, after));
   }
   view_.refresh_views();
   view_.enable_check_connection(true);
@@ -217,15 +217,16 @@ void Programmer::startup() {
 void Programmer::save_changed_jcd() {
   const std::string old_path = table_.JcdPath;
   const std::string temp_path = work_file(kTempJcdName);
-  write_jcd(table_, temp_path);
+  chain::write_jcd(table_, temp_path);
   if (old_path.empty() || old_path == temp_path) return;
   if (!jcd_files_differ(old_path, temp_path)) {
     table_.JcdPath = old_path;
     return;
   }
-  if (!prompts_.confirm("JCD file has changed, do you wish to save?", Prompts::Answers::kYesNo)) return;
+  if (!prompts_.confirm("JCD file has changed, do you wish to save?", chain::Prompts::Answers::kYesNo))
+    return;
   try {
-    write_jcd(table_, old_path);
+    chain::write_jcd(table_, old_path);
   } catch (const std::runtime_error& e) {
     // The run goes on from the temporary file, which holds the same chain.
     prompts_.error(e.what());
@@ -236,11 +237,11 @@ void Programmer::clear_read_back() {
   // A result file left by an earlier run must never be read back as this run's result, so the files of
   // every position that reads something back go before the run.
   for (int n = 1; n <= table_.device_count(); ++n) {
-    ChainDevice& dev = table_[n];
-    if (dev.cmnd == kOpReadUes) {
+    chain::ChainDevice& dev = table_[n];
+    if (dev.cmnd == chain::kOpReadUes) {
       remove_file(work_file(result_file_name(n, ".ues")));
       dev.ues.clear();
-    } else if (dev.cmnd == kOpReadId) {
+    } else if (dev.cmnd == chain::kOpReadId) {
       remove_file(work_file(result_file_name(n, ".id")));
       remove_file(work_file(result_file_name(n, ".sec")));
       dev.idcode.clear();
@@ -261,8 +262,8 @@ void Programmer::read_back() {
   bool ues_read = false;
   bool id_read = false;
   for (int n = 1; n <= table_.device_count(); ++n) {
-    ChainDevice& dev = table_[n];
-    if (dev.cmnd == kOpReadUes) {
+    chain::ChainDevice& dev = table_[n];
+    if (dev.cmnd == chain::kOpReadUes) {
       if (auto line = first_line(work_file(result_file_name(n, ".ues")))) {
         const std::size_t erased = line->find('\xFF');
         if (erased != std::string::npos) line->resize(erased);
@@ -270,7 +271,7 @@ void Programmer::read_back() {
         view_.show_ues(n, dev.ues);
         ues_read = true;
       }
-    } else if (dev.cmnd == kOpReadId) {
+    } else if (dev.cmnd == chain::kOpReadId) {
       if (auto line = first_line(work_file(result_file_name(n, ".id")))) {
         dev.idcode = *line;  // cut to 32 characters
         decode_idcode(table_, n, dev.idcode);
@@ -320,7 +321,7 @@ RunOutcome Programmer::run_chain() {
   const std::string executing = "Executing " + table_.JcdPath + "  " + timestamp();
   messages_.add_message(executing);
   try {
-    append_line(log_path(), executing + " ...");
+    chain::append_line(log_path(), executing + " ...");
   } catch (const std::runtime_error& e) {
     prompts_.error(e.what());  // a log that cannot be written does not stop the run
   }
@@ -351,11 +352,11 @@ class Programmer::BatchSteps final : public BatchHost {
   }
 
   bool load_step(const std::string& jcd_path) override {
-    ChainTable& table = p_.table_;
+    chain::ChainTable& table = p_.table_;
     table.JcdPath = jcd_path;
-    const bool loaded = load_batch_jcd(table, jcd_path, p_.prompts_);
+    const bool loaded = chain::load_batch_jcd(table, jcd_path, p_.prompts_);
     if (!loaded) p_.LoadFailed = true;
-    clear_results(table);
+    chain::clear_results(table);
     p_.view_.refresh_views();
     return loaded;
   }
@@ -369,7 +370,7 @@ class Programmer::BatchSteps final : public BatchHost {
 
   void log_result(std::string_view result) override {
     try {
-      append_line(p_.log_path(), result);
+      chain::append_line(p_.log_path(), result);
     } catch (const std::runtime_error& e) {
       p_.prompts_.error(e.what());
     }

@@ -9,13 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "chain/chain_table.h"
+#include "chain/prompts.h"
 #include "engine/cable.h"
 #include "engine/host.h"
 #include "engine/messages.h"
 #include "engine/runner.h"
 #include "ui/core/batch.h"
-#include "ui/core/chain_table.h"
-#include "ui/core/prompts.h"
 
 namespace zepa::ui {
 
@@ -53,14 +53,14 @@ class RunView {
 // marks (a failed mark also shows "Operation Failed!").
 class EngineHostAdapter final : public engine::ResultMarks {
  public:
-  EngineHostAdapter(Prompts& prompts, RunView& view) : prompts_(prompts), view_(view) {}
+  EngineHostAdapter(chain::Prompts& prompts, RunView& view) : prompts_(prompts), view_(view) {}
 
   void MarkResult(int position, bool passed) override;
 
   engine::EngineHost host(engine::MessageSink& messages) { return {messages, prompts_, *this}; }
 
  private:
-  Prompts& prompts_;
+  chain::Prompts& prompts_;
   RunView& view_;
 };
 
@@ -83,8 +83,8 @@ class Programmer {
  public:
   // `work_dir` is the working folder (engine/workdir.h): the temporary chain file, the run log, the
   // result files and the chain scan's file live there. The table, engine, sinks and view must outlive this.
-  Programmer(ChainTable& table, engine::IspEngine& engine, engine::MessageSink& messages, Prompts& prompts,
-             RunView& view, std::string work_dir);
+  Programmer(chain::ChainTable& table, engine::IspEngine& engine, engine::MessageSink& messages,
+             chain::Prompts& prompts, RunView& view, std::string work_dir);
 
   // Run state the dialogs and menus set.
   PortSetup port_setup;
@@ -101,7 +101,7 @@ class Programmer {
   // "<time> <date>" of the "Executing " line; the local time in the locale's formats by default.
   std::function<std::string()> timestamp;
 
-  ChainTable& table() { return table_; }
+  chain::ChainTable& table() { return table_; }
   engine::IspEngine& engine() { return engine_; }
   const std::string& work_dir() const { return work_dir_; }
   std::string work_file(std::string_view name) const;
@@ -150,10 +150,10 @@ class Programmer {
   void clear_read_back();
   void read_back();
 
-  ChainTable& table_;
+  chain::ChainTable& table_;
   engine::IspEngine& engine_;
   engine::MessageSink& messages_;
-  Prompts& prompts_;
+  chain::Prompts& prompts_;
   RunView& view_;
   std::string work_dir_;
 };

@@ -26,15 +26,15 @@ bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {
 }
 
 bool known_part(int part) {
-  return part >= 0 && part < kPartCount;
+  return part >= 0 && part < chain::kPartCount;
 }
 bool known_ir_length(int ir_code) {
-  return !ir_length_text(ir_code).empty();
+  return !chain::ir_length_text(ir_code).empty();
 }
 
 }  // namespace
 
-bool validate_chain(const ChainTable& table, Prompts& prompts) {
+bool validate_chain(const chain::ChainTable& table, chain::Prompts& prompts) {
   const int count = table.device_count();
   if (count == 0) {
     prompts.error("No device found!");
@@ -42,19 +42,20 @@ bool validate_chain(const ChainTable& table, Prompts& prompts) {
   }
   bool ok = true;
   for (int n = 1; n <= count; ++n) {
-    const ChainDevice& dev = table[n];
+    const chain::ChainDevice& dev = table[n];
     const std::string number = std::to_string(n);
     if (!known_part(dev.part) || !known_ir_length(dev.IR_len)) {
       prompts.error("No Device Name or IR_length specified for device #" + number + "!");
       ok = false;
     }
-    if ((dev.cmnd == kOpProgram || dev.cmnd == kOpVerify || dev.cmnd == kOpProgramVerify) &&
+    if ((dev.cmnd == chain::kOpProgram || dev.cmnd == chain::kOpVerify ||
+         dev.cmnd == chain::kOpProgramVerify) &&
         !names_existing_file(dev.jed)) {
       prompts.error("No design file specified or not exist for device #" + number + "!");
       ok = false;
     }
-    if (dev.cmnd == kOpUpload && (IsZepa1Part(dev.part) || IsZepa3Part(dev.part))) {
-      const bool zepa1 = IsZepa1Part(dev.part);
+    if (dev.cmnd == chain::kOpUpload && (chain::IsZepa1Part(dev.part) || chain::IsZepa3Part(dev.part))) {
+      const bool zepa1 = chain::IsZepa1Part(dev.part);
       if (!ends_with_ignoring_case(dev.jed, zepa1 ? ".bin" : ".jed")) {
         prompts.error("No upload file specified for device #" + number + "!\r" +
                       "You need to specified a upload file " + (zepa1 ? "(.BIN)" : "(.JED)") +
@@ -62,7 +63,7 @@ bool validate_chain(const ChainTable& table, Prompts& prompts) {
         ok = false;
       } else if (!zepa1 && names_existing_file(dev.jed) &&
                  !prompts.confirm("File already exist, do you want to overwrite?",
-                                  Prompts::Answers::kOkCancel)) {
+                                  chain::Prompts::Answers::kOkCancel)) {
         ok = false;
       }
     }

@@ -1,8 +1,8 @@
 // The check a chain must pass before it runs or is saved.
 #pragma once
 
-#include "ui/core/chain_table.h"
-#include "ui/core/prompts.h"
+#include "chain/chain_table.h"
+#include "chain/prompts.h"
 
 namespace zepa::ui {
 
@@ -16,6 +16,6 @@ namespace zepa::ui {
 //  - Upload on a ZEPA3 part into an existing ".jed" file: asks "File already exist, do you want to
 //    overwrite?" (OK / Cancel); Cancel fails the check.
 // Relative design file names are looked up from the current folder. True when nothing was found.
-bool validate_chain(const ChainTable& table, Prompts& prompts);
+bool validate_chain(const chain::ChainTable& table, chain::Prompts& prompts);
 
 }  // namespace zepa::ui

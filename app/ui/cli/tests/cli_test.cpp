@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "chain/jcd_file.h"
 #include "engine/clock.h"
 #include "engine/process.h"
 #include "sim/board.h"
 #include "sim/families.h"
 #include "ui/cli/cli_app.h"
-#include "ui/core/jcd_file.h"
 #include "ui/core/tests/test_support.h"
 
 namespace zepa::cli {
@@ -68,14 +68,14 @@ class CliTest : public ui::testing::ScratchDir {
 
   // A chain of ZEPA1 parts, all doing `op`, written as a chain file.
   std::string Chain(const std::string& name, const std::vector<int>& parts, int op) {
-    ui::ChainTable table;
+    chain::ChainTable table;
     table.DeviceCount = static_cast<int>(parts.size());
     for (int n = 1; n <= table.DeviceCount; ++n) {
       table[n].part = parts[static_cast<std::size_t>(n - 1)];
-      table[n].IR_len = ui::ir_code_from_length(4);
+      table[n].IR_len = chain::ir_code_from_length(4);
       table[n].cmnd = op;
     }
-    ui::write_jcd(table, path(name));
+    chain::write_jcd(table, path(name));
     return path(name);
   }
 
@@ -100,7 +100,7 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
   EXPECT_TRUE(Contains(run.out, "\n * * * * *")) << "progress marks share one line";
   EXPECT_TRUE(Contains(run.out, "----------------End operation----------------\n"));
   EXPECT_TRUE(Contains(run.out,
-                       "Device  Part        Operation         Result  Design file\n"
+                       "Device  Part        chain::Operation         Result  Design file\n"
                        "     1  VTL3032C    Prog & Verify     pass    design32.jed\n"
                        "     2  VTL5064C    Prog & Verify     pass    design64.jed\n"
                        "     3  VTL5128C    Prog & Verify     pass    design128.jed\n"))
@@ -163,8 +163,8 @@ TEST_F(CliTest, SvfRunWritesTheFileNamedAfterTheChainAndTouchesNoDevice) {
 }
 
 TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
-  using ui::kPartVtl3032C;
-  using ui::kPartVtl5064C;
+  using chain::kPartVtl3032C;
+  using chain::kPartVtl5064C;
   struct Case {
     const char* name;
     const char* board;
@@ -218,7 +218,8 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
     SCOPED_TRACE(c.name);
     write("board.sim", c.board);
     fs::remove(path("board.sim.state"));
-    const std::string chain = Chain("chain.jcd", {kPartVtl3032C, kPartVtl5064C}, ui::kOpReadId);
+    const std::string chain =
+        Chain("chain.jcd", {chain::kPartVtl3032C, chain::kPartVtl5064C}, chain::kOpReadId);
     std::vector<std::string> args = {"--io", "sim:" + path("board.sim")};
     for (const std::string& a : c.args)
       args.push_back(a == "CHAIN" ? chain : a == "BOARD" ? path("board.sim") : a);
@@ -232,8 +233,9 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
 
 TEST_F(CliTest, BatchFileRunsItsChainsUntilOneFails) {
   write("board.sim", "device VTL3032C\ndevice VTL5064C\n");
-  Chain("ids.jcd", {ui::kPartVtl3032C, ui::kPartVtl5064C}, ui::kOpReadId);
-  Chain("short.jcd", {ui::kPartVtl3032C}, ui::kOpReadId);  // one device: the cable check's count differs
+  Chain("ids.jcd", {chain::kPartVtl3032C, chain::kPartVtl5064C}, chain::kOpReadId);
+  Chain("short.jcd", {chain::kPartVtl3032C},
+        chain::kOpReadId);  // one device: the cable check's count differs
   write("steps.jbf", crlf({"ids.jcd", "missing.jcd", "short.jcd", "ids.jcd"}));
 
   const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("steps.jbf")});
@@ -253,7 +255,7 @@ TEST_F(CliTest, BatchFileRunsItsChainsUntilOneFails) {
 TEST_F(CliTest, ChangedChainFileIsSavedOnlyWithYes) {
   write("board.sim", "device VTL3032C\n");
   const std::string canonical =
-      read(fs::path(Chain("chain.jcd", {ui::kPartVtl3032C}, ui::kOpReadId)).filename().string());
+      read(fs::path(Chain("chain.jcd", {chain::kPartVtl3032C}, chain::kOpReadId)).filename().string());
   // The same chain written by hand, with other spacing: the programmer's copy differs from it.
   const std::string by_hand = crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 1",
                                     "DEVICE 1 VTL3032C 4 ID", "#User Electronic Signature", "UES 1 $"});

@@ -9,27 +9,27 @@ namespace zepa::cli {
 namespace {
 
 TEST(ReportTest, DeviceTableShowsResultsAndWhatWasReadBack) {
-  ui::ChainTable table;
+  chain::ChainTable table;
   table.DeviceCount = 4;
   auto set = [&table](int n, int op, int part, int result) {
     table[n].cmnd = op;
     table[n].part = part;
     table[n].result = result;
   };
-  set(1, ui::kOpProgramVerify, ui::kPartVtl3032C, ui::kResultPass);
+  set(1, chain::kOpProgramVerify, chain::kPartVtl3032C, chain::kResultPass);
   table[1].jed = "boards/design32.jed";
-  set(2, ui::kOpReadId, ui::kPartVtl5128C, ui::kResultPass);
+  set(2, chain::kOpReadId, chain::kPartVtl5128C, chain::kResultPass);
   table[2].secure = '0';
   table[2].idcode = "10101010000100000100100000000001";
   ui::decode_idcode(table, 2, table[2].idcode);
-  set(3, ui::kOpReadId, ui::kPartVtl5064C, ui::kResultFail);
-  set(4, ui::kOpReadUes, ui::kPartOthers, ui::kResultNone);
+  set(3, chain::kOpReadId, chain::kPartVtl5064C, chain::kResultFail);
+  set(4, chain::kOpReadUes, chain::kPartOthers, chain::kResultNone);
   table[4].ues = "board 7";
-  table[5].result = ui::kResultFail;  // past the chain: not shown, not counted
+  table[5].result = chain::kResultFail;  // past the chain: not shown, not counted
 
   const ui::IdcodeFields f = ui::decode_idcode(std::string(table[2].idcode));
   EXPECT_EQ(DeviceTable(table),
-            "Device  Part        Operation         Result  Design file\n"
+            "Device  Part        chain::Operation         Result  Design file\n"
             "     1  VTL3032C    Prog & Verify     pass    boards/design32.jed\n"
             "     2  VTL5128C    Read device ID    pass\n"
             "        IDCODE 10101010000100000100100000000001 (lsb..msb)  " +
@@ -41,7 +41,7 @@ TEST(ReportTest, DeviceTableShowsResultsAndWhatWasReadBack) {
                 "     4  Others      Read UES          -\n"
                 "        UES \"board 7\"\n");
   EXPECT_TRUE(AnyDeviceFailed(table));
-  table[3].result = ui::kResultNone;
+  table[3].result = chain::kResultNone;
   EXPECT_FALSE(AnyDeviceFailed(table));
 }
 

@@ -47,7 +47,7 @@ TEST_F(TerminalTest, BoxesGoToStandardErrorAfterTheOpenLineEnds) {
   prompts.warning("No RelayCable found!");
   prompts.info("done");
   // The engine's boxes carry their own caption; a terminal shows only the kind and the text.
-  prompts.show(ui::BoxIcon::kError, "Warning!", "Driver \"KPortIo1\" not found");
+  prompts.show(chain::BoxIcon::kError, "Warning!", "Driver \"KPortIo1\" not found");
   EXPECT_EQ(out.str(), "Checking\n");
   EXPECT_EQ(err.str(),
             "error: No upload file specified for device #2!\nYou need to specified a upload file\n"
@@ -57,14 +57,14 @@ TEST_F(TerminalTest, BoxesGoToStandardErrorAfterTheOpenLineEnds) {
 TEST_F(TerminalTest, QuestionsTakeTheCommandLinesAnswerAndSaySo) {
   struct Case {
     bool yes;
-    ui::Prompts::Answers answers;
+    chain::Prompts::Answers answers;
     const char* shown;
   };
   const Case cases[] = {
-      {false, ui::Prompts::Answers::kYesNo, "question: Save?\n-> No (--yes answers Yes)\n"},
-      {false, ui::Prompts::Answers::kOkCancel, "question: Save?\n-> Cancel (--yes answers OK)\n"},
-      {true, ui::Prompts::Answers::kYesNo, "question: Save?\n-> Yes\n"},
-      {true, ui::Prompts::Answers::kOkCancel, "question: Save?\n-> OK\n"},
+      {false, chain::Prompts::Answers::kYesNo, "question: Save?\n-> No (--yes answers Yes)\n"},
+      {false, chain::Prompts::Answers::kOkCancel, "question: Save?\n-> Cancel (--yes answers OK)\n"},
+      {true, chain::Prompts::Answers::kYesNo, "question: Save?\n-> Yes\n"},
+      {true, chain::Prompts::Answers::kOkCancel, "question: Save?\n-> OK\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);

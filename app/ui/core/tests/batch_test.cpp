@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "chain/text_file.h"
 #include "ui/core/tests/test_support.h"
-#include "ui/core/text_file.h"
 
 namespace zepa::ui {
 namespace {
@@ -197,10 +197,10 @@ TEST(BatchRun, OrderOfOneStep) {
 
 TEST_F(BatchFile, RunLogLinesAreAppendedToAFileCreatedWhenMissing) {
   const std::string log = path("zepaisp.log");
-  append_line(log, "Executing chain.jcd ...");
-  append_line(log, "pass");
+  chain::append_line(log, "Executing chain.jcd ...");
+  chain::append_line(log, "pass");
   EXPECT_EQ(read("zepaisp.log"), crlf({"Executing chain.jcd ...", "pass"}));
-  EXPECT_THROW(append_line(path("no/such/zepaisp.log"), "fail"), std::runtime_error);
+  EXPECT_THROW(chain::append_line(path("no/such/zepaisp.log"), "fail"), std::runtime_error);
 }
 
 class StartupBatchTest : public testing::ScratchDir {};

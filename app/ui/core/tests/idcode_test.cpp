@@ -108,10 +108,10 @@ TEST(Idcode, TextThatIsNoIdcodeDecodesToNothing) {
 }
 
 TEST(Idcode, DecodingIntoTheTableCutsEachField) {
-  ChainTable table;
+  chain::ChainTable table;
   table[4].idcode = "unchanged";
   decode_idcode(table, 4, idcode_text(make_idcode({12, 0b011, 0b010, 0b000000, 1, 2, 0b00001001001, 0})));
-  const ChainDevice& dev = table[4];
+  const chain::ChainDevice& dev = table[4];
   EXPECT_EQ(dev.id_ver, "Version 12");
   EXPECT_EQ(dev.id_arch, "Reserv");
   EXPECT_EQ(dev.id_tech, "0.35u EECMOS");

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "chain/jcd_file.h"
+#include "chain/text_file.h"
 #include "engine/clock.h"
 #include "engine/process.h"
 #include "engine/runner.h"
@@ -20,8 +22,6 @@
 #include "sim/zepa1_family.h"
 #include "test_support.h"
 #include "ui/core/idcode.h"
-#include "ui/core/jcd_file.h"
-#include "ui/core/text_file.h"
 #include "ui/core/validate_chain.h"
 
 namespace zepa::ui {
@@ -111,7 +111,7 @@ struct Rig {
   RecordingView view;
   EngineHostAdapter adapter{prompts, view};
   engine::SystemProcessLauncher launcher;
-  ChainTable table;
+  chain::ChainTable table;
   std::unique_ptr<engine::IspEngine> engine;
   std::unique_ptr<Programmer> programmer;
 };
@@ -145,14 +145,14 @@ class RunPathTest : public testing::ScratchDir {
 
   // Fills the rig's table with a chain of 4-bit parts.
   void SetChain(const std::vector<Dev>& devices) {
-    ChainTable& table = rig_->table;
-    reset_chain_table(table, ChainTable::MaxDevices);
+    chain::ChainTable& table = rig_->table;
+    chain::reset_chain_table(table, chain::ChainTable::MaxDevices);
     table.DeviceCount = static_cast<int>(devices.size());
     for (int n = 1; n <= table.DeviceCount; ++n) {
       const Dev& d = devices[static_cast<std::size_t>(n - 1)];
       table[n].loc = n;
       table[n].part = d.part;
-      table[n].IR_len = ir_code_from_length(4);
+      table[n].IR_len = chain::ir_code_from_length(4);
       table[n].cmnd = d.cmnd;
       table[n].jed = d.jed;
       table[n].ues = d.ues;
@@ -162,7 +162,7 @@ class RunPathTest : public testing::ScratchDir {
   // Writes the chain as a file and loads it the way the file menu does.
   std::string SaveAndLoad(const std::string& name, const std::vector<Dev>& devices) {
     SetChain(devices);
-    write_jcd(rig_->table, path(name));
+    chain::write_jcd(rig_->table, path(name));
     EXPECT_TRUE(rig_->programmer->load_jcd_file(path(name)));
     return path(name);
   }
@@ -171,8 +171,9 @@ class RunPathTest : public testing::ScratchDir {
   fs::path cwd_;
 };
 
-const std::vector<Dev> kBypassChain = {
-    {kPartVtl3032C, kOpNoOperation}, {kPartVtl5064C, kOpNoOperation}, {kPartVtl5128C, kOpNoOperation}};
+const std::vector<Dev> kBypassChain = {{chain::kPartVtl3032C, chain::kOpNoOperation},
+                                       {chain::kPartVtl5064C, chain::kOpNoOperation},
+                                       {chain::kPartVtl5128C, chain::kOpNoOperation}};
 
 // ---------------------------------------------------------------------------------------------------------
 // Cable check
@@ -237,19 +238,19 @@ TEST_F(RunPathTest, ChangedDeviceCountClearsTheChainAndFailsOutsideStartUp) {
   for (const bool startup : {true, false}) {
     SCOPED_TRACE(startup ? "start-up" : "later");
     Rig& rig = MakeRig();
-    SetChain({{kPartVtl3032C, kOpReadId},
-              {kPartVtl5064C, kOpReadId},
-              {kPartVtl5128C, kOpReadId},
-              {kPartVtl5128C, kOpReadId}});
+    SetChain({{chain::kPartVtl3032C, chain::kOpReadId},
+              {chain::kPartVtl5064C, chain::kOpReadId},
+              {chain::kPartVtl5128C, chain::kOpReadId},
+              {chain::kPartVtl5128C, chain::kOpReadId}});
     rig.programmer->StartupPending = startup;
     rig.programmer->check_connection();
 
     EXPECT_EQ(rig.table.DeviceCount, 3);
     for (int n = 1; n <= 4; ++n) {
-      EXPECT_EQ(rig.table[n].cmnd, kOpNoOperation) << n;
-      EXPECT_EQ(rig.table[n].part, kPartUnknown) << n;
+      EXPECT_EQ(rig.table[n].cmnd, chain::kOpNoOperation) << n;
+      EXPECT_EQ(rig.table[n].part, chain::kPartUnknown) << n;
     }
-    EXPECT_EQ(rig.table[5].cmnd, kOpNoOperation);
+    EXPECT_EQ(rig.table[5].cmnd, chain::kOpNoOperation);
     const bool warned = rig.has_box(
         "warning: The number of device is inconsistent with previous detect,\rall devices info will be "
         "cleared!");
@@ -292,12 +293,12 @@ TEST_F(RunPathTest, RunStopsBeforeTheEngineWhenTheChainIsRefusedOrNoCableAnswers
       {"empty chain", kThreeZepa1, {}, RunOutcome::kCheckFailed, "error: No device found!"},
       {"missing design file",
        kThreeZepa1,
-       {{kPartVtl3032C, kOpProgram, "nowhere.jed"}},
+       {{chain::kPartVtl3032C, chain::kOpProgram, "nowhere.jed"}},
        RunOutcome::kCheckFailed,
        "error: No design file specified or not exist for device #1!"},
       {"no cable",
        "cable none\ndevice VTL3032C\n",
-       {{kPartVtl3032C, kOpNoOperation}},
+       {{chain::kPartVtl3032C, chain::kOpNoOperation}},
        RunOutcome::kNoCable,
        "warning: No RelayCable found!"},
   };
@@ -332,7 +333,7 @@ TEST_F(RunPathTest, OffLineAndSvfRunsGoAheadWithoutACable) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig& rig = MakeRig("cable none\ndevice VTL3032C\n");
-    SetChain({{kPartVtl3032C, kOpNoOperation}});
+    SetChain({{chain::kPartVtl3032C, chain::kOpNoOperation}});
     rig.programmer->OffLine = c.offline;
     rig.programmer->IspOptions = c.options;
 
@@ -402,7 +403,7 @@ TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
         break;
       }
       case Change::kTable:
-        rig.table[2].cmnd = kOpReadId;
+        rig.table[2].cmnd = chain::kOpReadId;
         break;
       case Change::kOldMissing:
         fs::remove(jcd);
@@ -416,9 +417,9 @@ TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
     const std::string used = c.old_current ? jcd : work(kTempJcdName);
     EXPECT_EQ(rig.table.JcdPath, used);
     EXPECT_EQ(rig.count_lines_starting("Executing " + used + "  "), 1u);
-    EXPECT_EQ(read("work/tempjcd.tmp"), format_jcd(rig.table));
+    EXPECT_EQ(read("work/tempjcd.tmp"), chain::format_jcd(rig.table));
     if (c.old_is_the_table) {
-      EXPECT_EQ(read("chain.jcd"), format_jcd(rig.table));
+      EXPECT_EQ(read("chain.jcd"), chain::format_jcd(rig.table));
     } else {
       EXPECT_EQ(read("chain.jcd"), before);
     }
@@ -429,9 +430,9 @@ TEST_F(RunPathTest, LoadingAChainFileReadsItsDesignFilesFromItsFolder) {
   Rig& rig = MakeRig();
   fs::create_directories(dir_ / "boards");
   write("boards/design.bin", "3");
-  SetChain({{kPartVtl3032C, kOpVerify, "design.bin"}});
-  write_jcd(rig.table, path("boards/chain.jcd"));
-  reset_chain_table(rig.table, ChainTable::MaxDevices);
+  SetChain({{chain::kPartVtl3032C, chain::kOpVerify, "design.bin"}});
+  chain::write_jcd(rig.table, path("boards/chain.jcd"));
+  chain::reset_chain_table(rig.table, chain::ChainTable::MaxDevices);
 
   ASSERT_TRUE(rig.programmer->load_jcd_file("boards/chain.jcd"));
   EXPECT_EQ(rig.table.JcdPath, path("boards/chain.jcd"));
@@ -445,7 +446,9 @@ TEST_F(RunPathTest, LoadingAChainFileReadsItsDesignFilesFromItsFolder) {
 
 TEST_F(RunPathTest, ReadIdFillsTheIdcodeFieldsAndSecurityState) {
   Rig& rig = MakeRig("device VTL3032C\ndevice VTL5064C\ndevice VTL5128C secured\n");
-  SetChain({{kPartVtl3032C, kOpReadId}, {kPartVtl5064C, kOpNoOperation}, {kPartVtl5128C, kOpReadId}});
+  SetChain({{chain::kPartVtl3032C, chain::kOpReadId},
+            {chain::kPartVtl5064C, chain::kOpNoOperation},
+            {chain::kPartVtl5128C, chain::kOpReadId}});
   ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
 
   const std::pair<int, const char*> read_parts[] = {{1, "VTL3032C"}, {3, "VTL5128C"}};
@@ -457,7 +460,7 @@ TEST_F(RunPathTest, ReadIdFillsTheIdcodeFieldsAndSecurityState) {
     EXPECT_EQ(rig.table[n].id_arch, "ZEPA1");
     EXPECT_EQ(rig.table[n].id_mc, fields.macrocells);
     EXPECT_EQ(rig.table[n].id_ver, fields.version);
-    EXPECT_EQ(rig.table[n].result, kResultPass);
+    EXPECT_EQ(rig.table[n].result, chain::kResultPass);
   }
   EXPECT_EQ(rig.table[1].secure, '1');
   EXPECT_EQ(rig.table[3].secure, '0');
@@ -467,7 +470,9 @@ TEST_F(RunPathTest, ReadIdFillsTheIdcodeFieldsAndSecurityState) {
 
 TEST_F(RunPathTest, ResultFilesOfAnEarlierRunAreNeverReadBack) {
   Rig& rig = MakeRig();
-  SetChain({{kPartVtl3032C, kOpReadId}, {kPartVtl5064C, kOpReadUes}, {kPartVtl5128C, kOpNoOperation}});
+  SetChain({{chain::kPartVtl3032C, chain::kOpReadId},
+            {chain::kPartVtl5064C, chain::kOpReadUes},
+            {chain::kPartVtl5128C, chain::kOpNoOperation}});
   rig.table[1].idcode = "stale";
   rig.table[1].secure = '0';
   rig.table[2].ues = "stale";
@@ -495,17 +500,17 @@ TEST_F(RunPathTest, SignatureProgrammedIsReadBackIntoTheTable) {
   // fusebuild leaves the signature-only image in its current folder; the engine looks in the working one.
   fs::current_path(dir_ / "work");
   const std::string text = "Zepa signature 0123456789";
-  SetChain({{kPartVtl3032C, kOpReadUes},
-            {kPartVtl5064C, kOpNoOperation},
-            {kPartVtl5128C, kOpProgramUes, "", text}});
+  SetChain({{chain::kPartVtl3032C, chain::kOpReadUes},
+            {chain::kPartVtl5064C, chain::kOpNoOperation},
+            {chain::kPartVtl5128C, chain::kOpProgramUes, "", text}});
   ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
-  ASSERT_EQ(rig.table[3].result, kResultPass) << ::testing::PrintToString(rig.messages.lines());
+  ASSERT_EQ(rig.table[3].result, chain::kResultPass) << ::testing::PrintToString(rig.messages.lines());
   // An erased part reads all ones: the signature ends at the first FFh byte.
-  EXPECT_EQ(rig.table[1].result, kResultPass);
+  EXPECT_EQ(rig.table[1].result, chain::kResultPass);
   EXPECT_TRUE(rig.table[1].ues.empty());
   EXPECT_TRUE(rig.view.saw("ues 1 "));
 
-  rig.table[3].cmnd = kOpReadUes;
+  rig.table[3].cmnd = chain::kOpReadUes;
   rig.table[3].ues.clear();
   rig.view.calls.clear();
   ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
@@ -525,19 +530,25 @@ TEST_F(RunPathTest, BatchRunsStepsUntilOneFailsAndLogsEachResult) {
     bool failing_step_executes;
   };
   const Case cases[] = {
-      {"refused by the check", "device VTL3032C\n", {{kPartVtl3032C, kOpProgram, "nowhere.jed"}}, false},
-      {"a device fails", "device VTL3032C idcode=0x12345679\n", {{kPartVtl3032C, kOpReadId}}, true},
+      {"refused by the check",
+       "device VTL3032C\n",
+       {{chain::kPartVtl3032C, chain::kOpProgram, "nowhere.jed"}},
+       false},
+      {"a device fails",
+       "device VTL3032C idcode=0x12345679\n",
+       {{chain::kPartVtl3032C, chain::kOpReadId}},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig& rig = MakeRig(c.board);
-    const std::vector<Dev> passing = {{kPartVtl3032C, kOpNoOperation}};
+    const std::vector<Dev> passing = {{chain::kPartVtl3032C, chain::kOpNoOperation}};
     SetChain(passing);
-    write_jcd(rig.table, path("a.jcd"));
-    write_jcd(rig.table, path("b.jcd"));
-    write_jcd(rig.table, path("d.jcd"));
+    chain::write_jcd(rig.table, path("a.jcd"));
+    chain::write_jcd(rig.table, path("b.jcd"));
+    chain::write_jcd(rig.table, path("d.jcd"));
     SetChain(c.failing_chain);
-    write_jcd(rig.table, path("c.jcd"));
+    chain::write_jcd(rig.table, path("c.jcd"));
     write("steps.jbf",
           crlf({path("a.jcd"), path("missing.jcd"), path("b.jcd"), path("c.jcd"), path("d.jcd")}));
     fs::remove(work(kRunLogName));
@@ -557,7 +568,7 @@ TEST_F(RunPathTest, BatchRunsStepsUntilOneFailsAndLogsEachResult) {
     EXPECT_EQ(batch_calls,
               (std::vector<std::string>{"batch 1 running", "batch 1 pass", "batch 2 skip", "batch 3 running",
                                         "batch 3 pass", "batch 4 running", "batch 4 fail"}));
-    std::vector<std::string> log = split_lines(read("work/zepaisp.log"));
+    std::vector<std::string> log = chain::split_lines(read("work/zepaisp.log"));
     std::vector<std::string> expected_log = {"Executing " + path("a.jcd") + "  " + kStamp + " ...", "pass",
                                              "Executing " + path("b.jcd") + "  " + kStamp + " ...", "pass"};
     if (c.failing_step_executes)
@@ -588,13 +599,13 @@ TEST(EngineHostAdapterTest, EngineBoxesAndMarksReachTheProgrammersPromptsAndView
   const engine::EngineHost host = adapter.host(messages);
   EXPECT_EQ(&host.messages, &messages);
 
-  host.prompts.show(BoxIcon::kError, "Error", "File: x not found!");
-  host.prompts.show(BoxIcon::kWarning, "Warning!", "Driver \"KPortIo1\" not found");
-  host.prompts.show(BoxIcon::kInformation, "", "note");
+  host.prompts.show(chain::BoxIcon::kError, "Error", "File: x not found!");
+  host.prompts.show(chain::BoxIcon::kWarning, "Warning!", "Driver \"KPortIo1\" not found");
+  host.prompts.show(chain::BoxIcon::kInformation, "", "note");
   prompts.answer = false;
-  EXPECT_FALSE(host.prompts.ask("", "Go on?", Prompts::Answers::kYesNo));
+  EXPECT_FALSE(host.prompts.ask("", "Go on?", chain::Prompts::Answers::kYesNo));
   prompts.answer = true;
-  EXPECT_TRUE(host.prompts.ask("Warning", "Go on?", Prompts::Answers::kYesNo));
+  EXPECT_TRUE(host.prompts.ask("Warning", "Go on?", chain::Prompts::Answers::kYesNo));
   host.prompts.beep();
   host.marks.MarkResult(2, true);
   host.marks.MarkResult(0, false);

@@ -23,13 +23,13 @@ class ValidateChain : public testing::ScratchDir {
   }
 
   // A table whose devices are all known and bypassed, so that only the case's device can fail.
-  ChainTable chain(int count) const {
-    ChainTable table;
+  chain::ChainTable chain(int count) const {
+    chain::ChainTable table;
     table.DeviceCount = count;
     for (int n = 1; n <= count; ++n) {
-      table[n].part = kPartVtl3064A;
+      table[n].part = chain::kPartVtl3064A;
       table[n].IR_len = 2;
-      table[n].cmnd = kOpNoOperation;
+      table[n].cmnd = chain::kOpNoOperation;
     }
     return table;
   }
@@ -56,77 +56,105 @@ TEST_F(ValidateChain, DeviceChecks) {
   const std::string no_design = "error: No design file specified or not exist for device #2!";
   const std::string overwrite = "confirm: File already exist, do you want to overwrite?";
   const Case cases[] = {
-      {"known and bypassed", kPartVtl3064A, 2, kOpNoOperation, "", true, true, {}},
-      {"bypass needs no design file", kPartOthers, 9, kOpNoOperation, "missing.jed", true, true, {}},
+      {"known and bypassed", chain::kPartVtl3064A, 2, chain::kOpNoOperation, "", true, true, {}},
+      {"bypass needs no design file",
+       chain::kPartOthers,
+       9,
+       chain::kOpNoOperation,
+       "missing.jed",
+       true,
+       true,
+       {}},
       {"unknown part",
-       kPartUnknown,
+       chain::kPartUnknown,
        2,
-       kOpBulkErase,
+       chain::kOpBulkErase,
        "",
        true,
        false,
        {"error: No Device Name or IR_length specified for device #2!"}},
       {"unknown IR length",
-       kPartVtl3064A,
-       kIrUnknown,
-       kOpBulkErase,
+       chain::kPartVtl3064A,
+       chain::kIrUnknown,
+       chain::kOpBulkErase,
        "",
        true,
        false,
        {"error: No Device Name or IR_length specified for device #2!"}},
-      {"program with its design", kPartVtl3064A, 2, kOpProgram, "design.jed", true, true, {}},
-      {"program without a design", kPartVtl3064A, 2, kOpProgram, "", true, false, {no_design}},
-      {"verify with a missing design", kPartVtl3064A, 2, kOpVerify, "missing.jed", true, false, {no_design}},
-      {"prog & verify with a folder",
-       kPartVtl3064A,
+      {"program with its design", chain::kPartVtl3064A, 2, chain::kOpProgram, "design.jed", true, true, {}},
+      {"program without a design", chain::kPartVtl3064A, 2, chain::kOpProgram, "", true, false, {no_design}},
+      {"verify with a missing design",
+       chain::kPartVtl3064A,
        2,
-       kOpProgramVerify,
+       chain::kOpVerify,
+       "missing.jed",
+       true,
+       false,
+       {no_design}},
+      {"prog & verify with a folder",
+       chain::kPartVtl3064A,
+       2,
+       chain::kOpProgramVerify,
        "folder.jed",
        true,
        false,
        {no_design}},
       {"both problems are shown",
-       kPartUnknown,
+       chain::kPartUnknown,
        2,
-       kOpProgram,
+       chain::kOpProgram,
        "",
        true,
        false,
        {"error: No Device Name or IR_length specified for device #2!", no_design}},
-      {"ZEPA1 upload into .BIN", kPartVtl5128C, 2, kOpUpload, "new.BIN", true, true, {}},
-      {"ZEPA1 upload may overwrite", kPartVtl3032A, 2, kOpUpload, "up.bin", false, true, {}},
+      {"ZEPA1 upload into .BIN", chain::kPartVtl5128C, 2, chain::kOpUpload, "new.BIN", true, true, {}},
+      {"ZEPA1 upload may overwrite", chain::kPartVtl3032A, 2, chain::kOpUpload, "up.bin", false, true, {}},
       {"ZEPA1 upload into .jed",
-       kPartVtl3032A,
+       chain::kPartVtl3032A,
        2,
-       kOpUpload,
+       chain::kOpUpload,
        "up.jed",
        true,
        false,
        {"error: No upload file specified for device #2!\r" + kUploadBin}},
       {"ZEPA1 upload without a file",
-       kPartVtl3032A,
+       chain::kPartVtl3032A,
        2,
-       kOpUpload,
+       chain::kOpUpload,
        "",
        true,
        false,
        {"error: No upload file specified for device #2!\r" + kUploadBin}},
       {"ZEPA3 upload into .bin",
-       kPartVtl3384XL,
+       chain::kPartVtl3384XL,
        2,
-       kOpUpload,
+       chain::kOpUpload,
        "up.bin",
        true,
        false,
        {"error: No upload file specified for device #2!\r" + kUploadJed}},
-      {"ZEPA3 upload into a new .JED", kPartVtl3032XL, 2, kOpUpload, "new.JED", true, true, {}},
-      {"ZEPA3 upload, overwrite accepted", kPartVtl3032XL, 2, kOpUpload, "old.jed", true, true, {overwrite}},
-      {"ZEPA3 upload, overwrite refused", kPartVtl3032XL, 2, kOpUpload, "old.jed", false, false, {overwrite}},
-      {"ZEPA2 upload has no file rule", kPartVtl3960, 2, kOpUpload, "", true, true, {}},
+      {"ZEPA3 upload into a new .JED", chain::kPartVtl3032XL, 2, chain::kOpUpload, "new.JED", true, true, {}},
+      {"ZEPA3 upload, overwrite accepted",
+       chain::kPartVtl3032XL,
+       2,
+       chain::kOpUpload,
+       "old.jed",
+       true,
+       true,
+       {overwrite}},
+      {"ZEPA3 upload, overwrite refused",
+       chain::kPartVtl3032XL,
+       2,
+       chain::kOpUpload,
+       "old.jed",
+       false,
+       false,
+       {overwrite}},
+      {"ZEPA2 upload has no file rule", chain::kPartVtl3960, 2, chain::kOpUpload, "", true, true, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ChainTable table = chain(3);
+    chain::ChainTable table = chain(3);
     table[2].part = c.part;
     table[2].IR_len = c.ir;
     table[2].cmnd = c.cmnd;
@@ -139,17 +167,17 @@ TEST_F(ValidateChain, DeviceChecks) {
 }
 
 TEST_F(ValidateChain, EmptyChain) {
-  ChainTable table = chain(0);
+  chain::ChainTable table = chain(0);
   RecordingPrompts prompts;
   EXPECT_FALSE(validate_chain(table, prompts));
   EXPECT_EQ(prompts.boxes, std::vector<std::string>{"error: No device found!"});
 }
 
 TEST_F(ValidateChain, EveryDeviceIsCheckedAndOnlyDevicesInTheChain) {
-  ChainTable table = chain(3);
-  table[1].part = kPartUnknown;
-  table[3].cmnd = kOpProgram;
-  table[4].part = kPartUnknown;  // beyond DeviceCount
+  chain::ChainTable table = chain(3);
+  table[1].part = chain::kPartUnknown;
+  table[3].cmnd = chain::kOpProgram;
+  table[4].part = chain::kPartUnknown;  // beyond DeviceCount
   RecordingPrompts prompts;
   EXPECT_FALSE(validate_chain(table, prompts));
   EXPECT_EQ(prompts.boxes, (std::vector<std::string>{

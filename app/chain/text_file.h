@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 // Splits text into lines. LF ends a line and a CR right before it is dropped; a last line without LF counts
 // (without a trailing CR). An empty text has no lines.
@@ -26,4 +26,4 @@ void write_file_replacing(const std::string& path, std::string_view content);
 // Appends `text` and CR LF to the file, creating it when missing. Throws std::runtime_error naming the file.
 void append_line(const std::string& path, std::string_view text);
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

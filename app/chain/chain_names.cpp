@@ -1,8 +1,8 @@
-#include "ui/core/chain_names.h"
+#include "chain/chain_names.h"
 
 #include <array>
 
-namespace zepa::ui {
+namespace zepa::chain {
 namespace {
 
 constexpr std::array<std::string_view, kPartCount> kPartNames = {
@@ -113,4 +113,4 @@ int ir_code_from_length(long length) {
   return kIrUnknown;
 }
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

@@ -1,17 +1,18 @@
-#include "ui/core/jcd_file.h"
+#include "chain/jcd_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "ui/core/tests/test_support.h"
+#include "chain/tests/recording_prompts.h"
+#include "testsupport/scratch_dir.h"
 
-namespace zepa::ui {
+namespace zepa::chain {
 namespace {
 
-using testing::crlf;
 using testing::RecordingPrompts;
+using zepa::testing::crlf;
 
 ChainDevice device(int part, int ir, int cmnd, std::string_view jed = "", std::string_view ues = "") {
   ChainDevice dev;
@@ -68,7 +69,7 @@ TEST(JcdWrite, SignatureLineForEveryDeviceEvenWhenEmpty) {
   EXPECT_TRUE(text.ends_with("\r\nUES 1 $ lead blank\r\nUES 2 $\r\n")) << text;
 }
 
-class JcdFile : public testing::ScratchDir {};
+class JcdFile : public zepa::testing::ScratchDir {};
 
 TEST_F(JcdFile, WriteReplacesTheFileAndBecomesTheCurrentChainFile) {
   const std::string path = write("chain.jcd", "old contents that are longer than nothing");
@@ -330,4 +331,4 @@ TEST_F(JcdFile, BatchLoad) {
 }
 
 }  // namespace
-}  // namespace zepa::ui
+}  // namespace zepa::chain

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 // Operation codes.
 enum Operation : int {
@@ -91,4 +91,4 @@ std::string_view ir_length_text(int ir_code);
 // Instruction-register length in bits to its code: 2..10 give 0..8, 16 gives 9, any other length 99.
 int ir_code_from_length(long length);
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

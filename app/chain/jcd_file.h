@@ -15,10 +15,10 @@
 #include <string>
 #include <string_view>
 
-#include "ui/core/chain_table.h"
-#include "ui/core/prompts.h"
+#include "chain/chain_table.h"
+#include "chain/prompts.h"
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 inline constexpr std::string_view kJcdHeader = "#Corvane PLD device JTAG chain description";
 // What the file menu's loader looks for in some line of a chain file.
@@ -62,4 +62,4 @@ bool open_jcd(ChainTable& table, const std::string& path, Prompts& prompts);
 // kBatchJcdMarker the error "Not a valid Corvane' JCD file"; otherwise the file is read. True when read.
 bool load_batch_jcd(ChainTable& table, const std::string& path, Prompts& prompts);
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

@@ -1,13 +1,13 @@
-#include "ui/core/chain_table.h"
+#include "chain/chain_table.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
-#include "ui/core/chain_names.h"
+#include "chain/chain_names.h"
 
-namespace zepa::ui {
+namespace zepa::chain {
 namespace {
 
 void fill(ChainDevice& dev) {
@@ -167,4 +167,4 @@ TEST(ChainNames, IrLengths) {
 }
 
 }  // namespace
-}  // namespace zepa::ui
+}  // namespace zepa::chain

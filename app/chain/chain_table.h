@@ -6,10 +6,10 @@
 #include <array>
 #include <string>
 
-#include "ui/core/chain_names.h"
-#include "ui/core/fixed_text.h"
+#include "chain/chain_names.h"
+#include "chain/fixed_text.h"
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 struct ChainDevice {
   int loc = 0;                // device position 1..60
@@ -61,4 +61,4 @@ void reset_chain_table(ChainTable& table, int n);
 // Sets `result` of all 60 positions to "none".
 void clear_results(ChainTable& table);
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 template <std::size_t N>
 class FixedText {
@@ -37,4 +37,4 @@ class FixedText {
   std::string text_;
 };
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

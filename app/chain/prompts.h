@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 // The icon a box shows. Questions always show the warning icon.
 enum class BoxIcon { kError, kWarning, kInformation };
@@ -31,4 +31,4 @@ class Prompts {
   bool confirm(std::string_view text, Answers answers) { return ask({}, text, answers); }
 };
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

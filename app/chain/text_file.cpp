@@ -1,4 +1,4 @@
-#include "ui/core/text_file.h"
+#include "chain/text_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 std::vector<std::string> split_lines(std::string_view text) {
   std::vector<std::string> lines;
@@ -77,4 +77,4 @@ void append_line(const std::string& path, std::string_view text) {
   if (!out) throw std::runtime_error("Cannot write " + path);
 }
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <string>
 
-#include "ui/core/jcd_file.h"
+#include "chain/jcd_file.h"
 
-namespace zepa::ui {
+namespace zepa::chain {
 namespace {
 
 ChainTable full_chain() {
@@ -52,4 +52,4 @@ void BM_WriteAndLoadJcdFile(benchmark::State& state) {
 BENCHMARK(BM_WriteAndLoadJcdFile);
 
 }  // namespace
-}  // namespace zepa::ui
+}  // namespace zepa::chain

@@ -1,9 +1,9 @@
-#include "ui/core/chain_table.h"
+#include "chain/chain_table.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-namespace zepa::ui {
+namespace zepa::chain {
 
 ChainTable::ChainTable() {
   reset_chain_table(*this, MaxDevices);
@@ -48,4 +48,4 @@ void clear_results(ChainTable& table) {
   for (int i = 1; i <= ChainTable::MaxDevices; ++i) table[i].result = kResultNone;
 }
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain

@@ -1,12 +1,12 @@
-#include "ui/core/jcd_file.h"
+#include "chain/jcd_file.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <optional>
 
-#include "ui/core/text_file.h"
+#include "chain/text_file.h"
 
-namespace zepa::ui {
+namespace zepa::chain {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
@@ -198,4 +198,4 @@ bool load_batch_jcd(ChainTable& table, const std::string& path, Prompts& prompts
   return load_jcd(table, path);
 }
 
-}  // namespace zepa::ui
+}  // namespace zepa::chain
