@@ -10,10 +10,10 @@ bash scripts/setup.sh
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
-bash scripts/build.sh build
+bash scripts/build.sh build -DZEPA_WERROR=ON
 (cd build && ctest --output-on-failure -j"$(nproc)") | tee "$logs/normal.txt"
 
-bash scripts/build.sh build-asan -DZEPA_SANITIZE=ON -DZEPA_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
+bash scripts/build.sh build-asan -DZEPA_WERROR=ON -DZEPA_SANITIZE=ON -DZEPA_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$(nproc)") | tee "$logs/asan.txt"
 

@@ -10,6 +10,7 @@
 #include "engine/zepa1_ops.h"
 #include "engine/zepa2_ops.h"
 #include "engine/zepa3_ops.h"
+#include "util/local_time.h"
 
 namespace zepa::engine {
 
@@ -32,13 +33,7 @@ const FamilyRow kFamilies[] = {
 };
 
 std::string LocalTimestamp() {
-  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = util::LocalTimeNow();
   char text[64];
   std::strftime(text, sizeof text, "%X %x", &local);
   return text;

@@ -5,13 +5,12 @@
 #include "engine/records.h"
 #include "svf/zepa1_svf.h"
 #include "svf/zepa3_svf.h"
+#include "util/local_time.h"
 
 namespace zepa::svf {
 
 std::string LocalTimeOfDay() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = util::LocalTimeNow();
   char text[16];
   std::strftime(text, sizeof text, "%H:%M:%S", &local);
   return text;

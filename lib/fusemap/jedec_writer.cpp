@@ -5,12 +5,12 @@
 
 #include "fusemap/fatal_error.h"
 #include "fusemap/file_io.h"
+#include "util/local_time.h"
 
 namespace zepa::fusemap {
 
 std::string CtimeText(std::time_t t) {
-  std::tm local{};
-  localtime_r(&t, &local);
+  const std::tm local = util::LocalTime(t);
   char buf[64];
   // ctime's layout: the day of the month is padded with a blank, not a zero.
   std::snprintf(buf, sizeof buf, "%.3s %.3s%3d %.2d:%.2d:%.2d %d",

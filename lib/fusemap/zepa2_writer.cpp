@@ -12,6 +12,7 @@
 #include "fusemap/file_io.h"
 #include "fusemap/zepa2_mcs.h"
 #include "fusemap/zepa2_packet.h"
+#include "util/local_time.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
@@ -176,9 +177,7 @@ void CheckFuseArray(const FuseArray& fuses, const Geometry& g) {
 }  // namespace
 
 std::string SystemClock::Now() const {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = util::LocalTimeNow();
   char buf[32];
   const std::size_t n = std::strftime(buf, sizeof buf, "%a %b %e %H:%M:%S %Y", &local);
   return std::string(buf, n);

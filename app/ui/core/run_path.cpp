@@ -15,6 +15,7 @@
 #include "engine/workdir.h"
 #include "ui/core/idcode.h"
 #include "ui/core/validate_chain.h"
+#include "util/local_time.h"
 
 namespace zepa::ui {
 namespace {
@@ -64,13 +65,7 @@ std::string result_file_name(int n, std::string_view extension) {
 }
 
 std::string local_timestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = util::LocalTimeNow();
   char time_text[64] = {};
   char date_text[64] = {};
   std::strftime(time_text, sizeof time_text, "%X", &local);
