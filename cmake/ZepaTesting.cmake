@@ -21,3 +21,13 @@ function(zepa_add_benchmark name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
 endfunction()
+
+# The include graph follows the layer order (cmake/check_layers.cmake); the second case proves the check
+# catches an engine header that includes the programmer's core.
+add_test(NAME LayerCheck.SourceTree COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR}
+                                            -P ${PROJECT_SOURCE_DIR}/cmake/check_layers.cmake)
+add_test(NAME LayerCheck.CatchesAnUpwardInclude
+         COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR}/cmake/tests/layer_fixture
+                 -P ${PROJECT_SOURCE_DIR}/cmake/check_layers.cmake)
+set_tests_properties(LayerCheck.CatchesAnUpwardInclude PROPERTIES
+                     PASS_REGULAR_EXPRESSION "app/engine/host.h:2: includes ui/core/run_path.h")

@@ -83,14 +83,14 @@ void IspEngine::set_timestamp(std::function<std::string()> timestamp) {
   timestamp_ = std::move(timestamp);
 }
 
-EngineContext IspEngine::MakeContext(int options) {
+EngineContext IspEngine::MakeContext(const IspRequest& request) {
   return EngineContext{.jtag = jtag_,
                        .host = host_,
                        .launcher = launcher_,
                        .program_dir = paths_.program_dir,
                        .work_dir = paths_.work_dir,
-                       .options = options,
-                       .ActiveIoVerify = ActiveIoVerify,
+                       .options = request.options,
+                       .ActiveIoVerify = request.active_io_verify,
                        .timestamp = timestamp_};
 }
 
@@ -103,7 +103,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
 
   cable_.IspOptions = request.options;
   cable_.OffLine = (request.options & kOptOffLine) != 0;
-  EngineContext context = MakeContext(request.options);
+  EngineContext context = MakeContext(request);
   MessageSink& messages = host_.messages;
 
   if (!cable_.SelectPort(request.port_index)) return;  // no port driver: the box has been shown

@@ -31,6 +31,7 @@ struct IspRequest {
   std::string jcd_file;  // the chain file; a name containing "scan___.tmp" asks for a chain scan only
   int port_index = kAutoPortSelection;  // 0 = 278h, 1 = 378h, 2 = 3BCh, 3 = automatic selection
   int options = 0;                      // IspOption bits; 0x02 runs off-line
+  bool active_io_verify = false;        // ZEPA1 verify with instruction 8 in place of ENABLE
 };
 
 // The text that marks a chain-scan request, and the file the scan leaves in the working folder.
@@ -74,8 +75,7 @@ class IspEngine {
   void RunChain(const IspRequest& request, chain::ChainTable& table);
 
   // Engine state the programmer sets between runs and reads after them.
-  bool ActiveIoVerify = false;  // instruction 8 in place of ENABLE
-  bool RunFailed = false;       // set by every "fail" mark; the programmer clears it
+  bool RunFailed = false;  // set by every "fail" mark; the programmer clears it
   // "<time> <date>" for report headers (the local time by default).
   void set_timestamp(std::function<std::string()> timestamp);
   // The SVF generator; without one, SVF runs abort each device with a message.
@@ -93,7 +93,7 @@ class IspEngine {
 
   void RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context);
   void Dispatch(EngineContext& context, int position, int op, const std::string& file);
-  EngineContext MakeContext(int options);
+  EngineContext MakeContext(const IspRequest& request);
 
   std::unique_ptr<Marks> marks_;
   EngineHost host_;

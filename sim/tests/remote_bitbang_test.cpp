@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -141,12 +142,24 @@ TEST(RemoteBitbangServer, KeepsTakingInCommandsWhileItsAnswersWaitToBeRead) {
   EXPECT_EQ(board.device(1).state(), TapState::kRunTestIdle) << "every command reached the board";
 }
 
-TEST(RemoteBitbangServer, StopsWhenAskedWithoutAHost) {
+TEST(RemoteBitbangServer, StopsWithinItsPollTimeWhenAskedWhileWaitingForAHost) {
   Board board(SpecOf("device VTL3256XL\n"));
   RemoteBitbangServer server(board, 0);
-  std::atomic<bool> stop{true};
-  server.Serve(stop, false, nullptr);  // returns at once
-  SUCCEED();
+  std::atomic<bool> stop{false};
+  std::atomic<bool> returned{false};
+  std::thread serving([&] {
+    server.Serve(stop, false, nullptr);
+    returned = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_FALSE(returned) << "the server must wait for a host until it is told to stop";
+  stop = true;
+  const auto asked = std::chrono::steady_clock::now();
+  while (!returned && std::chrono::steady_clock::now() - asked < std::chrono::seconds(5)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(returned) << "the server did not notice the stop request";
+  serving.join();
 }
 
 }  // namespace

@@ -6,17 +6,12 @@
 #include <memory>
 #include <stdexcept>
 
-#include "engine/runner.h"
 #include "engine/workdir.h"
-#include "port/port_backends.h"
-#include "port/tvicport.h"
-#include "sim/board.h"
-#include "sim/families.h"
-#include "svf/svf_output.h"
 #include "ui/cli/report.h"
 #include "ui/cli/terminal.h"
 #include "ui/core/batch.h"
 #include "ui/core/run_path.h"
+#include "ui/core/session.h"
 
 namespace zepa::cli {
 namespace {
@@ -37,37 +32,6 @@ bool is_file(const std::string& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec);
 }
-
-// The port the engine's components reach: a simulated board, or a backend of the port table.
-class PortSource {
- public:
-  PortSource(const IoChoice& io, Terminal& terminal, engine::Clock& clock) {
-    if (io.kind == IoChoice::Kind::kSim) {
-      board_path_ = absolute_path(io.argument);
-      // The parts' erase and program dwells run on the programmer's clock.
-      board_ = sim::Board::Open(board_path_, sim::AllFamilies([&clock] { return clock.NowNs(); }));
-      opener_ = port::OpenerFor(*board_);
-      return;
-    }
-    port::PortBackendConfig config;
-    config.backend = io.backend;
-    if (!io.argument.empty()) port::AddPortMapping(config.ppdev, io.argument);
-    config.notes = [&terminal](const std::string& note) { terminal.Box("note", note); };
-    opener_ = port::MakePortOpener(std::move(config));
-  }
-
-  const port::PortOpener& opener() const { return opener_; }
-
-  // What the board's devices now hold is kept for the next run.
-  void SaveBoard() const {
-    if (board_) board_->SaveState(sim::Board::StatePath(board_path_));
-  }
-
- private:
-  std::string board_path_;
-  std::unique_ptr<sim::Board> board_;
-  port::PortOpener opener_;
-};
 
 int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal) {
   const std::string path = absolute_path(options.file);
@@ -116,41 +80,40 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   Terminal terminal(system.out, system.err);
   TerminalMessages messages(terminal);
   TerminalPrompts prompts(terminal, options.yes);
-  chain::ChainTable table;
-  TerminalView view(terminal, table);
-  ui::EngineHostAdapter adapter(prompts, view);
+  TerminalView view(terminal);
 
-  std::unique_ptr<PortSource> source;
+  std::unique_ptr<ui::Session> session;
   try {
-    source = std::make_unique<PortSource>(options.io, terminal, system.clock);
+    session = std::make_unique<ui::Session>(
+        options.io,
+        ui::SessionEnvironment{
+            .clock = system.clock,
+            .launcher = system.launcher,
+            .program_dir = system.program_dir,
+            .work_dir = system.work_dir,
+            .timestamp = system.timestamp,
+            .port_notes = [&terminal](const std::string& note) { terminal.Box("note", note); }},
+        messages, prompts, view);
   } catch (const std::exception& e) {
     terminal.Box("error", e.what());
     return kExitUsage;
   }
-  port::PortDriverHandle driver(source->opener());
-  port::TVicPort port(driver);
-  engine::IspEngine engine(port, system.clock, adapter.host(messages), system.launcher,
-                           {.program_dir = system.program_dir, .work_dir = system.work_dir});
+  ui::Programmer& programmer = session->programmer();
+  view.set_table(session->table());
+  ui::RunSettings& settings = programmer.settings;
+  settings.port.port_index = options.port_index;
+  settings.cable_fallback = !options.cable.has_value();
+  if (options.cable) settings.port.cable = *options.cable;
+  settings.IspOptions = options.options;
+  settings.OffLine = options.offline;
+  settings.ActiveIoVerify = options.active_io;
 
-  svf::SvfOutput svf_output;
-  engine.set_svf_generator(&svf_output);
-
-  ui::Programmer programmer(table, engine, messages, prompts, view, system.work_dir);
-  programmer.port_setup.port_index = options.port_index;
-  programmer.cable_fallback = !options.cable.has_value();
-  if (options.cable) programmer.port_setup.cable = *options.cable;
-  programmer.IspOptions = options.options;
-  programmer.OffLine = options.offline;
-  programmer.ActiveIoVerify = options.active_io;
-  if (system.timestamp) programmer.timestamp = system.timestamp;
-
-  engine.jtag().CalibrateDelay();
   int status = kExitOk;
   if (options.scan) {
     // A scan from the command line is the start-up check: there is no earlier count to compare with.
     programmer.check_connection();
     programmer.StartupPending = false;
-    status = engine.cable().CableFound ? kExitOk : kExitFailed;
+    status = session->engine().cable().CableFound ? kExitOk : kExitFailed;
   } else {
     programmer.StartupPending = false;
     status = options.is_batch() ? RunBatchFile(options, programmer, terminal)
@@ -159,7 +122,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   terminal.EndLine();
 
   try {
-    source->SaveBoard();
+    session->save_board();
   } catch (const std::exception& e) {
     terminal.Box("error", e.what());
     if (status == kExitOk) status = kExitFailed;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/cable.h"
+#include "ui/core/session.h"
 
 namespace zepa::cli {
 
@@ -18,12 +19,7 @@ class UsageError : public std::runtime_error {
 };
 
 // Where the port registers are: the simulated board of a board file, or a backend of the port table.
-struct IoChoice {
-  enum class Kind { kSim, kBackend };
-  Kind kind = Kind::kBackend;
-  std::string backend;   // kBackend: a name of port::PortBackends() ("ppdev", "direct", "driver")
-  std::string argument;  // sim: the board file; ppdev: "PATH" or "ADDR=PATH" (may be empty)
-};
+using IoChoice = ui::PortChoice;
 
 struct CliOptions {
   bool help = false;

@@ -86,7 +86,9 @@ bool TerminalPrompts::ask(std::string_view /*caption*/, std::string_view text, A
 
 void TerminalView::show_batch_result(int row, std::string_view result) {
   terminal_.Line("Batch step " + std::to_string(row) + ": " + std::string(result));
-  if (result == ui::kStepPass || result == ui::kStepFail) terminal_.Block(DeviceTable(table_));
+  if (table_ != nullptr && (result == ui::kStepPass || result == ui::kStepFail)) {
+    terminal_.Block(DeviceTable(*table_));
+  }
 }
 
 }  // namespace zepa::cli

@@ -75,12 +75,14 @@ class TerminalPrompts final : public chain::Prompts {
 // the table of its devices.
 class TerminalView final : public ui::RunView {
  public:
-  TerminalView(Terminal& terminal, const chain::ChainTable& table) : terminal_(terminal), table_(table) {}
+  explicit TerminalView(Terminal& terminal) : terminal_(terminal) {}
+  // The table whose devices a finished batch step prints.
+  void set_table(const chain::ChainTable& table) { table_ = &table; }
   void show_batch_result(int row, std::string_view result) override;
 
  private:
   Terminal& terminal_;
-  const chain::ChainTable& table_;
+  const chain::ChainTable* table_ = nullptr;
 };
 
 }  // namespace zepa::cli

@@ -130,38 +130,33 @@ bool Programmer::load_jcd_file(const std::string& name) {
 }
 
 bool Programmer::apply_port_setup() {
-  engine_.cable().ApplyCable(port_setup.cable);
-  if (port_setup.device_count_box > chain::ChainTable::MaxDevices) {
+  engine_.cable().ApplyCable(settings.port.cable);
+  if (settings.port.device_count_box > chain::ChainTable::MaxDevices) {
     prompts_.warning("Max " + std::to_string(chain::ChainTable::MaxDevices) + " devices allowed!");
     return false;
   }
-  table_.DeviceCount = std::max(0, port_setup.device_count_box);
+  table_.DeviceCount = std::max(0, settings.port.device_count_box);
   view_.refresh_views();
   return true;
 }
 
-void Programmer::sync_engine_settings(int options) {
-  engine::Cable& cable = engine_.cable();
-  cable.IspOptions = options;
-  cable.OffLine = OffLine;
-  engine_.ActiveIoVerify = ActiveIoVerify;
+engine::IspRequest Programmer::request(const std::string& jcd_file) const {
+  return {.jcd_file = jcd_file,
+          .port_index = settings.port.port_index,
+          .options = settings.OffLine ? settings.IspOptions | engine::kOptOffLine : settings.IspOptions,
+          .active_io_verify = settings.ActiveIoVerify};
 }
 
 int Programmer::scan_chain() {
-  const int options = OffLine ? IspOptions | engine::kOptOffLine : IspOptions;
-  sync_engine_settings(options);
   // A run that never reaches the scan (no port driver) finds no cable either.
   engine_.cable().CableFound = false;
   engine_.cable().CableMissing = true;
   try {
-    engine_.RunChain({.jcd_file = work_file(engine::kScanFileName),
-                      .port_index = port_setup.port_index,
-                      .options = options},
-                     table_);
+    engine_.RunChain(request(work_file(engine::kScanFileName)), table_);
   } catch (const engine::EPyk&) {
     // No port to scan on: the engine has said so, and there is no cable.
   }
-  port_setup.device_count_box = table_.DeviceCount;
+  settings.port.device_count_box = table_.DeviceCount;
   view_.refresh_views();
   return table_.DeviceCount;
 }
@@ -172,15 +167,15 @@ void Programmer::check_connection() {
   messages_.add_message("Checking ISP download cable/Board connection...");
   engine::Cable& cable = engine_.cable();
 
-  if (cable_fallback) {
+  if (settings.cable_fallback) {
     for (engine::CableKind kind : kFallbackOrder) {
-      port_setup.cable = kind;
+      settings.port.cable = kind;
       apply_port_setup();
       scan_chain();
       if (!cable.CableMissing) break;
     }
     if (cable.CableMissing) {
-      port_setup.cable = engine::CableKind::CorvaneParallelCable;
+      settings.port.cable = engine::CableKind::CorvaneParallelCable;
       apply_port_setup();
       messages_.add_message("*** Warning: Set Corvane Parallel cable as default!");
     }
@@ -292,27 +287,26 @@ RunOutcome Programmer::run_chain() {
       if (held) options |= engine::kOptBif;
     }
   };
-  std::optional<BifHold> bif_hold(std::in_place, IspOptions);
+  std::optional<BifHold> bif_hold(std::in_place, settings.IspOptions);
   view_.show_operation_failed(false);
 
   if (!validate_chain(table_, prompts_)) return RunOutcome::kCheckFailed;
   save_changed_jcd();
 
   engine::Cable& cable = engine_.cable();
-  if (OffLine) {
+  if (settings.OffLine) {
     cable.CableFound = true;
   } else {
     check_connection();
   }
   bif_hold.reset();
-  if (!cable.CableFound && (IspOptions & engine::kOptSvf) == 0) {
+  if (!cable.CableFound && (settings.IspOptions & engine::kOptSvf) == 0) {
     prompts_.warning("No RelayCable found!");
     return RunOutcome::kNoCable;
   }
 
   clear_read_back();
 
-  const int options = OffLine ? IspOptions | engine::kOptOffLine : IspOptions;
   const std::string executing = "Executing " + table_.JcdPath + "  " + timestamp();
   messages_.add_message(executing);
   try {
@@ -321,11 +315,9 @@ RunOutcome Programmer::run_chain() {
     prompts_.error(e.what());  // a log that cannot be written does not stop the run
   }
 
-  sync_engine_settings(options);
   RunOutcome outcome = RunOutcome::kRan;
   try {
-    engine_.RunChain({.jcd_file = table_.JcdPath, .port_index = port_setup.port_index, .options = options},
-                     table_);
+    engine_.RunChain(request(table_.JcdPath), table_);
   } catch (const engine::EPyk&) {
     outcome = RunOutcome::kAborted;  // already reported and marked by the engine
   }

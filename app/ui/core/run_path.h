@@ -71,6 +71,17 @@ struct PortSetup {
   int device_count_box = 0;
 };
 
+// The run settings the dialogs and menus set, in one place: every run hands them to the engine with its
+// request.
+struct RunSettings {
+  PortSetup port;
+  // Whether the cable check tries the three cables in turn (the menu's behaviour) or only the port setup's.
+  bool cable_fallback = true;
+  int IspOptions = 0;  // engine::IspOption bits
+  bool OffLine = false;
+  bool ActiveIoVerify = false;
+};
+
 // How a run ended.
 enum class RunOutcome {
   kRan,          // the engine ran every device (look at the results and RunFailed)
@@ -86,13 +97,7 @@ class Programmer {
   Programmer(chain::ChainTable& table, engine::IspEngine& engine, engine::MessageSink& messages,
              chain::Prompts& prompts, RunView& view, std::string work_dir);
 
-  // Run state the dialogs and menus set.
-  PortSetup port_setup;
-  int IspOptions = 0;  // engine::IspOption bits
-  bool OffLine = false;
-  bool ActiveIoVerify = false;
-  // Whether the cable check tries the three cables in turn (the menu's behaviour) or only the port setup's.
-  bool cable_fallback = true;
+  RunSettings settings;
   bool StartupPending = true;  // until the start-up work has run
   bool LoadFailed = false;     // a batch step's chain file did not load, or the device count changed
   std::string LastFile;        // the last file chosen
@@ -145,7 +150,7 @@ class Programmer {
  private:
   class BatchSteps;
 
-  void sync_engine_settings(int options);
+  engine::IspRequest request(const std::string& jcd_file) const;
   void save_changed_jcd();
   void clear_read_back();
   void read_back();

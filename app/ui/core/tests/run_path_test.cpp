@@ -215,17 +215,17 @@ TEST_F(RunPathTest, CableCheckTriesTheThreeCablesUntilOneAnswers) {
     EXPECT_EQ(rig.messages.lines().front(), "Checking ISP download cable/Board connection...");
     EXPECT_EQ(rig.cable_lines(), c.cable_lines);
     EXPECT_EQ(rig.engine->cable().Kind(), c.chosen);
-    EXPECT_EQ(rig.programmer->port_setup.cable, c.chosen);
+    EXPECT_EQ(rig.programmer->settings.port.cable, c.chosen);
     EXPECT_EQ(rig.engine->cable().CableFound, c.count > 0);
     EXPECT_EQ(rig.table.DeviceCount, c.count);
-    EXPECT_EQ(rig.programmer->port_setup.device_count_box, c.count);
+    EXPECT_EQ(rig.programmer->settings.port.device_count_box, c.count);
   }
 }
 
 TEST_F(RunPathTest, ChosenCableIsTheOnlyOneTried) {
   Rig& rig = MakeRig("cable corvane\ndevice VTL3032C\n");
-  rig.programmer->cable_fallback = false;
-  rig.programmer->port_setup.cable = engine::CableKind::RelayCable;
+  rig.programmer->settings.cable_fallback = false;
+  rig.programmer->settings.port.cable = engine::CableKind::RelayCable;
   rig.programmer->StartupPending = true;
   rig.programmer->check_connection();
   EXPECT_EQ(rig.cable_lines(),
@@ -306,7 +306,7 @@ TEST_F(RunPathTest, RunStopsBeforeTheEngineWhenTheChainIsRefusedOrNoCableAnswers
     SCOPED_TRACE(c.name);
     Rig& rig = MakeRig(c.board);
     SetChain(c.chain);
-    rig.programmer->IspOptions = engine::kOptBif | engine::kOptVerifyLog;
+    rig.programmer->settings.IspOptions = engine::kOptBif | engine::kOptVerifyLog;
 
     EXPECT_EQ(rig.programmer->run_chain(), c.outcome);
     EXPECT_EQ(rig.prompts.boxes.back(), c.box);
@@ -314,7 +314,7 @@ TEST_F(RunPathTest, RunStopsBeforeTheEngineWhenTheChainIsRefusedOrNoCableAnswers
     EXPECT_FALSE(rig.has_line("---------------Begin operation---------------"));
     EXPECT_FALSE(fs::exists(work(kRunLogName)));
     // The pin-vector option is held off only while the cable is checked.
-    EXPECT_EQ(rig.programmer->IspOptions, engine::kOptBif | engine::kOptVerifyLog);
+    EXPECT_EQ(rig.programmer->settings.IspOptions, engine::kOptBif | engine::kOptVerifyLog);
     EXPECT_TRUE(rig.view.saw("failed hidden"));
   }
 }
@@ -334,8 +334,8 @@ TEST_F(RunPathTest, OffLineAndSvfRunsGoAheadWithoutACable) {
     SCOPED_TRACE(c.name);
     Rig& rig = MakeRig("cable none\ndevice VTL3032C\n");
     SetChain({{chain::kPartVtl3032C, chain::kOpNoOperation}});
-    rig.programmer->OffLine = c.offline;
-    rig.programmer->IspOptions = c.options;
+    rig.programmer->settings.OffLine = c.offline;
+    rig.programmer->settings.IspOptions = c.options;
 
     EXPECT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
     EXPECT_EQ(rig.has_line("Checking ISP download cable/Board connection..."), c.cable_checked);
@@ -480,7 +480,7 @@ TEST_F(RunPathTest, ResultFilesOfAnEarlierRunAreNeverReadBack) {
   write("work/dev__1.sec", "0\n");
   write("work/dev__2.ues", "stale signature\n");
   // With SVF output asked for and no generator, every device stops before it reads anything.
-  rig.programmer->IspOptions = engine::kOptSvf;
+  rig.programmer->settings.IspOptions = engine::kOptSvf;
 
   ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
   EXPECT_TRUE(rig.programmer->RunFailed());

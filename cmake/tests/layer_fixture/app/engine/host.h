@@ -1,0 +1,2 @@
+#pragma once
+#include "ui/core/run_path.h"
