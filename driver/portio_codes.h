@@ -45,6 +45,7 @@ constexpr std::uint32_t FunctionOf(std::uint32_t code) {
 
 inline constexpr std::uint32_t kStatusSuccess = 0x00000000;
 inline constexpr std::uint32_t kStatusInvalidParameter = 0xC000000D;
+inline constexpr std::uint32_t kStatusAccessDenied = 0xC0000022;
 
 // Task-state segment limits: the normal one, and the one that brings the I/O permission map into reach.
 inline constexpr std::uint16_t kTssLimitNormal = 0x20AB;

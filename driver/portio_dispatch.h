@@ -33,6 +33,25 @@ class TaskSegment {
   ~TaskSegment() = default;
 };
 
+// The ports the driver reads and writes: the data, status and control registers of the three printer
+// ports. A request that would touch any other port (a word or double word touches every byte it spans)
+// is refused whole with kStatusAccessDenied before any port is read or written, so that whoever opens the
+// device cannot reach the interrupt controller, the PCI configuration space or a DMA engine through it.
+struct PortRange {
+  std::uint16_t first;
+  std::uint16_t last;
+};
+inline constexpr PortRange kServedPorts[] = {{0x278, 0x27A}, {0x378, 0x37A}, {0x3BC, 0x3BE}};
+
+// True when ports port .. port + width - 1 are all served.
+constexpr bool Served(std::uint16_t port, std::uint32_t width) {
+  const std::uint32_t last = port + width - 1;
+  for (const PortRange& range : kServedPorts) {
+    if (port >= range.first && last <= range.last) return true;
+  }
+  return false;
+}
+
 // How a request completes: its status and the byte count handed back to the caller.
 struct Completion {
   std::uint32_t status;
@@ -46,9 +65,10 @@ class PortIoDispatcher {
   // One buffered device-control request. `buffer` is the request's one system buffer, `buffer_size` bytes
   // long (at least the larger of the two lengths); it holds `input_length` bytes of input, and on success
   // its first `information` bytes go back to the caller. A request whose buffers are too short for what
-  // its function reads or writes completes with kStatusInvalidParameter and touches neither the buffer
-  // nor any port. Nothing is ever handed back that the request did not put there: the byte count never
-  // exceeds `output_length`, and bytes past the input that were not written are returned as zeros.
+  // its function reads or writes completes with kStatusInvalidParameter, and one that names a port
+  // outside kServedPorts with kStatusAccessDenied; either touches neither the buffer nor any port. Nothing is
+  // ever handed back that the request did not put there: the byte count never exceeds `output_length`, and
+  // bytes past the input that were not written are returned as zeros.
   Completion Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t buffer_size,
                      std::uint32_t input_length, std::uint32_t output_length);
 
