@@ -25,6 +25,7 @@ void Store32(std::uint8_t* p, std::uint32_t v) {
 
 constexpr Completion kInvalid{kStatusInvalidParameter, 0};
 constexpr Completion kDenied{kStatusAccessDenied, 0};
+constexpr Completion kNotOffered{kStatusInvalidDeviceRequest, 0};
 
 // A list is n records of `size` bytes, n = input length div size (a trailing partial record is ignored).
 // The output must reach at least to the end of the last record that reads, so that no value read from a
@@ -172,13 +173,8 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
       break;
     }
     case kOpenUserPorts:
-      OpenUserPorts();
-      information = output_length;
-      break;
     case kCloseUserPorts:
-      CloseUserPorts();
-      information = output_length;
-      break;
+      return kNotOffered;
     default:
       return kInvalid;
   }
@@ -187,28 +183,6 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
   const std::uint32_t defined = input_length > written_end ? input_length : written_end;
   for (std::uint32_t at = defined; at < information; ++at) buffer[at] = 0;
   return {kStatusSuccess, information};
-}
-
-void PortIoDispatcher::OpenUserPorts() {
-  if (direct_io_open_ == 0) {
-    tss_.SetTssLimit(kTssLimitOpen);
-    direct_io_open_ = 1;
-  }
-}
-
-void PortIoDispatcher::CloseUserPorts() {
-  if (direct_io_open_ == 1) {
-    tss_.SetTssLimit(kTssLimitNormal);
-    direct_io_open_ = 0;
-  }
-}
-
-void PortIoDispatcher::Close() {
-  CloseUserPorts();
-}
-
-void PortIoDispatcher::Unload() {
-  CloseUserPorts();
 }
 
 }  // namespace zepa::driver

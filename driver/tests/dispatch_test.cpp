@@ -51,12 +51,6 @@ class FakePorts : public PortSpace {
   }
 };
 
-class FakeTss : public TaskSegment {
- public:
-  std::vector<std::uint16_t> limits;
-  void SetTssLimit(std::uint16_t limit) override { limits.push_back(limit); }
-};
-
 class DispatchTest : public ::testing::Test {
  protected:
   // Runs one request as the I/O manager would: one system buffer of the larger length, the input copied
@@ -71,8 +65,7 @@ class DispatchTest : public ::testing::Test {
   }
 
   FakePorts ports_;
-  FakeTss tss_;
-  PortIoDispatcher dispatcher_{ports_, tss_};
+  PortIoDispatcher dispatcher_{ports_};
   Bytes buffer_;
   Completion completion_{};
 };
@@ -290,16 +283,14 @@ TEST_F(DispatchTest, ShortBuffersAreRefusedUntouched) {
     EXPECT_TRUE(std::equal(c.input.begin(), c.input.end(), buffer_.begin()));
   }
   EXPECT_TRUE(ports_.log.empty());
-  EXPECT_TRUE(tss_.limits.empty());
 }
 
 TEST_F(DispatchTest, ABufferSmallerThanTheLengthsItClaimsIsRefused) {
   Bytes small = U32(0x379);
   EXPECT_EQ(dispatcher_.Control(NtControlCode(kReadByte), small.data(), 4, 4, 8).status,
             kStatusInvalidParameter);
-  EXPECT_EQ(dispatcher_.Control(NtControlCode(kOpenUserPorts), nullptr, 0, 0, 4).status,
-            kStatusInvalidParameter);
-  EXPECT_EQ(dispatcher_.Control(NtControlCode(kOpenUserPorts), nullptr, 0, 0, 0).status, kStatusSuccess);
+  EXPECT_EQ(dispatcher_.Control(NtControlCode(kByteList), nullptr, 0, 0, 4).status, kStatusInvalidParameter);
+  EXPECT_EQ(dispatcher_.Control(NtControlCode(kByteList), nullptr, 0, 0, 0).status, kStatusSuccess);
   EXPECT_EQ(small, U32(0x379));
   EXPECT_TRUE(ports_.log.empty());
 }
@@ -320,7 +311,7 @@ TEST_F(DispatchTest, CodesOutsideTheTableAreRefused) {
 // Bytes that go back to the caller beyond its input and beyond what the request stored are zeros, never
 // what the system buffer held before; the count never exceeds the caller's output length.
 TEST_F(DispatchTest, NothingStaleGoesBack) {
-  EXPECT_EQ(Run(kOpenUserPorts, {}, 6), Bytes(6, 0));
+  EXPECT_EQ(Run(kByteList, {}, 6), Bytes(6, 0));
   EXPECT_EQ(Run(kWriteByte, Cat({U32(0x378), U32(1)}), 2), (Bytes{0x78, 0x03}));
   EXPECT_EQ(Run(kWriteByte, Cat({U32(0x378), U32(1)}), 12), Cat({U32(0x378)}));
   ports_.queued[0x379] = {0x11};
@@ -328,45 +319,20 @@ TEST_F(DispatchTest, NothingStaleGoesBack) {
   EXPECT_EQ(Run(kByteList, {0x79, 0x03, 0xEE, 0}, 6), (Bytes{0x79, 0x03, 0x00, 0, 0, 0}));
 }
 
-// Function 31 opens the ports to user mode once; 32, closing the handle and unloading go back to the
-// normal limit only when they are open.
-TEST_F(DispatchTest, UserPortAccessChangesTheLimitOnlyOnAChangeOfState) {
-  enum Step { kOpen, kClose, kHandleClosed, kUnload };
-  const struct {
-    const char* name;
-    std::vector<Step> steps;
-    std::vector<std::uint16_t> limits;
-    bool open_after;
-  } kCases[] = {
-      {"open twice", {kOpen, kOpen}, {kTssLimitOpen}, true},
-      {"close without open", {kClose}, {}, false},
-      {"open, close, close", {kOpen, kClose, kClose}, {kTssLimitOpen, kTssLimitNormal}, false},
-      {"handle closed while open, then open again",
-       {kOpen, kHandleClosed, kOpen},
-       {kTssLimitOpen, kTssLimitNormal, kTssLimitOpen},
-       true},
-      {"handle closed while closed", {kHandleClosed}, {}, false},
-      {"unload while open", {kOpen, kUnload}, {kTssLimitOpen, kTssLimitNormal}, false},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.name);
-    FakeTss tss;
-    PortIoDispatcher dispatcher(ports_, tss);
-    for (Step step : c.steps) {
-      if (step == kOpen || step == kClose) {
-        const Completion done = dispatcher.Control(
-            NtControlCode(step == kOpen ? kOpenUserPorts : kCloseUserPorts), nullptr, 0, 0, 0);
-        EXPECT_EQ(done.status, kStatusSuccess);
-        EXPECT_EQ(done.information, 0u);
-      } else if (step == kHandleClosed) {
-        dispatcher.Close();
-      } else {
-        dispatcher.Unload();
-      }
+// Opening the I/O ports to user mode would change the I/O permission map of whichever processor runs the
+// request, for every process on it; the driver offers neither that nor its closing, whatever the buffers.
+TEST_F(DispatchTest, UserPortFunctionsAreRefused) {
+  for (std::uint32_t function : {kOpenUserPorts, kCloseUserPorts}) {
+    SCOPED_TRACE(function);
+    for (std::uint32_t output_length : {0u, 4u}) {
+      const Bytes input = output_length ? U32(0x378) : Bytes{};
+      Run(function, input, output_length);
+      EXPECT_EQ(completion_.status, kStatusInvalidDeviceRequest);
+      EXPECT_EQ(completion_.information, 0u);
+      EXPECT_TRUE(std::equal(input.begin(), input.end(), buffer_.begin()));
     }
-    EXPECT_EQ(tss.limits, c.limits);
-    EXPECT_EQ(dispatcher.DirectIoOpen(), c.open_after);
   }
+  EXPECT_TRUE(ports_.log.empty());
 }
 
 }  // namespace
