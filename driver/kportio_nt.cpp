@@ -5,7 +5,7 @@
 // which a C++ compile rejects as a redefinition.
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndSet
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndReset
-#include <ddk/ntddk.h>
+#include <ddk/ntifs.h>
 
 #include <cstdint>
 
@@ -67,6 +67,36 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
   return status;
 }
 
+// Who may open the device: SYSTEM and the Administrators group, with all rights, and nobody else (the
+// security descriptor D:P(A;;GA;;;SY)(A;;GA;;;BA); GA is FILE_ALL_ACCESS for a device). The I/O manager's
+// own way to create a device with such a descriptor, IoCreateDeviceSecure, comes in a static library of
+// the Windows driver kit, not from ntoskrnl.exe, and the cross toolchain has none; so the device is
+// created plainly and its DACL replaced here, while it still refuses every open (it is initializing until
+// DriverEntry returns) and before its symbolic link exists.
+NTSTATUS AllowOnlySystemAndAdministrators(PDEVICE_OBJECT device) {
+  // An ACL header and two access-allowed entries, each a header, a mask and a SID of at most 16 bytes.
+  ULONG acl_space[32] = {};
+  auto* acl = reinterpret_cast<PACL>(acl_space);
+  NTSTATUS status = RtlCreateAcl(acl, sizeof acl_space, ACL_REVISION);
+  if (NT_SUCCESS(status)) {
+    status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, SeExports->SeLocalSystemSid);
+  }
+  if (NT_SUCCESS(status)) {
+    status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, SeExports->SeAliasAdminsSid);
+  }
+  SECURITY_DESCRIPTOR descriptor;
+  if (NT_SUCCESS(status)) status = RtlCreateSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  if (NT_SUCCESS(status)) status = RtlSetDaclSecurityDescriptor(&descriptor, TRUE, acl, FALSE);
+  if (!NT_SUCCESS(status)) return status;
+
+  HANDLE handle = nullptr;
+  status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, nullptr, WRITE_DAC, nullptr, KernelMode, &handle);
+  if (!NT_SUCCESS(status)) return status;
+  status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, &descriptor);
+  ZwClose(handle);
+  return status;
+}
+
 NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT, PIRP irp) {
   return Complete(irp, STATUS_SUCCESS, 0);
 }
@@ -101,9 +131,15 @@ VOID NTAPI DriverUnload(PDRIVER_OBJECT driver) {
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
   UNICODE_STRING device_name = Name(g_device_name, sizeof g_device_name);
   PDEVICE_OBJECT device = nullptr;
+  // FILE_DEVICE_SECURE_OPEN: an open of a name below the device ("\\.\KPORTIO1\x") meets the same DACL.
   NTSTATUS status = IoCreateDevice(driver, zepa::driver::kDeviceExtensionSize, &device_name,
-                                   zepa::driver::kDeviceType, 0, TRUE, &device);
+                                   zepa::driver::kDeviceType, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
   if (!NT_SUCCESS(status)) return status;
+  status = AllowOnlySystemAndAdministrators(device);
+  if (!NT_SUCCESS(status)) {
+    IoDeleteDevice(device);
+    return status;
+  }
 
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
   driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
