@@ -34,7 +34,7 @@ class WinDriverChannel : public DriverChannel {
 // to ask for.
 class WinInstructions : public IoInstructions {
  public:
-  bool Permit(std::uint16_t, std::uint16_t, bool, std::string*) override { return true; }
+  int Permit(std::uint16_t, std::uint16_t, bool) override { return 0; }
   std::uint8_t In(std::uint16_t port) override {
     std::uint8_t value;
     asm volatile("inb %w1, %b0" : "=a"(value) : "Nd"(port));

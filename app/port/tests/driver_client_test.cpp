@@ -66,7 +66,7 @@ class DispatcherChannel : public DriverChannel {
 class FakeInstructions : public IoInstructions {
  public:
   explicit FakeInstructions(std::vector<std::string>* log) : log_(log) {}
-  bool Permit(std::uint16_t, std::uint16_t, bool, std::string*) override { return true; }
+  int Permit(std::uint16_t, std::uint16_t, bool) override { return 0; }
   std::uint8_t In(std::uint16_t) override {
     log_->push_back("IN");
     return 0xA5;
