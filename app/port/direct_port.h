@@ -28,6 +28,8 @@ class DirectPort : public PortIo {
   DirectPort& operator=(const DirectPort&) = delete;
 
   bool Active() const override { return !granted_.empty(); }
+  // The notes have said why no port was granted.
+  std::string InactiveWarning() const override { return {}; }
   // Addresses outside the granted registers read FFh and are not written: the instruction would fault.
   std::uint8_t ReadPortByte(std::uint16_t port) override;
   void WritePortByte(std::uint16_t port, std::uint8_t value) override;

@@ -81,6 +81,8 @@ class PpdevPort : public PortIo {
 
   // True when at least one address is served.
   bool Active() const override { return !windows_.empty(); }
+  // The notes have said why no device could be opened or claimed.
+  std::string InactiveWarning() const override { return {}; }
   // base: data register; base + 1: status (writes dropped); base + 2: control. Any other address, and a
   // request the kernel fails, reads FFh; writes to it are dropped.
   std::uint8_t ReadPortByte(std::uint16_t port) override;
