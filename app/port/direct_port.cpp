@@ -1,5 +1,6 @@
 #include "port/direct_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <system_error>
@@ -36,16 +37,30 @@ DirectPort::DirectPort(std::unique_ptr<IoInstructions> io, const std::vector<std
     if (notes) notes("direct port I/O needs an x86 processor");
     return;
   }
+  std::vector<std::pair<int, std::vector<std::uint16_t>>> refused;  // error -> its ports, in order
   for (std::uint16_t base : bases) {
     if (const int error = io_->Permit(base, kRegisters, true); error != 0) {
-      if (notes)
-        notes("no direct access to the port at " + PortAddressText(base) + ": " + RefusalText(error));
+      auto same =
+          std::find_if(refused.begin(), refused.end(), [&](const auto& r) { return r.first == error; });
+      if (same == refused.end()) same = refused.insert(refused.end(), {error, {}});
+      same->second.push_back(base);
       continue;
     }
     granted_.push_back(base);
     // Whoever had the port before may have left the data lines as inputs or the interrupt on.
     const auto control = static_cast<std::uint16_t>(base + kControl);
     io_->Out(control, static_cast<std::uint8_t>(io_->In(control) & ~(kControlReverse | kControlIrqEnable)));
+  }
+  // One note per reason, naming every port it keeps closed.
+  for (const auto& [error, ports] : refused) {
+    std::string list;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+      list += (i == 0 ? "" : i + 1 == ports.size() ? " and " : ", ") + PortAddressText(ports[i]);
+    }
+    if (notes) {
+      notes("no direct access to the port" + std::string(ports.size() > 1 ? "s" : "") + " at " + list + ": " +
+            RefusalText(error));
+    }
   }
 }
 

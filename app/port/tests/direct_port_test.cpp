@@ -77,6 +77,27 @@ TEST(DirectPort, OnlyTheThreeRegistersOfEachPermittedPortAreTouched) {
             "no direct access to the port at 278h: Operation not permitted (direct port I/O needs root)");
 }
 
+// Ports refused for one reason are named in one note.
+TEST(DirectPort, EachReasonIsToldOnce) {
+  Log log, notes;
+  DirectPort port(std::make_unique<FakeInstructions>(
+                      &log, std::map<std::uint16_t, int>{{0x278, ENOSYS}, {0x378, EINVAL}, {0x3BC, ENOSYS}}),
+                  {0x278, 0x378, 0x3BC}, [&](const std::string& n) { notes.push_back(n); });
+  EXPECT_FALSE(port.Active());
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[0].rfind("no direct access to the ports at 278h and 3BCh: Function not implemented (", 0),
+            0u)
+      << notes[0];
+  EXPECT_EQ(notes[1], "no direct access to the port at 378h: Invalid argument");
+  DirectPort all(std::make_unique<FakeInstructions>(
+                     &log, std::map<std::uint16_t, int>{{0x278, EPERM}, {0x378, EPERM}, {0x3BC, EPERM}}),
+                 {0x278, 0x378, 0x3BC}, [&](const std::string& n) { notes.push_back(n); });
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[2],
+            "no direct access to the ports at 278h, 378h and 3BCh: Operation not permitted (direct port I/O "
+            "needs root)");
+}
+
 TEST(DirectPort, WithNoPermissionOrNoInstructionsItIsInactive) {
   Log log, notes;
   DirectPort refused(std::make_unique<FakeInstructions>(&log, std::map<std::uint16_t, int>{{0x378, EPERM}}),
