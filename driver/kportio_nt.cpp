@@ -1,12 +1,11 @@
 // KPORTIO1, the Windows NT kernel-mode port I/O driver: the I/O manager's entry points around the
-// portable request handling of portio_dispatch.cpp, the x86 port instructions, and the task-state segment
-// change that opens the I/O ports to user mode. Built only as a 32-bit kernel image by
-// scripts/cross-build-windows.sh (no C runtime, no exceptions, no static constructors).
+// portable request handling of portio_dispatch.cpp, and the x86 port instructions. Built only as a 32-bit
+// kernel image by scripts/cross-build-windows.sh (no C runtime, no exceptions, no static constructors).
 // wdm.h brings its own bodies of these two; keep the compiler intrinsics header from defining them first,
 // which a C++ compile rejects as a redefinition.
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndSet
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndReset
-#include <ddk/ntddk.h>
+#include <ddk/ntifs.h>
 
 #include <cstdint>
 
@@ -47,39 +46,8 @@ class X86Ports final : public zepa::driver::PortSpace {
   }
 };
 
-#pragma pack(push, 1)
-struct DescriptorTableRegister {
-  std::uint16_t limit;
-  std::uint32_t base;
-};
-#pragma pack(pop)
-
-// The task-state segment of the processor that runs the request. Its descriptor lies in the global
-// descriptor table at the task register's selector (low three bits cleared); the limit's bits 0..15 are
-// the low word of the descriptor's first double word, the type field bits 8..11 of its second.
-class CurrentTaskSegment final : public zepa::driver::TaskSegment {
- public:
-  constexpr CurrentTaskSegment() = default;
-
-  void SetTssLimit(std::uint16_t limit) override {
-    DescriptorTableRegister gdt;
-    std::uint16_t selector;
-    asm volatile("cli" ::: "memory");
-    asm volatile("sgdt %0" : "=m"(gdt));
-    asm volatile("str %0" : "=r"(selector));
-    auto* descriptor = reinterpret_cast<volatile std::uint32_t*>(gdt.base + (selector & ~7u));
-    descriptor[0] = (descriptor[0] & 0xFFFF0000u) | limit;
-    // Type 9, an available 32-bit task-state segment: type bits 0 and 3 set, bits 1 (busy) and 2 clear,
-    // so that LTR accepts the same selector again.
-    descriptor[1] = (descriptor[1] & ~(0xFu << 8)) | (0x9u << 8);
-    asm volatile("ltr %0" : : "r"(selector) : "memory");
-    asm volatile("sti" ::: "memory");
-  }
-};
-
 constinit X86Ports g_ports;
-constinit CurrentTaskSegment g_task_segment;
-constinit PortIoDispatcher g_dispatcher{g_ports, g_task_segment};
+constinit PortIoDispatcher g_dispatcher{g_ports};
 
 wchar_t g_device_name[] = L"\\Device\\KPORTIO1";
 wchar_t g_link_name[] = L"\\DosDevices\\KPORTIO1";
@@ -99,13 +67,42 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
   return status;
 }
 
+// Who may open the device: SYSTEM and the Administrators group, with all rights, and nobody else (the
+// security descriptor D:P(A;;GA;;;SY)(A;;GA;;;BA); GA is FILE_ALL_ACCESS for a device). The I/O manager's
+// own way to create a device with such a descriptor, IoCreateDeviceSecure, comes in a static library of
+// the Windows driver kit, not from ntoskrnl.exe, and the cross toolchain has none; so the device is
+// created plainly and its DACL replaced here, while it still refuses every open (it is initializing until
+// DriverEntry returns) and before its symbolic link exists.
+NTSTATUS AllowOnlySystemAndAdministrators(PDEVICE_OBJECT device) {
+  // An ACL header and two access-allowed entries, each a header, a mask and a SID of at most 16 bytes.
+  ULONG acl_space[32] = {};
+  auto* acl = reinterpret_cast<PACL>(acl_space);
+  NTSTATUS status = RtlCreateAcl(acl, sizeof acl_space, ACL_REVISION);
+  if (NT_SUCCESS(status)) {
+    status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, SeExports->SeLocalSystemSid);
+  }
+  if (NT_SUCCESS(status)) {
+    status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, SeExports->SeAliasAdminsSid);
+  }
+  SECURITY_DESCRIPTOR descriptor;
+  if (NT_SUCCESS(status)) status = RtlCreateSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  if (NT_SUCCESS(status)) status = RtlSetDaclSecurityDescriptor(&descriptor, TRUE, acl, FALSE);
+  if (!NT_SUCCESS(status)) return status;
+
+  HANDLE handle = nullptr;
+  status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, nullptr, WRITE_DAC, nullptr, KernelMode, &handle);
+  if (!NT_SUCCESS(status)) return status;
+  status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, &descriptor);
+  ZwClose(handle);
+  return status;
+}
+
 NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT, PIRP irp) {
   return Complete(irp, STATUS_SUCCESS, 0);
 }
 
-// Close and cleanup: a handle that goes away takes direct port access with it.
+// Close and cleanup: the driver keeps nothing per handle.
 NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT, PIRP irp) {
-  g_dispatcher.Close();
   return Complete(irp, STATUS_SUCCESS, 0);
 }
 
@@ -122,7 +119,6 @@ NTSTATUS NTAPI DispatchControl(PDEVICE_OBJECT, PIRP irp) {
 }
 
 VOID NTAPI DriverUnload(PDRIVER_OBJECT driver) {
-  g_dispatcher.Unload();
   BOOLEAN conflict = FALSE;
   IoReportResourceUsage(nullptr, driver, nullptr, 0, nullptr, nullptr, 0, FALSE, &conflict);
   UNICODE_STRING link = Name(g_link_name, sizeof g_link_name);
@@ -135,9 +131,15 @@ VOID NTAPI DriverUnload(PDRIVER_OBJECT driver) {
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
   UNICODE_STRING device_name = Name(g_device_name, sizeof g_device_name);
   PDEVICE_OBJECT device = nullptr;
+  // FILE_DEVICE_SECURE_OPEN: an open of a name below the device ("\\.\KPORTIO1\x") meets the same DACL.
   NTSTATUS status = IoCreateDevice(driver, zepa::driver::kDeviceExtensionSize, &device_name,
-                                   zepa::driver::kDeviceType, 0, TRUE, &device);
+                                   zepa::driver::kDeviceType, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
   if (!NT_SUCCESS(status)) return status;
+  status = AllowOnlySystemAndAdministrators(device);
+  if (!NT_SUCCESS(status)) {
+    IoDeleteDevice(device);
+    return status;
+  }
 
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
   driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;

@@ -1,5 +1,5 @@
-// What the port I/O driver (KPORTIO1) and its user-mode clients agree on: names, control codes, completion
-// status values and the task-state segment limits. Freestanding: included by the kernel image too.
+// What the port I/O driver (KPORTIO1) and its user-mode clients agree on: names, control codes and
+// completion status values. Freestanding: included by the kernel image too.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,8 @@ enum Function : std::uint32_t {
   kReadWordString = 20,
   kWriteWordString = 21,
   kWordList = 22,
+  // Opening and closing the I/O ports to user mode: defined for the clients that send them, refused by
+  // the driver.
   kOpenUserPorts = 31,
   kCloseUserPorts = 32,
 };
@@ -45,10 +47,8 @@ constexpr std::uint32_t FunctionOf(std::uint32_t code) {
 
 inline constexpr std::uint32_t kStatusSuccess = 0x00000000;
 inline constexpr std::uint32_t kStatusInvalidParameter = 0xC000000D;
-
-// Task-state segment limits: the normal one, and the one that brings the I/O permission map into reach.
-inline constexpr std::uint16_t kTssLimitNormal = 0x20AB;
-inline constexpr std::uint16_t kTssLimitOpen = 0x2FAB;
+inline constexpr std::uint32_t kStatusAccessDenied = 0xC0000022;
+inline constexpr std::uint32_t kStatusInvalidDeviceRequest = 0xC0000010;
 
 // Bytes of the device extension; its first 32-bit word points back at the device object.
 inline constexpr std::uint32_t kDeviceExtensionSize = 56;

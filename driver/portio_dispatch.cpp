@@ -24,6 +24,8 @@ void Store32(std::uint8_t* p, std::uint32_t v) {
 }
 
 constexpr Completion kInvalid{kStatusInvalidParameter, 0};
+constexpr Completion kDenied{kStatusAccessDenied, 0};
+constexpr Completion kNotOffered{kStatusInvalidDeviceRequest, 0};
 
 // A list is n records of `size` bytes, n = input length div size (a trailing partial record is ignored).
 // The output must reach at least to the end of the last record that reads, so that no value read from a
@@ -35,6 +37,31 @@ std::uint32_t ListReadEnd(const std::uint8_t* buffer, std::uint32_t input_length
     if (buffer[at + direction_offset] == 0) end = at + size;
   }
   return end;
+}
+
+// True when the port of every record of a list is served for an access of `width` bytes.
+bool ListServed(const std::uint8_t* buffer, std::uint32_t input_length, std::uint32_t size,
+                std::uint32_t width) {
+  for (std::uint32_t at = 0; at + size <= input_length; at += size) {
+    if (!Served(Load16(buffer + at), width)) return false;
+  }
+  return true;
+}
+
+// Bytes an access of a single-transfer or string function spans at its port.
+std::uint32_t Width(std::uint32_t function) {
+  switch (function) {
+    case kReadWord:
+    case kWriteWord:
+    case kReadWordString:
+    case kWriteWordString:
+      return 2;
+    case kReadDword:
+    case kWriteDword:
+      return 4;
+    default:
+      return 1;
+  }
 }
 
 }  // namespace
@@ -56,6 +83,7 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
       const std::uint32_t direction = bytes ? 3 : 4;
       written_end = ListReadEnd(buffer, input_length, size, direction);
       if (output_length < written_end) return kInvalid;
+      if (!ListServed(buffer, input_length, size, bytes ? 1 : 2)) return kDenied;
       for (std::uint32_t at = 0; at + size <= input_length; at += size) {
         std::uint8_t* record = buffer + at;
         const std::uint16_t port = Load16(record);
@@ -82,6 +110,7 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
     case kReadDword: {
       if (input_length < 4 || output_length < 4) return kInvalid;
       const auto port = static_cast<std::uint16_t>(Load32(buffer));
+      if (!Served(port, Width(function))) return kDenied;
       std::uint32_t value = 0;
       if (function == kReadByte) {
         value = ports_.InByte(port);
@@ -100,6 +129,7 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
     case kWriteDword: {
       if (input_length < 8) return kInvalid;
       const auto port = static_cast<std::uint16_t>(Load32(buffer));
+      if (!Served(port, Width(function))) return kDenied;
       const std::uint32_t value = Load32(buffer + 4);
       if (function == kWriteByte) {
         ports_.OutByte(port, static_cast<std::uint8_t>(value));
@@ -118,12 +148,14 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
       if (input_length < 4) return kInvalid;
       const std::uint16_t port = Load16(buffer);
       const std::uint32_t count = Load16(buffer + 2);
-      const bool words = function == kReadWordString || function == kWriteWordString;
-      const std::uint32_t end = 4 + count * (words ? 2 : 1);
+      const std::uint32_t width = Width(function);
+      const bool words = width == 2;
+      const std::uint32_t end = 4 + count * width;
       const bool read = function == kReadByteString || function == kReadWordString;
       if ((read ? output_length : input_length) < end) return kInvalid;
+      if (!Served(port, width)) return kDenied;
       for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint8_t* item = buffer + 4 + i * (words ? 2 : 1);
+        std::uint8_t* item = buffer + 4 + i * width;
         if (read) {
           if (words) {
             Store16(item, ports_.InWord(port));
@@ -141,13 +173,8 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
       break;
     }
     case kOpenUserPorts:
-      OpenUserPorts();
-      information = output_length;
-      break;
     case kCloseUserPorts:
-      CloseUserPorts();
-      information = output_length;
-      break;
+      return kNotOffered;
     default:
       return kInvalid;
   }
@@ -156,28 +183,6 @@ Completion PortIoDispatcher::Control(std::uint32_t code, std::uint8_t* buffer, s
   const std::uint32_t defined = input_length > written_end ? input_length : written_end;
   for (std::uint32_t at = defined; at < information; ++at) buffer[at] = 0;
   return {kStatusSuccess, information};
-}
-
-void PortIoDispatcher::OpenUserPorts() {
-  if (direct_io_open_ == 0) {
-    tss_.SetTssLimit(kTssLimitOpen);
-    direct_io_open_ = 1;
-  }
-}
-
-void PortIoDispatcher::CloseUserPorts() {
-  if (direct_io_open_ == 1) {
-    tss_.SetTssLimit(kTssLimitNormal);
-    direct_io_open_ = 0;
-  }
-}
-
-void PortIoDispatcher::Close() {
-  CloseUserPorts();
-}
-
-void PortIoDispatcher::Unload() {
-  CloseUserPorts();
 }
 
 }  // namespace zepa::driver

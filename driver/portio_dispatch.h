@@ -1,6 +1,6 @@
 // The port I/O driver's request handling, apart from the kernel: every device-control function acts on an
-// abstract port space and an abstract task-state segment, so the same code runs in the kernel image and in
-// unit tests. Freestanding: no exceptions, no allocation, no library beyond <cstdint>.
+// abstract port space, so the same code runs in the kernel image and in unit tests. Freestanding: no
+// exceptions, no allocation, no library beyond <cstdint>.
 #pragma once
 
 #include <cstdint>
@@ -23,15 +23,24 @@ class PortSpace {
   ~PortSpace() = default;
 };
 
-// The current processor's task-state segment, whose limit decides whether user-mode IN and OUT reach the
-// I/O permission map.
-class TaskSegment {
- public:
-  virtual void SetTssLimit(std::uint16_t limit) = 0;
-
- protected:
-  ~TaskSegment() = default;
+// The ports the driver reads and writes: the data, status and control registers of the three printer
+// ports. A request that would touch any other port (a word or double word touches every byte it spans)
+// is refused whole with kStatusAccessDenied before any port is read or written, so that whoever opens the
+// device cannot reach the interrupt controller, the PCI configuration space or a DMA engine through it.
+struct PortRange {
+  std::uint16_t first;
+  std::uint16_t last;
 };
+inline constexpr PortRange kServedPorts[] = {{0x278, 0x27A}, {0x378, 0x37A}, {0x3BC, 0x3BE}};
+
+// True when ports port .. port + width - 1 are all served.
+constexpr bool Served(std::uint16_t port, std::uint32_t width) {
+  const std::uint32_t last = port + width - 1;
+  for (const PortRange& range : kServedPorts) {
+    if (port >= range.first && last <= range.last) return true;
+  }
+  return false;
+}
 
 // How a request completes: its status and the byte count handed back to the caller.
 struct Completion {
@@ -41,31 +50,22 @@ struct Completion {
 
 class PortIoDispatcher {
  public:
-  constexpr PortIoDispatcher(PortSpace& ports, TaskSegment& tss) : ports_(ports), tss_(tss) {}
+  explicit constexpr PortIoDispatcher(PortSpace& ports) : ports_(ports) {}
 
   // One buffered device-control request. `buffer` is the request's one system buffer, `buffer_size` bytes
   // long (at least the larger of the two lengths); it holds `input_length` bytes of input, and on success
   // its first `information` bytes go back to the caller. A request whose buffers are too short for what
-  // its function reads or writes completes with kStatusInvalidParameter and touches neither the buffer
-  // nor any port. Nothing is ever handed back that the request did not put there: the byte count never
-  // exceeds `output_length`, and bytes past the input that were not written are returned as zeros.
+  // its function reads or writes completes with kStatusInvalidParameter, and one that names a port
+  // outside kServedPorts with kStatusAccessDenied; either touches neither the buffer nor any port.
+  // Functions 31 and 32, which would open the whole port space to user mode through the I/O permission
+  // map of whichever processor ran the request, complete with kStatusInvalidDeviceRequest. Nothing is
+  // ever handed back that the request did not put there: the byte count never exceeds `output_length`, and
+  // bytes past the input that were not written are returned as zeros.
   Completion Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t buffer_size,
                      std::uint32_t input_length, std::uint32_t output_length);
 
-  // The handle is closed (cleanup or close): direct port access ends with it.
-  void Close();
-  // The driver is unloaded.
-  void Unload();
-
-  bool DirectIoOpen() const { return direct_io_open_ != 0; }
-
  private:
-  void OpenUserPorts();
-  void CloseUserPorts();
-
   PortSpace& ports_;
-  TaskSegment& tss_;
-  std::uint32_t direct_io_open_ = 0;
 };
 
 }  // namespace zepa::driver

@@ -37,8 +37,11 @@ bool Cable::SelectPort(int selection) {
   if (selection < 0 || selection > kAutoPortSelection)
     throw std::out_of_range("port selection " + std::to_string(selection) + " is not 0..3");
   if (!port_.Active() && !OffLine) {
-    host_.prompts.beep();
-    host_.prompts.show(BoxIcon::kError, "Warning!", "Driver \"KPortIo1\" not found");
+    // A backend that told why it could not open, as it failed, leaves nothing to add.
+    if (const std::string warning = port_.InactiveWarning(); !warning.empty()) {
+      host_.prompts.beep();
+      host_.prompts.show(BoxIcon::kError, "Warning!", warning);
+    }
     return false;
   }
   if (selection == kAutoPortSelection) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "port/io_instructions.h"
@@ -16,8 +17,9 @@ std::unique_ptr<IoInstructions> LinuxIoInstructions();
 
 class DirectPort : public PortIo {
  public:
-  // Asks for base .. base + 2 of every base address; a refusal is told to `notes` and that port's
-  // addresses read FFh.
+  // Asks for base .. base + 2 of every base address; a refusal is told to `notes`, with what would help,
+  // and that port's addresses read FFh. A granted port's control register is set to drive the data lines
+  // and to keep the port's interrupt off; its other control lines keep their levels.
   DirectPort(std::unique_ptr<IoInstructions> io, const std::vector<std::uint16_t>& bases,
              const PortNotes& notes);
   // Gives the permissions back.
@@ -26,12 +28,15 @@ class DirectPort : public PortIo {
   DirectPort& operator=(const DirectPort&) = delete;
 
   bool Active() const override { return !granted_.empty(); }
+  // The notes have said why no port was granted.
+  std::string InactiveWarning() const override { return {}; }
   // Addresses outside the granted registers read FFh and are not written: the instruction would fault.
   std::uint8_t ReadPortByte(std::uint16_t port) override;
   void WritePortByte(std::uint16_t port, std::uint8_t value) override;
 
  private:
   bool Granted(std::uint16_t port) const;
+  std::string RefusalText(int error) const;
 
   std::unique_ptr<IoInstructions> io_;
   std::vector<std::uint16_t> granted_;

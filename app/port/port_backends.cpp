@@ -1,5 +1,7 @@
 #include "port/port_backends.h"
 
+#include <memory>
+#include <set>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -54,6 +56,14 @@ PortOpener MakePortOpener(PortBackendConfig config) {
     }
     if (!chosen)
       throw std::invalid_argument("unknown port backend \"" + config.backend + "\" (known: " + known + ")");
+  }
+  // A component made while the port is missing opens it again; a reason the user has been told once is
+  // not told again.
+  if (PortNotes notes = std::move(config.notes)) {
+    config.notes = [notes = std::move(notes),
+                    told = std::make_shared<std::set<std::string>>()](const std::string& note) {
+      if (told->insert(note).second) notes(note);
+    };
   }
   return [chosen, config = std::move(config)] { return chosen->open(config); };
 }

@@ -26,8 +26,9 @@ struct PortBackend {
 
 std::span<const PortBackend> PortBackends();
 
-// The opener for the components' shared driver handle. Throws std::invalid_argument, naming the known
-// backends, when the configuration names none of them.
+// The opener for the components' shared driver handle; each note reaches config.notes once, however
+// often the port is opened. Throws std::invalid_argument, naming the known backends, when the
+// configuration names none of them.
 PortOpener MakePortOpener(PortBackendConfig config);
 
 }  // namespace zepa::port

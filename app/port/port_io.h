@@ -8,8 +8,12 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace zepa::port {
+
+// What a run shows each time it finds the Windows port I/O driver missing.
+inline constexpr std::string_view kDriverNotFound = "Driver \"KPortIo1\" not found";
 
 class PortIo {
  public:
@@ -22,6 +26,10 @@ class PortIo {
 
   // A backend that queues writes delivers them now; the others have nothing to do.
   virtual void Flush() {}
+
+  // What a run shows the user each time it finds this port inactive. Empty for a backend that told its
+  // PortNotes why, once, as it failed to open: the run has nothing to add.
+  virtual std::string InactiveWarning() const { return std::string(kDriverNotFound); }
 };
 
 // The printer ports a cable can sit on, in the order the port setup lists them.

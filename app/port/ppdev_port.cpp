@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 std::string ErrorText(int error) {
   std::string text = std::system_category().message(error);
   if (error == EACCES || error == EPERM) text += " (the user needs to be in the device's group, usually lp)";
+  if (error == ENXIO) text += " (another program holds the port, or no port is behind the device)";
   return text;
 }
 
@@ -136,16 +137,8 @@ PpdevPort::PpdevPort(const std::vector<ParportBinding>& bindings, std::unique_pt
   for (const ParportBinding& binding : bindings) {
     auto [it, first] = opened.emplace(binding.device, -1);
     if (first) {
-      const int fd = sys_->Open(binding.device);
-      if (fd < 0) {
-        note("cannot open " + binding.device + ": " + ErrorText(-fd));
-        continue;
-      }
-      if (const int rc = sys_->Control(fd, PpdevRequest::kClaim, nullptr); rc < 0) {
-        note("cannot claim " + binding.device + ": " + ErrorText(-rc));
-        sys_->Close(fd);
-        continue;
-      }
+      const int fd = OpenAndClaim(binding.device, note);
+      if (fd < 0) continue;
       if (const int rc = sys_->Control(fd, PpdevRequest::kDataForward, nullptr); rc < 0) {
         note("cannot set the data lines of " + binding.device + " to output: " + ErrorText(-rc));
       }
@@ -154,6 +147,33 @@ PpdevPort::PpdevPort(const std::vector<ParportBinding>& bindings, std::unique_pt
     }
     if (it->second >= 0) windows_.push_back({binding.base, it->second});
   }
+}
+
+int PpdevPort::OpenAndClaim(const std::string& device, const PortNotes& note) {
+  int fd = sys_->Open(device);
+  if (fd < 0) {
+    note("cannot open " + device + ": " + ErrorText(-fd));
+    return -1;
+  }
+  // A kernel without PPEXCL claims shared on the same descriptor.
+  const bool exclusive = sys_->Control(fd, PpdevRequest::kExclusive, nullptr) == 0;
+  int rc = sys_->Control(fd, PpdevRequest::kClaim, nullptr);
+  if (rc == -ENXIO && exclusive) {
+    // Exclusivity refused; the wish for it stays with the descriptor, so a shared claim needs a new one.
+    sys_->Close(fd);
+    fd = sys_->Open(device);
+    if (fd < 0) {
+      note("cannot open " + device + ": " + ErrorText(-fd));
+      return -1;
+    }
+    rc = sys_->Control(fd, PpdevRequest::kClaim, nullptr);
+  }
+  if (rc < 0) {
+    note("cannot claim " + device + ": " + ErrorText(-rc));
+    sys_->Close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 PpdevPort::~PpdevPort() {
@@ -201,6 +221,9 @@ class LinuxPpdev : public PpdevSys {
   int Control(int fd, PpdevRequest request, std::uint8_t* value) override {
     int rc = -1;
     switch (request) {
+      case PpdevRequest::kExclusive:
+        rc = ::ioctl(fd, PPEXCL);
+        break;
       case PpdevRequest::kClaim:
         rc = ::ioctl(fd, PPCLAIM);
         break;

@@ -1,7 +1,8 @@
 // Parallel-port access through the Linux kernel's own parallel-port driver: /dev/parportN, claimed with
-// PPCLAIM, its data, status and control registers read and written with the ppdev requests. The I/O
-// addresses the programmer knows (278h, 378h, 3BCh) are mapped to the parportN whose base address the
-// kernel reports in /proc/sys/dev/parport/parportN/base-addr, unless the user names the device.
+// PPCLAIM (for this process alone where the kernel can grant that), its data, status and control registers
+// read and written with the ppdev requests. The I/O addresses the programmer knows (278h, 378h, 3BCh) are
+// mapped to the parportN whose base address the kernel reports in /proc/sys/dev/parport/parportN/base-addr,
+// unless the user names the device.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace zepa::port {
 
 // The ppdev requests this backend uses.
 enum class PpdevRequest {
+  kExclusive,  // ask for the next claim to be exclusive (PPEXCL, before PPCLAIM)
   kClaim,
   kRelease,
   kDataForward,  // drive the data lines (a previous user may have left them as inputs)
@@ -67,7 +69,10 @@ std::vector<ParportBinding> BindParports(const PpdevConfig& config, const PortNo
 class PpdevPort : public PortIo {
  public:
   // Opens and claims every bound device and sets its data lines to output; a device that cannot be opened or
-  // claimed is told to `notes` and its addresses read FFh.
+  // claimed is told to `notes` and its addresses read FFh. A device is claimed exclusively, so that a
+  // second program on the same port is refused at once instead of waiting for it; when the kernel cannot
+  // grant that (another driver, such as lp, has the port registered) it is opened again and claimed
+  // shared.
   PpdevPort(const std::vector<ParportBinding>& bindings, std::unique_ptr<PpdevSys> sys,
             const PortNotes& notes);
   ~PpdevPort() override;
@@ -76,6 +81,8 @@ class PpdevPort : public PortIo {
 
   // True when at least one address is served.
   bool Active() const override { return !windows_.empty(); }
+  // The notes have said why no device could be opened or claimed.
+  std::string InactiveWarning() const override { return {}; }
   // base: data register; base + 1: status (writes dropped); base + 2: control. Any other address, and a
   // request the kernel fails, reads FFh; writes to it are dropped.
   std::uint8_t ReadPortByte(std::uint16_t port) override;
@@ -87,6 +94,8 @@ class PpdevPort : public PortIo {
     int fd;
   };
   const Window* Find(std::uint16_t port) const;
+  // A claimed descriptor of `device`, or -1 when it cannot be opened or claimed (told to `note`).
+  int OpenAndClaim(const std::string& device, const PortNotes& note);
 
   std::unique_ptr<PpdevSys> sys_;
   std::vector<int> claimed_;  // one descriptor per claimed device

@@ -12,6 +12,7 @@ class BorrowedPort : public PortIo {
   std::uint8_t ReadPortByte(std::uint16_t port) override { return port_.ReadPortByte(port); }
   void WritePortByte(std::uint16_t port, std::uint8_t value) override { port_.WritePortByte(port, value); }
   void Flush() override { port_.Flush(); }
+  std::string InactiveWarning() const override { return port_.InactiveWarning(); }
 
  private:
   PortIo& port_;
@@ -35,6 +36,8 @@ bool PortDriverHandle::Open() {
   if (driver && driver->Active()) {
     user_ports_ = dynamic_cast<UserPortAccess*>(driver.get());
     driver_ = std::move(driver);
+  } else {
+    inactive_warning_ = driver ? driver->InactiveWarning() : std::string(kDriverNotFound);
   }
   return IsOpen();
 }

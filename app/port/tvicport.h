@@ -43,6 +43,9 @@ class PortDriverHandle {
   PortDriverHandle& operator=(const PortDriverHandle&) = delete;
 
   bool IsOpen() const { return driver_ != nullptr; }
+  // What the last failed opening leaves a run to say: the inactive backend's own warning, kDriverNotFound
+  // when there was none to ask.
+  const std::string& InactiveWarning() const { return inactive_warning_; }
   // Opens the driver unless it is open already; true when it is open afterwards.
   bool Open();
   void Close();
@@ -54,6 +57,7 @@ class PortDriverHandle {
   PortOpener opener_;
   std::unique_ptr<PortIo> driver_;
   UserPortAccess* user_ports_ = nullptr;  // the driver itself, when it offers user-mode port access
+  std::string inactive_warning_{kDriverNotFound};
 };
 
 class TVicPort : public PortIo {
@@ -74,6 +78,7 @@ class TVicPort : public PortIo {
   void SetHardAccess(bool value);
 
   bool Active() const override { return ActiveHW(); }
+  std::string InactiveWarning() const override { return driver_.InactiveWarning(); }
   std::uint8_t ReadPortByte(std::uint16_t port) override;
   void WritePortByte(std::uint16_t port, std::uint8_t value) override;
   void Flush() override;

@@ -34,7 +34,7 @@ class WinDriverChannel : public DriverChannel {
 // to ask for.
 class WinInstructions : public IoInstructions {
  public:
-  bool Permit(std::uint16_t, std::uint16_t, bool, std::string*) override { return true; }
+  int Permit(std::uint16_t, std::uint16_t, bool) override { return 0; }
   std::uint8_t In(std::uint16_t port) override {
     std::uint8_t value;
     asm volatile("inb %w1, %b0" : "=a"(value) : "Nd"(port));
@@ -56,8 +56,7 @@ HANDLE OpenPortDriver(bool win9x) {
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-std::string LastErrorText() {
-  const DWORD error = GetLastError();
+std::string ErrorText(DWORD error) {
   char text[256] = {};
   const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                       error, 0, text, sizeof text, nullptr);
@@ -65,7 +64,10 @@ std::string LastErrorText() {
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
     message.pop_back();
   }
-  return message.empty() ? "error " + std::to_string(error) : message;
+  if (message.empty()) message = "error " + std::to_string(error);
+  // The driver lets only SYSTEM and the Administrators group open it.
+  if (error == ERROR_ACCESS_DENIED) message += " (run the programmer as administrator)";
+  return message;
 }
 
 }  // namespace
@@ -76,7 +78,8 @@ std::unique_ptr<PortIo> OpenWindowsPortDriver(const PortNotes& notes) {
   // Windows NT: a driver that was just started on demand may need a second attempt.
   if (handle == INVALID_HANDLE_VALUE && !win9x) handle = OpenPortDriver(false);
   if (handle == INVALID_HANDLE_VALUE) {
-    if (notes) notes("the port I/O driver KPORTIO1 cannot be opened: " + LastErrorText());
+    const DWORD error = GetLastError();
+    if (notes) notes("the port I/O driver KPORTIO1 cannot be opened: " + ErrorText(error));
     return nullptr;
   }
   return std::make_unique<DriverClientPort>(std::make_unique<WinDriverChannel>(handle),

@@ -51,12 +51,6 @@ class FakePorts : public PortSpace {
   }
 };
 
-class FakeTss : public TaskSegment {
- public:
-  std::vector<std::uint16_t> limits;
-  void SetTssLimit(std::uint16_t limit) override { limits.push_back(limit); }
-};
-
 class DispatchTest : public ::testing::Test {
  protected:
   // Runs one request as the I/O manager would: one system buffer of the larger length, the input copied
@@ -71,8 +65,7 @@ class DispatchTest : public ::testing::Test {
   }
 
   FakePorts ports_;
-  FakeTss tss_;
-  PortIoDispatcher dispatcher_{ports_, tss_};
+  PortIoDispatcher dispatcher_{ports_};
   Bytes buffer_;
   Completion completion_{};
 };
@@ -119,17 +112,9 @@ TEST_F(DispatchTest, SingleTransfers) {
   } kCases[] = {
       {"read byte", kReadByte, U32(0xABCD0379), 4, 0xC7, U32(0xC7), {"in8 379 C7"}},
       {"read word", kReadWord, U32(0x378), 4, 0xBEEF, U32(0xBEEF), {"in16 378 BEEF"}},
-      {"read dword", kReadDword, U32(0x378), 4, 0x89ABCDEF, U32(0x89ABCDEF), {"in32 378 89ABCDEF"}},
       {"write byte", kWriteByte, Cat({U32(0x378), U32(0x1FF)}), 4, 0, U32(0x378), {"out8 378 FF"}},
       {"write byte, no output", kWriteByte, Cat({U32(0x37A), U32(0x04)}), 0, 0, {}, {"out8 37A 4"}},
       {"write word", kWriteWord, Cat({U32(0x378), U32(0xABCD1234)}), 4, 0, U32(0x378), {"out16 378 1234"}},
-      {"write dword",
-       kWriteDword,
-       Cat({U32(0x378), U32(0xABCD1234)}),
-       8,
-       0,
-       U32(0x378),
-       {"out32 378 ABCD1234"}},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -140,6 +125,79 @@ TEST_F(DispatchTest, SingleTransfers) {
     EXPECT_EQ(got, c.returned);
     EXPECT_EQ(ports_.log, c.log);
   }
+}
+
+// Only the three registers of each printer port are served. Any other port (the interrupt controller,
+// the keyboard controller that pulses the reset line, the reset and PCI configuration registers at CF8h
+// and CF9h) is refused whole: nothing is read or written and the buffer keeps its input. A word or double
+// word is served only when every port it spans is.
+TEST_F(DispatchTest, OnlyThePrinterPortRegistersAreServed) {
+  const struct {
+    std::uint32_t function;
+    std::uint16_t port;
+    bool served;
+  } kCases[] = {
+      {kReadByte, 0x0000, false},        {kReadByte, 0x0277, false},        {kReadByte, 0x0278, true},
+      {kReadByte, 0x027A, true},         {kReadByte, 0x027B, false},        {kReadByte, 0x0377, false},
+      {kReadByte, 0x0378, true},         {kReadByte, 0x037A, true},         {kReadByte, 0x037B, false},
+      {kReadByte, 0x03BB, false},        {kReadByte, 0x03BC, true},         {kReadByte, 0x03BE, true},
+      {kReadByte, 0x03BF, false},        {kReadByte, 0xFFFF, false},        {kWriteByte, 0x0020, false},
+      {kWriteByte, 0x0064, false},       {kWriteByte, 0x0CF9, false},       {kWriteByte, 0x0279, true},
+      {kWriteByte, 0x03BE, true},        {kReadWord, 0x0279, true},         {kReadWord, 0x027A, false},
+      {kReadWord, 0xFFFF, false},        {kWriteWord, 0x0378, true},        {kWriteWord, 0x03BE, false},
+      {kWriteWord, 0x0277, false},       {kReadDword, 0x0378, false},       {kWriteDword, 0x0CF8, false},
+      {kWriteDword, 0x03BC, false},      {kReadByteString, 0x037A, true},   {kReadByteString, 0x037B, false},
+      {kWriteByteString, 0x03BC, true},  {kWriteByteString, 0x03BF, false}, {kReadWordString, 0x0279, true},
+      {kWriteWordString, 0x027A, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(::testing::Message() << "function " << c.function << " at " << std::hex << c.port);
+    ports_ = FakePorts();
+    // One input serves every function: the port in the low half of the first double word (a string's
+    // count of 1 in its high half), then the value to write or the string's data.
+    const Bytes input = Cat({U16(c.port), U16(1), U32(0xA5)});
+    Run(c.function, input, 8);
+    if (c.served) {
+      EXPECT_EQ(completion_.status, kStatusSuccess);
+      char at[8];
+      std::snprintf(at, sizeof at, " %X ", c.port);
+      ASSERT_EQ(ports_.log.size(), 1u);
+      EXPECT_NE(ports_.log[0].find(at), std::string::npos) << ports_.log[0];
+    } else {
+      EXPECT_EQ(completion_.status, kStatusAccessDenied);
+      EXPECT_EQ(completion_.information, 0u);
+      EXPECT_TRUE(ports_.log.empty()) << ports_.log[0];
+      EXPECT_TRUE(std::equal(input.begin(), input.end(), buffer_.begin()));
+    }
+  }
+}
+
+// A list with one record of a port that is not served is refused before its first record runs: the
+// writes ahead of that record do not happen either.
+TEST_F(DispatchTest, AListWithARefusedRecordRunsNoneOfIt) {
+  const struct {
+    const char* name;
+    std::uint32_t function;
+    Bytes input;
+  } kCases[] = {
+      {"byte list, reset register in the middle",
+       kByteList,
+       {0x78, 0x03, 0x55, 1, 0xF9, 0x0C, 0x06, 1, 0x79, 0x03, 0x00, 0}},
+      {"byte list, one past the control register last",
+       kByteList,
+       {0x78, 0x03, 0x55, 1, 0x79, 0x03, 0x00, 0, 0x7B, 0x03, 0x00, 0}},
+      {"word list, a word that spans past the control register",
+       kWordList,
+       {0x78, 0x03, 0x34, 0x12, 1, 0, 0x7A, 0x03, 0, 0, 0, 0, 0x78, 0x02, 0, 0, 1, 0}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Run(c.function, c.input, static_cast<std::uint32_t>(c.input.size()));
+    EXPECT_EQ(completion_.status, kStatusAccessDenied);
+    EXPECT_EQ(completion_.information, 0u);
+    EXPECT_TRUE(std::equal(c.input.begin(), c.input.end(), buffer_.begin()));
+  }
+  EXPECT_TRUE(ports_.log.empty());
 }
 
 TEST_F(DispatchTest, ByteListRunsRecordsInOrderAndFillsInTheReads) {
@@ -153,14 +211,14 @@ TEST_F(DispatchTest, ByteListRunsRecordsInOrderAndFillsInTheReads) {
 }
 
 TEST_F(DispatchTest, WordListKeepsTheReservedByteAndIgnoresATrailingPartialRecord) {
-  ports_.queued[0x1F0] = {0x1234};
-  const Bytes input = {0xF0, 0x01, 0xCD, 0xAB, 1, 0x99,  // write 1F0 := ABCDh
-                       0xF0, 0x01, 0x00, 0x00, 0, 0x77,  // read 1F0
-                       0xF0, 0x01, 0x11};                // partial: not a record
+  ports_.queued[0x378] = {0x1234};
+  const Bytes input = {0x78, 0x03, 0xCD, 0xAB, 1, 0x99,  // write 378 := ABCDh
+                       0x78, 0x03, 0x00, 0x00, 0, 0x77,  // read 378
+                       0xF0, 0x01, 0x11};                // partial, and of a port not served: not a record
   const Bytes got = Run(kWordList, input, 12);
   EXPECT_EQ(completion_.status, kStatusSuccess);
-  EXPECT_EQ(got, (Bytes{0xF0, 0x01, 0xCD, 0xAB, 1, 0x99, 0xF0, 0x01, 0x34, 0x12, 0, 0x77}));
-  EXPECT_EQ(ports_.log, (std::vector<std::string>{"out16 1F0 ABCD", "in16 1F0 1234"}));
+  EXPECT_EQ(got, (Bytes{0x78, 0x03, 0xCD, 0xAB, 1, 0x99, 0x78, 0x03, 0x34, 0x12, 0, 0x77}));
+  EXPECT_EQ(ports_.log, (std::vector<std::string>{"out16 378 ABCD", "in16 378 1234"}));
 }
 
 TEST_F(DispatchTest, AWriteOnlyListNeedsNoOutput) {
@@ -171,17 +229,17 @@ TEST_F(DispatchTest, AWriteOnlyListNeedsNoOutput) {
 }
 
 TEST_F(DispatchTest, StringsTransferToOneAddressInOrder) {
-  ports_.queued[0x60] = {0x11, 0x22, 0x33};
-  EXPECT_EQ(Run(kReadByteString, Cat({U16(0x60), U16(3)}), 7), (Bytes{0x60, 0, 3, 0, 0x11, 0x22, 0x33}));
-  ports_.queued[0x1F0] = {0xA1A2, 0xB1B2};
-  EXPECT_EQ(Run(kReadWordString, Cat({U16(0x1F0), U16(2)}), 8),
-            (Bytes{0xF0, 0x01, 2, 0, 0xA2, 0xA1, 0xB2, 0xB1}));
+  ports_.queued[0x379] = {0x11, 0x22, 0x33};
+  EXPECT_EQ(Run(kReadByteString, Cat({U16(0x379), U16(3)}), 7), (Bytes{0x79, 0x03, 3, 0, 0x11, 0x22, 0x33}));
+  ports_.queued[0x278] = {0xA1A2, 0xB1B2};
+  EXPECT_EQ(Run(kReadWordString, Cat({U16(0x278), U16(2)}), 8),
+            (Bytes{0x78, 0x02, 2, 0, 0xA2, 0xA1, 0xB2, 0xB1}));
   Run(kWriteByteString, Cat({U16(0x378), U16(2), Bytes{0x01, 0x02}}), 0);
-  Run(kWriteWordString, Cat({U16(0x1F0), U16(2), U16(0x0102), U16(0x0304)}), 0);
+  Run(kWriteWordString, Cat({U16(0x3BC), U16(2), U16(0x0102), U16(0x0304)}), 0);
   EXPECT_EQ(completion_.status, kStatusSuccess);
-  EXPECT_EQ(ports_.log,
-            (std::vector<std::string>{"in8 60 11", "in8 60 22", "in8 60 33", "in16 1F0 A1A2", "in16 1F0 B1B2",
-                                      "out8 378 1", "out8 378 2", "out16 1F0 102", "out16 1F0 304"}));
+  EXPECT_EQ(ports_.log, (std::vector<std::string>{"in8 379 11", "in8 379 22", "in8 379 33", "in16 278 A1A2",
+                                                  "in16 278 B1B2", "out8 378 1", "out8 378 2",
+                                                  "out16 3BC 102", "out16 3BC 304"}));
 }
 
 TEST_F(DispatchTest, StringsOfCountZeroTransferNothing) {
@@ -209,9 +267,9 @@ TEST_F(DispatchTest, ShortBuffersAreRefusedUntouched) {
       {"write byte, value missing", kWriteByte, U32(0x378), 4},
       {"write word, 7-byte input", kWriteWord, {0x78, 0x03, 0, 0, 0x34, 0x12, 0}, 4},
       {"write dword, 7-byte input", kWriteDword, {0x78, 0x03, 0, 0, 0x34, 0x12, 0}, 4},
-      {"string header cut", kReadByteString, {0x60, 0x00, 0x03}, 16},
-      {"read byte string, output one short", kReadByteString, Cat({U16(0x60), U16(3)}), 6},
-      {"read word string, output one short", kReadWordString, Cat({U16(0x60), U16(2)}), 7},
+      {"string header cut", kReadByteString, {0x79, 0x03, 0x03}, 16},
+      {"read byte string, output one short", kReadByteString, Cat({U16(0x379), U16(3)}), 6},
+      {"read word string, output one short", kReadWordString, Cat({U16(0x378), U16(2)}), 7},
       {"write byte string, data one short", kWriteByteString, Cat({U16(0x378), U16(3), Bytes{1, 2}}), 0},
       {"write word string, data one short", kWriteWordString, Cat({U16(0x378), U16(2), Bytes{1, 2, 3}}), 0},
       {"byte list, last read record beyond output", kByteList, {0x78, 0x03, 0x55, 1, 0x79, 0x03, 0x00, 0}, 7},
@@ -225,16 +283,14 @@ TEST_F(DispatchTest, ShortBuffersAreRefusedUntouched) {
     EXPECT_TRUE(std::equal(c.input.begin(), c.input.end(), buffer_.begin()));
   }
   EXPECT_TRUE(ports_.log.empty());
-  EXPECT_TRUE(tss_.limits.empty());
 }
 
 TEST_F(DispatchTest, ABufferSmallerThanTheLengthsItClaimsIsRefused) {
   Bytes small = U32(0x379);
   EXPECT_EQ(dispatcher_.Control(NtControlCode(kReadByte), small.data(), 4, 4, 8).status,
             kStatusInvalidParameter);
-  EXPECT_EQ(dispatcher_.Control(NtControlCode(kOpenUserPorts), nullptr, 0, 0, 4).status,
-            kStatusInvalidParameter);
-  EXPECT_EQ(dispatcher_.Control(NtControlCode(kOpenUserPorts), nullptr, 0, 0, 0).status, kStatusSuccess);
+  EXPECT_EQ(dispatcher_.Control(NtControlCode(kByteList), nullptr, 0, 0, 4).status, kStatusInvalidParameter);
+  EXPECT_EQ(dispatcher_.Control(NtControlCode(kByteList), nullptr, 0, 0, 0).status, kStatusSuccess);
   EXPECT_EQ(small, U32(0x379));
   EXPECT_TRUE(ports_.log.empty());
 }
@@ -255,53 +311,28 @@ TEST_F(DispatchTest, CodesOutsideTheTableAreRefused) {
 // Bytes that go back to the caller beyond its input and beyond what the request stored are zeros, never
 // what the system buffer held before; the count never exceeds the caller's output length.
 TEST_F(DispatchTest, NothingStaleGoesBack) {
-  EXPECT_EQ(Run(kOpenUserPorts, {}, 6), Bytes(6, 0));
+  EXPECT_EQ(Run(kByteList, {}, 6), Bytes(6, 0));
   EXPECT_EQ(Run(kWriteByte, Cat({U32(0x378), U32(1)}), 2), (Bytes{0x78, 0x03}));
   EXPECT_EQ(Run(kWriteByte, Cat({U32(0x378), U32(1)}), 12), Cat({U32(0x378)}));
-  ports_.queued[0x60] = {0x11};
-  EXPECT_EQ(Run(kReadByteString, Cat({U16(0x60), U16(1)}), 8), (Bytes{0x60, 0, 1, 0, 0x11, 0, 0, 0}));
+  ports_.queued[0x379] = {0x11};
+  EXPECT_EQ(Run(kReadByteString, Cat({U16(0x379), U16(1)}), 8), (Bytes{0x79, 0x03, 1, 0, 0x11, 0, 0, 0}));
   EXPECT_EQ(Run(kByteList, {0x79, 0x03, 0xEE, 0}, 6), (Bytes{0x79, 0x03, 0x00, 0, 0, 0}));
 }
 
-// Function 31 opens the ports to user mode once; 32, closing the handle and unloading go back to the
-// normal limit only when they are open.
-TEST_F(DispatchTest, UserPortAccessChangesTheLimitOnlyOnAChangeOfState) {
-  enum Step { kOpen, kClose, kHandleClosed, kUnload };
-  const struct {
-    const char* name;
-    std::vector<Step> steps;
-    std::vector<std::uint16_t> limits;
-    bool open_after;
-  } kCases[] = {
-      {"open twice", {kOpen, kOpen}, {kTssLimitOpen}, true},
-      {"close without open", {kClose}, {}, false},
-      {"open, close, close", {kOpen, kClose, kClose}, {kTssLimitOpen, kTssLimitNormal}, false},
-      {"handle closed while open, then open again",
-       {kOpen, kHandleClosed, kOpen},
-       {kTssLimitOpen, kTssLimitNormal, kTssLimitOpen},
-       true},
-      {"handle closed while closed", {kHandleClosed}, {}, false},
-      {"unload while open", {kOpen, kUnload}, {kTssLimitOpen, kTssLimitNormal}, false},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.name);
-    FakeTss tss;
-    PortIoDispatcher dispatcher(ports_, tss);
-    for (Step step : c.steps) {
-      if (step == kOpen || step == kClose) {
-        const Completion done = dispatcher.Control(
-            NtControlCode(step == kOpen ? kOpenUserPorts : kCloseUserPorts), nullptr, 0, 0, 0);
-        EXPECT_EQ(done.status, kStatusSuccess);
-        EXPECT_EQ(done.information, 0u);
-      } else if (step == kHandleClosed) {
-        dispatcher.Close();
-      } else {
-        dispatcher.Unload();
-      }
+// Opening the I/O ports to user mode would change the I/O permission map of whichever processor runs the
+// request, for every process on it; the driver offers neither that nor its closing, whatever the buffers.
+TEST_F(DispatchTest, UserPortFunctionsAreRefused) {
+  for (std::uint32_t function : {kOpenUserPorts, kCloseUserPorts}) {
+    SCOPED_TRACE(function);
+    for (std::uint32_t output_length : {0u, 4u}) {
+      const Bytes input = output_length ? U32(0x378) : Bytes{};
+      Run(function, input, output_length);
+      EXPECT_EQ(completion_.status, kStatusInvalidDeviceRequest);
+      EXPECT_EQ(completion_.information, 0u);
+      EXPECT_TRUE(std::equal(input.begin(), input.end(), buffer_.begin()));
     }
-    EXPECT_EQ(tss.limits, c.limits);
-    EXPECT_EQ(dispatcher.DirectIoOpen(), c.open_after);
   }
+  EXPECT_TRUE(ports_.log.empty());
 }
 
 }  // namespace

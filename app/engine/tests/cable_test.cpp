@@ -167,6 +167,19 @@ TEST(Cable, SelectPortSetsTheListsAddressesOrWarnsOfAMissingDriver) {
   EXPECT_THROW(rig.cable.SelectPort(4), std::out_of_range);
 }
 
+// A port backend that has told the user why it could not open (the Linux backends do, as they fail)
+// leaves the run nothing to show: no beep, no box, but still no port.
+TEST(Cable, AMissingPortThatToldWhyGetsNoWarningBox) {
+  EngineRig rig;
+  rig.cable.SelectPort(2);
+  rig.port.active = false;
+  rig.port.inactive_warning.clear();
+  EXPECT_FALSE(rig.cable.SelectPort(1));
+  EXPECT_EQ(rig.cable.DataPort(), 0x3BC) << "addresses unchanged";
+  EXPECT_EQ(rig.prompts.beeps, 0);
+  EXPECT_TRUE(rig.prompts.boxes.empty());
+}
+
 TEST(Cable, AutoSelectionTakesTheFirstPortThatEchoesAllSixBytes) {
   struct Case {
     std::vector<std::uint16_t> echoing;

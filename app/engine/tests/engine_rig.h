@@ -53,6 +53,7 @@ struct PortAccess {
 class RecordingPort final : public port::PortIo {
  public:
   bool Active() const override { return active; }
+  std::string InactiveWarning() const override { return inactive_warning; }
   std::uint8_t ReadPortByte(std::uint16_t port) override {
     std::uint8_t value = 0xFF;
     if (inner != nullptr) {
@@ -72,6 +73,7 @@ class RecordingPort final : public port::PortIo {
   }
 
   bool active = true;
+  std::string inactive_warning{port::kDriverNotFound};
   port::PortIo* inner = nullptr;
   std::vector<std::uint16_t> echo;
   std::vector<PortAccess> log;

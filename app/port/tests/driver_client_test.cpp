@@ -25,33 +25,30 @@ class FakePortSpace : public driver::PortSpace {
   void OutDword(std::uint16_t port, std::uint32_t v) override { regs[port] = static_cast<std::uint8_t>(v); }
 };
 
-class FakeTss : public driver::TaskSegment {
- public:
-  std::vector<std::uint16_t> limits;
-  void SetTssLimit(std::uint16_t limit) override { limits.push_back(limit); }
-};
-
 // The driver as a test sees it: the real request dispatcher behind the I/O manager's buffered-request
 // handling (one system buffer, input copied in, `information` bytes copied out).
 struct Machine {
   FakePortSpace ports;
-  FakeTss tss;
-  driver::PortIoDispatcher dispatcher{ports, tss};
+  driver::PortIoDispatcher dispatcher{ports};
   std::vector<std::uint32_t> codes;
-  bool fail = false;       // the request fails as a whole
-  bool zero_back = false;  // the request succeeds but hands nothing back
+  bool fail = false;               // the request fails as a whole
+  bool zero_back = false;          // the request succeeds but hands nothing back
+  bool grants_user_ports = false;  // another driver, which lets functions 31 and 32 through
 };
 
 class DispatcherChannel : public DriverChannel {
  public:
   explicit DispatcherChannel(Machine& machine) : machine_(machine) {}
-  ~DispatcherChannel() override { machine_.dispatcher.Close(); }
 
   bool Control(std::uint32_t code, const void* input, std::uint32_t input_length, void* output,
                std::uint32_t output_length, std::uint32_t* returned) override {
     machine_.codes.push_back(code);
     *returned = 0;
     if (machine_.fail) return false;
+    if (machine_.grants_user_ports && (code == driver::NtControlCode(driver::kOpenUserPorts) ||
+                                       code == driver::NtControlCode(driver::kCloseUserPorts))) {
+      return true;
+    }
     std::vector<std::uint8_t> system(std::max(input_length, output_length));
     if (input_length) std::memcpy(system.data(), input, input_length);
     const driver::Completion done = machine_.dispatcher.Control(
@@ -69,7 +66,7 @@ class DispatcherChannel : public DriverChannel {
 class FakeInstructions : public IoInstructions {
  public:
   explicit FakeInstructions(std::vector<std::string>* log) : log_(log) {}
-  bool Permit(std::uint16_t, std::uint16_t, bool, std::string*) override { return true; }
+  int Permit(std::uint16_t, std::uint16_t, bool) override { return 0; }
   std::uint8_t In(std::uint16_t) override {
     log_->push_back("IN");
     return 0xA5;
@@ -113,21 +110,24 @@ TEST_F(DriverClientTest, AReadTheDriverDoesNotAnswerGivesFFh) {
 }
 
 // The instructions run only once the driver has confirmed opening the ports; any other time, and after
-// closing, the component's IN and OUT stay requests.
+// closing, the component's IN and OUT stay requests. This system's driver never confirms.
 TEST_F(DriverClientTest, UserPortsOpenOnlyWhenTheDriverConfirms) {
   auto client = Client();
   machine_.ports.regs[0x379] = 0x3C;
-  EXPECT_EQ(client->In(0x379), 0x3C);
   client->SetUserPorts(true);
-  EXPECT_TRUE(machine_.dispatcher.DirectIoOpen());
-  EXPECT_EQ(client->In(0x379), 0xA5);
+  EXPECT_FALSE(client->UserPortsOpen());
+  EXPECT_EQ(client->In(0x379), 0x3C);
   client->Out(0x378, 1);
+  EXPECT_EQ(machine_.ports.regs[0x378], 1);
+  EXPECT_TRUE(instructions_.empty());
+
+  machine_.grants_user_ports = true;
+  client->SetUserPorts(true);
+  EXPECT_EQ(client->In(0x379), 0xA5);
+  client->Out(0x378, 2);
   client->SetUserPorts(false);
-  EXPECT_FALSE(machine_.dispatcher.DirectIoOpen());
   EXPECT_EQ(client->In(0x379), 0x3C);
   EXPECT_EQ(instructions_, (std::vector<std::string>{"IN", "OUT"}));
-  EXPECT_EQ(machine_.tss.limits,
-            (std::vector<std::uint16_t>{driver::kTssLimitOpen, driver::kTssLimitNormal}));
 
   machine_.fail = true;
   client->SetUserPorts(true);
@@ -150,19 +150,18 @@ TEST_F(DriverClientTest, TheWindows95LineUsesPlainFunctionNumbersAndNoUserPorts)
   EXPECT_FALSE(client->UserPortsOpen());
 }
 
-// The whole way from the engine's component to the driver: going back to requests and closing the handle
-// on destruction leave the ports closed to user mode.
-TEST_F(DriverClientTest, AComponentOverTheDriverLeavesThePortsClosed) {
+// The whole way from the engine's component to the driver: with hard access off the component asks for
+// the ports, is refused, and goes on with requests; its end asks to close them and is refused too.
+TEST_F(DriverClientTest, AComponentOverTheDriverKeepsToRequests) {
   {
     PortDriverHandle handle([this]() -> std::unique_ptr<PortIo> { return Client(); });
     TVicLPT lpt(handle);
     lpt.SetHardAccess(false);
     lpt.WritePortByte(lpt.BaseAddress(), 0x33);
-    EXPECT_TRUE(machine_.dispatcher.DirectIoOpen());
   }
-  EXPECT_FALSE(machine_.dispatcher.DirectIoOpen());
-  EXPECT_EQ(machine_.codes, (std::vector<std::uint32_t>{0x8000207C, 0x80002080}));
-  EXPECT_EQ(instructions_, (std::vector<std::string>{"OUT"}));
+  EXPECT_EQ(machine_.ports.regs[0x378], 0x33);
+  EXPECT_EQ(machine_.codes, (std::vector<std::uint32_t>{0x8000207C, 0x80002030, 0x80002080}));
+  EXPECT_TRUE(instructions_.empty());
 }
 
 }  // namespace

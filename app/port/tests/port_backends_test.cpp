@@ -40,5 +40,28 @@ TEST(PortBackends, TheDefaultIsPpdevAndAMachineWithoutAPortGetsAnInactiveOne) {
   EXPECT_EQ(PortBackends().front().name, "ppdev");
 }
 
+// A device that cannot be opened is told once, with the reason, by the backend; the components then have
+// no warning of their own to add (the Windows driver's name would only mislead).
+TEST(PortBackends, AMissingPpdevDeviceIsToldOnceWithItsReason) {
+  const auto root = std::filesystem::temp_directory_path() / ("zepa-backends-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(root / "sys/dev/parport");
+  std::vector<std::string> notes;
+  PortBackendConfig config;
+  config.backend = "ppdev";
+  config.ppdev.proc_root = root.string();
+  AddPortMapping(config.ppdev, (root / "parport9").string());
+  config.notes = [&](const std::string& n) { notes.push_back(n); };
+  {
+    PortDriverHandle handle(MakePortOpener(config));
+    TVicPort hw(handle);
+    TVicLPT lpt(handle);
+    EXPECT_FALSE(hw.ActiveHW());
+    EXPECT_EQ(hw.InactiveWarning(), "");
+  }
+  std::filesystem::remove_all(root);
+  EXPECT_EQ(notes, (std::vector<std::string>{"cannot open " + (root / "parport9").string() +
+                                             ": No such file or directory"}));
+}
+
 }  // namespace
 }  // namespace zepa::port

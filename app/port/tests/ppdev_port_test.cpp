@@ -41,11 +41,15 @@ class ProcTree {
   fs::path root_;
 };
 
-// Parallel-port devices by path, with their three registers; every request is logged.
+// Parallel-port devices by path, with their three registers; every request is logged. A claim on a
+// descriptor that asked for exclusivity fails with `exclusive_claim_error` when that is set (another
+// driver has the port registered), as the kernel keeps the wish with the descriptor.
 class FakePpdev : public PpdevSys {
  public:
   struct Device {
     int open_error = 0;
+    int exclusive_error = 0;
+    int exclusive_claim_error = 0;
     int claim_error = 0;
     int read_error = 0;
     std::uint8_t data = 0, status = 0x78, control = 0x0C;
@@ -61,6 +65,7 @@ class FakePpdev : public PpdevSys {
     if (it == devices.end()) return -ENOENT;
     if (it->second.open_error) return -it->second.open_error;
     fds_.push_back(path);
+    exclusive_.push_back(false);
     return static_cast<int>(fds_.size()) + 2;
   }
 
@@ -68,14 +73,19 @@ class FakePpdev : public PpdevSys {
     const std::string& path = fds_.at(fd - 3);
     Device& d = devices[path];
     char text[64];
-    const char* names[] = {"claim", "release", "forward",  "rdata",
-                           "wdata", "rstatus", "rcontrol", "wcontrol"};
+    const char* names[] = {"exclusive", "claim",   "release",  "forward", "rdata",
+                           "wdata",     "rstatus", "rcontrol", "wcontrol"};
     const bool writes = request == PpdevRequest::kWriteData || request == PpdevRequest::kWriteControl;
     std::snprintf(text, sizeof text, writes ? "%s %s %02X" : "%s %s", names[static_cast<int>(request)],
                   path.c_str(), writes ? *value : 0);
     log->push_back(text);
     switch (request) {
+      case PpdevRequest::kExclusive:
+        if (d.exclusive_error) return -d.exclusive_error;
+        exclusive_.at(fd - 3) = true;
+        return 0;
       case PpdevRequest::kClaim:
+        if (exclusive_.at(fd - 3) && d.exclusive_claim_error) return -d.exclusive_claim_error;
         return -d.claim_error;
       case PpdevRequest::kRelease:
       case PpdevRequest::kDataForward:
@@ -103,6 +113,7 @@ class FakePpdev : public PpdevSys {
 
  private:
   std::vector<std::string> fds_;
+  std::vector<bool> exclusive_;
 };
 
 struct Binding {
@@ -266,8 +277,78 @@ TEST_F(PpdevPortTest, ADeviceThatCannotBeOpenedOrClaimedIsToldAndLeftOut) {
   EXPECT_NE(notes_[2].find("cannot open /dev/parport7: "), std::string::npos) << notes_[2];
   port.reset();
   // The unclaimed device was closed at once and is not released again.
-  EXPECT_EQ(log_, (Log{"open /dev/parport0", "open /dev/parport1", "claim /dev/parport1",
-                       "close /dev/parport1", "open /dev/parport7"}));
+  EXPECT_EQ(log_, (Log{"open /dev/parport0", "open /dev/parport1", "exclusive /dev/parport1",
+                       "claim /dev/parport1", "close /dev/parport1", "open /dev/parport7"}));
+}
+
+// The port is claimed for this program alone, so that a second program on it fails at once instead of
+// waiting for the port. Where the kernel cannot grant that (lp has the port registered) the device is
+// opened again and claimed shared; where another program holds the port, that claim fails too.
+TEST_F(PpdevPortTest, APortIsClaimedExclusivelyOrElseShared) {
+  const struct {
+    const char* name;
+    int exclusive_error;        // of PPEXCL itself
+    int exclusive_claim_error;  // of a claim after PPEXCL
+    int claim_error;            // of a shared claim
+    Log log;
+    const char* note;  // part of the one note expected, or null for none
+  } kCases[] = {
+      {"exclusive",
+       0,
+       0,
+       0,
+       {"open /dev/parport0", "exclusive /dev/parport0", "claim /dev/parport0", "forward /dev/parport0"},
+       nullptr},
+      {"lp has the port: shared, on a new descriptor",
+       0,
+       ENXIO,
+       0,
+       {"open /dev/parport0", "exclusive /dev/parport0", "claim /dev/parport0", "close /dev/parport0",
+        "open /dev/parport0", "claim /dev/parport0", "forward /dev/parport0"},
+       nullptr},
+      {"another program holds the port",
+       0,
+       ENXIO,
+       ENXIO,
+       {"open /dev/parport0", "exclusive /dev/parport0", "claim /dev/parport0", "close /dev/parport0",
+        "open /dev/parport0", "claim /dev/parport0", "close /dev/parport0"},
+       "cannot claim /dev/parport0: No such device or address (another program holds the port"},
+      {"busy exclusive claim is not retried",
+       0,
+       EBUSY,
+       0,
+       {"open /dev/parport0", "exclusive /dev/parport0", "claim /dev/parport0", "close /dev/parport0"},
+       "cannot claim /dev/parport0: Device or resource busy"},
+      {"a kernel without PPEXCL: shared on the same descriptor",
+       ENOTTY,
+       0,
+       0,
+       {"open /dev/parport0", "exclusive /dev/parport0", "claim /dev/parport0", "forward /dev/parport0"},
+       nullptr},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    log_.clear();
+    notes_.clear();
+    FakePpdev::Device& device = devices_["/dev/parport0"];
+    device.exclusive_error = c.exclusive_error;
+    device.exclusive_claim_error = c.exclusive_claim_error;
+    device.claim_error = c.claim_error;
+    auto port = Open({{0x378, "/dev/parport0"}});
+    EXPECT_EQ(log_, c.log);
+    EXPECT_EQ(port->Active(), c.note == nullptr);
+    if (c.note) {
+      ASSERT_EQ(notes_.size(), 1u);
+      EXPECT_NE(notes_[0].find(c.note), std::string::npos) << notes_[0];
+    } else {
+      EXPECT_TRUE(notes_.empty()) << notes_[0];
+      // The claimed descriptor is the one that serves and the one released.
+      log_.clear();
+      port->WritePortByte(0x378, 0x5A);
+      port.reset();
+      EXPECT_EQ(log_, (Log{"wdata /dev/parport0 5A", "release /dev/parport0", "close /dev/parport0"}));
+    }
+  }
 }
 
 TEST_F(PpdevPortTest, OneDeviceServingEveryAddressIsOpenedAndClaimedOnce) {
@@ -276,9 +357,9 @@ TEST_F(PpdevPortTest, OneDeviceServingEveryAddressIsOpenedAndClaimedOnce) {
   port->WritePortByte(0x3BC, 0xAA);
   EXPECT_EQ(port->ReadPortByte(0x278), 0xAA);
   port.reset();
-  EXPECT_EQ(log_, (Log{"open /dev/parport1", "claim /dev/parport1", "forward /dev/parport1",
-                       "wdata /dev/parport1 AA", "rdata /dev/parport1", "release /dev/parport1",
-                       "close /dev/parport1"}));
+  EXPECT_EQ(log_, (Log{"open /dev/parport1", "exclusive /dev/parport1", "claim /dev/parport1",
+                       "forward /dev/parport1", "wdata /dev/parport1 AA", "rdata /dev/parport1",
+                       "release /dev/parport1", "close /dev/parport1"}));
   EXPECT_TRUE(notes_.empty());
 }
 

@@ -55,7 +55,14 @@ class FakeUserPortDriver : public FakeDriver, public UserPortAccess {
   void Out(std::uint16_t port, std::uint8_t value) override { log_->push_back(Entry("out", port, value)); }
 };
 
-enum class Offer { kNothing, kInactive, kRequests, kUserPorts };
+// A backend that tells why it cannot open as it fails, and so leaves a run nothing to warn of.
+class SelfReportingDriver : public FakeDriver {
+ public:
+  using FakeDriver::FakeDriver;
+  std::string InactiveWarning() const override { return {}; }
+};
+
+enum class Offer { kNothing, kInactive, kInactiveToldWhy, kRequests, kUserPorts };
 
 class TVicPortTest : public ::testing::Test {
  protected:
@@ -67,6 +74,8 @@ class TVicPortTest : public ::testing::Test {
           return nullptr;
         case Offer::kInactive:
           return std::make_unique<FakeDriver>(log_, false);
+        case Offer::kInactiveToldWhy:
+          return std::make_unique<SelfReportingDriver>(log_, false);
         case Offer::kRequests:
           return std::make_unique<FakeDriver>(log_, true);
         case Offer::kUserPorts:
@@ -109,6 +118,29 @@ TEST_F(TVicPortTest, WithoutADriverReadsGiveFFhAndWritesAreDropped) {
     lpt.Flush();
     // An inactive backend is given up at once; only its closing is seen.
     EXPECT_EQ(*log_, offer == Offer::kInactive ? Log{"driver closed"} : Log{});
+  }
+}
+
+// What a run warns of when the component has no driver comes from the backend that failed to open.
+TEST_F(TVicPortTest, TheMissingDriverWarningIsTheFailedBackendsOwn) {
+  const struct {
+    Offer offer;
+    std::string_view warning;
+  } kCases[] = {
+      {Offer::kNothing, kDriverNotFound},
+      {Offer::kInactive, kDriverNotFound},
+      {Offer::kInactiveToldWhy, ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(static_cast<int>(c.offer));
+    PortDriverHandle handle(Opener(c.offer));
+    TVicLPT lpt(handle);
+    EXPECT_FALSE(lpt.ActiveHW());
+    EXPECT_EQ(lpt.InactiveWarning(), c.warning);
+    // Through a borrowed port, as the simulated board is lent, too.
+    PortDriverHandle borrowing(OpenerFor(lpt));
+    EXPECT_FALSE(borrowing.Open());
+    EXPECT_EQ(borrowing.InactiveWarning(), c.warning);
   }
 }
 

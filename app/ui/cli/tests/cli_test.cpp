@@ -231,6 +231,24 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
   }
 }
 
+// A parallel-port device that cannot be opened is told once, with its reason; the Windows driver's
+// "Driver "KPortIo1" not found" has no place on Linux, least of all once per cable of the fall-back.
+TEST_F(CliTest, AMissingPortDeviceIsToldOnceWithItsReason) {
+  CopyExamples();
+  const std::string device = path("parport9");  // no such device
+  const std::string reason = "cannot open " + device + ": No such file or directory";
+  for (const std::string& what : {std::string("--scan"), path("chain.jcd")}) {
+    SCOPED_TRACE(what);
+    const CliRun run = Cli({"--io", "ppdev:" + device, what});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    const std::string all = run.out + run.err;
+    std::size_t told = 0;
+    for (auto at = all.find(reason); at != std::string::npos; at = all.find(reason, at + 1)) ++told;
+    EXPECT_EQ(told, 1u) << all;
+    EXPECT_FALSE(Contains(all, "KPortIo1")) << all;
+  }
+}
+
 TEST_F(CliTest, BatchFileRunsItsChainsUntilOneFails) {
   write("board.sim", "device VTL3032C\ndevice VTL5064C\n");
   Chain("ids.jcd", {chain::kPartVtl3032C, chain::kPartVtl5064C}, chain::kOpReadId);
