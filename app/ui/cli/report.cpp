@@ -29,7 +29,7 @@ std::string padded(std::string_view text, std::size_t width) {
 }  // namespace
 
 std::string DeviceTable(const chain::ChainTable& table) {
-  std::string out = "Device  Part        chain::Operation         Result  Design file\n";
+  std::string out = "Device  Part        Operation         Result  Design file\n";
   for (int n = 1; n <= table.device_count(); ++n) {
     const chain::ChainDevice& dev = table[n];
     std::string_view op = chain::operation_text(dev.cmnd);

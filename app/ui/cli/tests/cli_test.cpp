@@ -100,7 +100,7 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
   EXPECT_TRUE(Contains(run.out, "\n * * * * *")) << "progress marks share one line";
   EXPECT_TRUE(Contains(run.out, "----------------End operation----------------\n"));
   EXPECT_TRUE(Contains(run.out,
-                       "Device  Part        chain::Operation         Result  Design file\n"
+                       "Device  Part        Operation         Result  Design file\n"
                        "     1  VTL3032C    Prog & Verify     pass    design32.jed\n"
                        "     2  VTL5064C    Prog & Verify     pass    design64.jed\n"
                        "     3  VTL5128C    Prog & Verify     pass    design128.jed\n"))

@@ -29,7 +29,7 @@ TEST(ReportTest, DeviceTableShowsResultsAndWhatWasReadBack) {
 
   const ui::IdcodeFields f = ui::decode_idcode(std::string(table[2].idcode));
   EXPECT_EQ(DeviceTable(table),
-            "Device  Part        chain::Operation         Result  Design file\n"
+            "Device  Part        Operation         Result  Design file\n"
             "     1  VTL3032C    Prog & Verify     pass    boards/design32.jed\n"
             "     2  VTL5128C    Read device ID    pass\n"
             "        IDCODE 10101010000100000100100000000001 (lsb..msb)  " +
