@@ -9,6 +9,8 @@ packages=(
   openocd                                    # independent JTAG host / SVF player for the simulated board
   srecord binutils                           # independent Intel HEX readers for MCS checks
   g++-mingw-w64-i686 mingw-w64-i686-dev      # Windows cross build of the port driver and its client
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev # Windows cross build of the console programs
+  wine64                                     # runs the Windows console programs in the smoke test
   procps time                                # figures in the benchmark scripts
 )
 

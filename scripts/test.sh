@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: a normal build, then the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows cross build of the driver and the port client, then the
-# formatting check. Ends with one line that counts the tests of both runs.
+# UndefinedBehaviorSanitizer, then the Windows cross build (the driver, the port client and the console
+# programs) and the programs' smoke test under wine64 against the normal build, then the formatting
+# check. Ends with one line that counts the tests of both runs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,6 +19,7 @@ bash scripts/build.sh build-asan -DZEPA_WERROR=ON -DZEPA_SANITIZE=ON -DZEPA_BENC
   ctest --output-on-failure -j"$(nproc)") | tee "$logs/asan.txt"
 
 bash scripts/cross-build-windows.sh build-windows
+bash scripts/windows-smoke.sh build build-windows
 
 bash scripts/check-format.sh
 

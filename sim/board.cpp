@@ -1,9 +1,11 @@
 #include "sim/board.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 namespace zepa::sim {
 
@@ -205,7 +207,7 @@ void Board::LoadState(const std::string& path) {
 void Board::SaveState(const std::string& path) const {
   const std::string temp = path + ".part";
   {
-    std::ofstream out(temp, std::ios::trunc);
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);  // LF line ends on every system
     if (!out) throw std::runtime_error("cannot create the board state file " + temp);
     out << "# zepa-sim board state: what the devices keep with the power off\n";
     for (std::size_t i = 0; i < devices_.size(); ++i) {
@@ -222,7 +224,10 @@ void Board::SaveState(const std::string& path) const {
       throw std::runtime_error("cannot write the board state file " + temp);
     }
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+  // std::filesystem's rename replaces an existing file on Windows too, where std::rename refuses to.
+  std::error_code ec;
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
     std::remove(temp.c_str());
     throw std::runtime_error("cannot put the board state file in place: " + path);
   }

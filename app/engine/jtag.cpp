@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iterator>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 namespace zepa::engine {
@@ -90,7 +92,10 @@ void VectorRecorder::Close() {
     std::remove(temp_path_.c_str());
     throw std::runtime_error("cannot write the vector file " + path_);
   }
-  if (std::rename(temp_path_.c_str(), path_.c_str()) != 0) {
+  // std::filesystem's rename replaces an existing file on Windows too, where std::rename refuses to.
+  std::error_code ec;
+  std::filesystem::rename(temp_path_, path_, ec);
+  if (ec) {
     std::remove(temp_path_.c_str());
     throw std::runtime_error("cannot put the vector file in place: " + path_);
   }

@@ -50,6 +50,39 @@ std::string QuoteArgument(const std::string& arg) {
   return out;
 }
 
+// This program's standard input, output and error as inheritable copies for the child, so that it reads and
+// writes where this program does, as a child started with posix_spawn does. Null where this program has
+// none (a windowed program without a console); the copies are closed again when Run returns.
+class InheritableStdHandles {
+ public:
+  InheritableStdHandles() {
+    const DWORD ids[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    for (int i = 0; i < 3; ++i) {
+      const HANDLE own = GetStdHandle(ids[i]);
+      if (own == nullptr || own == INVALID_HANDLE_VALUE) continue;
+      HANDLE copy = nullptr;
+      if (DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE,
+                          DUPLICATE_SAME_ACCESS))
+        handles_[i] = copy;
+    }
+  }
+  ~InheritableStdHandles() {
+    for (HANDLE h : handles_) {
+      if (h != nullptr) CloseHandle(h);
+    }
+  }
+  InheritableStdHandles(const InheritableStdHandles&) = delete;
+  InheritableStdHandles& operator=(const InheritableStdHandles&) = delete;
+
+  bool any() const { return handles_[0] != nullptr || handles_[1] != nullptr || handles_[2] != nullptr; }
+  HANDLE input() const { return handles_[0]; }
+  HANDLE output() const { return handles_[1]; }
+  HANDLE error() const { return handles_[2]; }
+
+ private:
+  HANDLE handles_[3] = {nullptr, nullptr, nullptr};
+};
+
 }  // namespace
 
 ProcessResult SystemProcessLauncher::Run(const std::string& program, const std::vector<std::string>& args,
@@ -76,10 +109,21 @@ ProcessResult SystemProcessLauncher::Run(const std::string& program, const std::
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
+  const InheritableStdHandles std_handles;
+  if (std_handles.any()) {
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdInput = std_handles.input();
+    startup.hStdOutput = std_handles.output();
+    startup.hStdError = std_handles.error();
+  }
+  // A console program started from a console program shares its console, so no window opens; started
+  // from a program without a console (the windowed programmer) it would get a console window of its own.
+  DWORD flags = NORMAL_PRIORITY_CLASS;
+  if (GetConsoleCP() == 0) flags |= CREATE_NO_WINDOW;
   PROCESS_INFORMATION info{};
   std::string mutable_command = command;
-  if (!CreateProcessA(program.c_str(), mutable_command.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, block.data(), nullptr, &startup, &info)) {
+  if (!CreateProcessA(program.c_str(), mutable_command.data(), nullptr, nullptr,
+                      std_handles.any() ? TRUE : FALSE, flags, block.data(), nullptr, &startup, &info)) {
     result.error = program + ": cannot start (error " + std::to_string(GetLastError()) + ")";
     return result;
   }

@@ -10,6 +10,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// <windows.h> makes ReplaceFile a macro for its own ReplaceFileA/W; the engine's ReplaceFile is defined here.
+#undef ReplaceFile
 #else
 #include <unistd.h>
 #endif

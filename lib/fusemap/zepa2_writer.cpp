@@ -176,11 +176,17 @@ void CheckFuseArray(const FuseArray& fuses, const Geometry& g) {
 
 }  // namespace
 
-std::string SystemClock::Now() const {
-  const std::tm local = util::LocalTimeNow();
+std::string CtimeText(const std::tm& time) {
+  // The day padded with a blank is put in by hand: Windows' C runtime (msvcrt) has no "%e".
   char buf[32];
-  const std::size_t n = std::strftime(buf, sizeof buf, "%a %b %e %H:%M:%S %Y", &local);
-  return std::string(buf, n);
+  std::string text(buf, std::strftime(buf, sizeof buf, "%a %b ", &time));
+  AppendNumber(text, time.tm_mday, 2);
+  text.append(buf, std::strftime(buf, sizeof buf, " %H:%M:%S %Y", &time));
+  return text;
+}
+
+std::string SystemClock::Now() const {
+  return CtimeText(util::LocalTimeNow());
 }
 
 WalkSummary WriteOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, const Clock& clock,

@@ -8,6 +8,7 @@
 // super fast block, "jedmap0.doc" ... in the listing folder.
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -35,6 +36,9 @@ class SystemClock final : public Clock {
  public:
   std::string Now() const override;
 };
+
+// `time` in the ctime form without its line end: "Sun Mar  3 09:05:07 2024".
+std::string CtimeText(const std::tm& time);
 
 // Where the walk writes each text; `doc` and one `jedmaps` stream per super fast block are needed with
 // debug level bit 8 only.

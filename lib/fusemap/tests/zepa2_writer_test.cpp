@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -350,6 +351,29 @@ TEST(Zepa2OutputName, DesignPathUpToItsExtension) {
        }) {
     EXPECT_EQ(OutputRootName(c.path), c.root) << c.path;
   }
+}
+
+// The listing's creation time reads like the C library's asctime() (without its line end) on every day of a
+// month: a one-digit day is padded with a blank, not a zero.
+TEST(Zepa2Clock, CtimeFormOnEveryDayOfAMonth) {
+  for (int day = 1; day <= 31; ++day) {
+    std::tm t{};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = day;
+    t.tm_hour = 9;
+    t.tm_min = 5;
+    t.tm_sec = 7;
+    t.tm_isdst = -1;
+    std::mktime(&t);  // the weekday
+    std::string expected = std::asctime(&t);
+    expected.pop_back();
+    EXPECT_EQ(CtimeText(t), expected) << day;
+    if (day == 3) {
+      EXPECT_EQ(CtimeText(t), "Sun Mar  3 09:05:07 2024");
+    }
+  }
+  EXPECT_EQ(SystemClock().Now().size(), 24u);
 }
 
 TEST_F(Zepa2WriterTest, BackslashesSeparateFolders) {
