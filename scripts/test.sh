@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a normal build, then the same tests under AddressSanitizer and
+# Sets up, builds and runs every test: a Release build (what users and the benchmarks build), then the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows cross build (the driver, the port client and the console
 # programs) and the programs' smoke test under wine64 against the normal build, then the formatting
 # check. Ends with one line that counts the tests of both runs.
@@ -11,7 +11,7 @@ bash scripts/setup.sh
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
-bash scripts/build.sh build -DZEPA_WERROR=ON
+bash scripts/build.sh build -DZEPA_WERROR=ON -DCMAKE_BUILD_TYPE=Release
 (cd build && ctest --output-on-failure -j"$(nproc)") | tee "$logs/normal.txt"
 
 bash scripts/build.sh build-asan -DZEPA_WERROR=ON -DZEPA_SANITIZE=ON -DZEPA_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
