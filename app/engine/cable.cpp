@@ -23,7 +23,7 @@ void Cable::ApplyCable(CableKind kind) {
 
 void Cable::SetPin(std::uint8_t mask, int level) {
   data_shadow_ = static_cast<std::uint8_t>(level ? data_shadow_ | mask : data_shadow_ & ~mask);
-  if ((IspOptions & kBifOption) && recorder_ != nullptr) recorder_->Record(data_shadow_, *map_);
+  if ((IspOptions & kOptBif) && recorder_ != nullptr) recorder_->Record(data_shadow_, *map_);
   if (!OffLine) port_.WritePortByte(data_port_, data_shadow_);
 }
 
@@ -143,7 +143,7 @@ int ScanChain(Jtag& jtag) {
     received[i] = static_cast<std::uint8_t>(cable.ReadTdo());
   }
 
-  if (cable.IspOptions & kVerifyLogOption) {
+  if (cable.IspOptions & kOptVerifyLog) {
     std::string sent = "Bits sent out:    ";
     std::string back = "Bits read back: ";
     for (std::size_t i = 0; i < kScanPattern.size(); ++i) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/host.h"
+#include "engine/isp_options.h"
 #include "port/port_io.h"
 
 namespace zepa::engine {
@@ -94,7 +95,7 @@ class Cable {
   Cable(port::PortIo& HwCtrl, const EngineHost& host);
 
   // Engine settings the programmer changes between runs.
-  int IspOptions = 0;    // 0x10: verify log lines of the scan; 0x20: record pin vectors (.bif)
+  int IspOptions = 0;    // IspOption bits; kOptVerifyLog and kOptBif are read here and by the primitives
   bool OffLine = false;  // no port is read or written; TDO reads 1
   // Results of the last chain scan.
   bool CableFound = false;

@@ -152,7 +152,7 @@ void Jtag::DataBit(int tdi) {
 }
 
 void Jtag::TapStep(int state) {
-  const bool bif = (cable_.IspOptions & kBifOption) != 0;
+  const bool bif = (cable_.IspOptions & kOptBif) != 0;
   switch (state) {
     case TestLogicReset:
       cable_.SetPin(cable_.PinTMS(), 1);
@@ -235,7 +235,7 @@ void Jtag::LoadInstruction(int action, int code) {
       break;
     case InstructionAction::kResetToIdle:
       TapStep(TestLogicReset);
-      if (cable_.IspOptions & kBifOption) Pulse(0);
+      if (cable_.IspOptions & kOptBif) Pulse(0);
       TapStep(RunTestIdle);
       break;
     case InstructionAction::kLeaveThroughReset:

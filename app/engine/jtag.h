@@ -13,6 +13,7 @@
 #include "engine/cable.h"
 #include "engine/chain.h"
 #include "engine/clock.h"
+#include "engine/isp_options.h"
 #include "engine/messages.h"
 
 namespace zepa::engine {
@@ -36,9 +37,6 @@ enum TapState : int {
   Exit2Ir = 14,
   UpdateIr = 15,
 };
-
-inline constexpr int kBifOption = 0x20;
-inline constexpr int kVerifyLogOption = 0x10;
 
 // Reflected Gray code.
 constexpr int GrayCode(int value) {

@@ -35,7 +35,7 @@ TEST(TapStep, EachTargetStateIsOneClockWithItsTmsLevel) {
 
 TEST(TapStep, VectorOptionDrivesTdiAroundIdleAndUpdateIr) {
   EngineRig rig;
-  rig.cable.IspOptions = kBifOption;
+  rig.cable.IspOptions = kOptBif;
   rig.jtag.TapStep(RunTestIdle);
   EXPECT_EQ(rig.Edges(), (std::vector<Edge>{{false, true}}));
   EXPECT_EQ(rig.cable.DataShadow() & rig.cable.PinTDI(), 0) << "TDI back to 0 after the clock";
@@ -104,7 +104,7 @@ TEST(LoadInstruction, CodesSelectShiftResetLeaveOrNothing) {
 
 TEST(LoadInstruction, VectorOptionAddsAnIdleClockToTheReset) {
   EngineRig rig;
-  rig.cable.IspOptions = kBifOption;
+  rig.cable.IspOptions = kOptBif;
   rig.jtag.LoadInstructionZ3(33);
   EXPECT_EQ(rig.TmsBits(), "11111100");
 }
@@ -374,7 +374,7 @@ TEST(VectorRecorder, ThirteenClocksGiveThreeBytesPackedFromTheLowBits) {
   sim::testing::TempDir dir;
   EngineRig rig;
   rig.cable.OffLine = true;  // recording needs no port
-  rig.cable.IspOptions = kBifOption;
+  rig.cable.IspOptions = kOptBif;
   rig.jtag.recorder.Reset();
   const std::string path = dir.File("chain.bif");
   rig.jtag.recorder.Open(path);
@@ -401,7 +401,7 @@ TEST(VectorRecorder, RecordsOnlyWithTheOptionAndDropsAnUnclosedFile) {
     rig.jtag.recorder.Open(path);
     for (int i = 0; i < 8; ++i) rig.jtag.TapStep(ShiftDr);
     EXPECT_EQ(rig.jtag.recorder.bytes_written(), 0u) << "option off";
-    rig.cable.IspOptions = kBifOption;
+    rig.cable.IspOptions = kOptBif;
     rig.jtag.TapStep(TestLogicReset);
     rig.jtag.TapStep(RunTestIdle);
     rig.jtag.TapStep(RunTestIdle);  // 8 clocks in all
