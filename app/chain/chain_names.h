@@ -7,8 +7,10 @@
 
 namespace zepa::chain {
 
-// Operation codes.
+// Operation codes of the chain grid and the chain file, and of a device record. 11, 12 and 13 all run the
+// part's security test alone; only 13 has a chain word ("RS").
 enum Operation : int {
+  kOpNone = -1,  // a device record whose chain code is none the engine runs
   kOpBulkErase = 0,
   kOpBlankCheck = 1,
   kOpProgram = 2,
@@ -20,6 +22,7 @@ enum Operation : int {
   kOpReadUes = 8,
   kOpUpload = 9,
   kOpNoOperation = 10,
+  kOpSecurityTest = 11,
   kOpRs = 13,
   kOpScan = 14,
   kOpUnknown = 99,
@@ -47,6 +50,23 @@ enum ChainPart : int {
   kPartOthers = 16,
   kPartUnknown = 99,
 };
+
+// The operations of the grid's pop-up list, Bulk Erase .. No Operation (Bypass).
+inline bool IsGridOperation(int op) {
+  return op >= kOpBulkErase && op <= kOpNoOperation;
+}
+// Program, Verify and Prog & Verify: the operations that write or compare the rows of a design image.
+inline bool IsProgramOrVerify(int op) {
+  return op == kOpProgram || op == kOpVerify || op == kOpProgramVerify;
+}
+// Program and Read User Signature, whose image fusebuild makes from the signature text.
+inline bool IsSignatureOperation(int op) {
+  return op == kOpProgramUes || op == kOpReadUes;
+}
+// 11, 12 and RS: the security test alone.
+inline bool IsSecurityTest(int op) {
+  return op >= kOpSecurityTest && op <= kOpRs;
+}
 
 inline constexpr int kPartCount = 17;   // codes 0..16
 inline constexpr int kIrUnknown = 99;   // instruction-register length code for "not given"

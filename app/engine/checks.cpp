@@ -266,13 +266,13 @@ bool NeedsConversion(const JcdRec& rec, int options) {
   // The extension's first four characters: ".jed" also covers ".jedec".
   const std::string ext = FileExtension(rec.jed).substr(0, 4);
   if (HasExtension("x" + ext, ".jed")) return true;
-  if (rec.jed.empty() && rec.cmnd == 7) return true;
-  return options > 63 && rec.cmnd == 8;
+  if (rec.jed.empty() && rec.cmnd == chain::kOpProgramUes) return true;
+  return options > 63 && rec.cmnd == chain::kOpReadUes;
 }
 
 std::string ImageFileName(const EngineContext& context, int position, int type_code, const std::string& jed) {
   const int cmnd = context.jtag.chain().Rec(position).cmnd;
-  const bool signature_run = jed.empty() && (cmnd == 7 || cmnd == 8);
+  const bool signature_run = jed.empty() && chain::IsSignatureOperation(cmnd);
   if (Zepa1Type(type_code))
     return signature_run ? context.WorkFile("tempues.bin") : jed.empty() ? "" : WithExtension(jed, "bin");
   if (Zepa3Type(type_code))
@@ -284,7 +284,7 @@ std::string ImageFileName(const EngineContext& context, int position, int type_c
 std::string RunFusebuild(EngineContext& context, int position, int op, int options,
                          const std::string& jcd_file) {
   JcdRec& rec = context.rec(position);
-  if (!((rec.bypass == 0 && (op == 2 || op == 3 || op == 4)) || op == 7 || op == 8)) return "";
+  if (!((rec.bypass == 0 && chain::IsProgramOrVerify(op)) || chain::IsSignatureOperation(op))) return "";
   DetectJedecPart(context, position, rec.id, rec.jed);
   if (rec.id == 130) {
     context.messages().add_message("Generate VTL3320 MCS/ISP files...");
@@ -309,7 +309,7 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
 }
 
 void CheckImageFile(EngineContext& context, int position, int op, const std::string& file) {
-  if (op != 2 && op != 3 && op != 4) return;
+  if (!chain::IsProgramOrVerify(op)) return;
   const JcdRec& rec = context.rec(position);
   if (HasExtension(file, ".bin")) {
     if (rec.id > 127)

@@ -137,8 +137,8 @@ void LoadChainRecords(ChainState& chain, const chain::ChainTable& table, const E
       rec.IR_len = device.IR_len + 2;
     }
     const int op = device.cmnd;
-    rec.cmnd = (op >= 0 && op <= 10) || op == 13 || op == 14 ? op : -1;
-    rec.bypass = op == 10 ? 1 : 0;
+    rec.cmnd = chain::IsGridOperation(op) || op == chain::kOpRs || op == chain::kOpScan ? op : chain::kOpNone;
+    rec.bypass = op == chain::kOpNoOperation ? 1 : 0;
     rec.jed = device.jed.str();
     rec.ues = device.ues.str().substr(0, 120);
     chain.Rec(k) = std::move(rec);

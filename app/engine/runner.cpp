@@ -150,7 +150,7 @@ void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, 
       JcdRec& rec = chain_.Rec(d);
       if (HasExtension(rec.jed, ".bin") || HasExtension(rec.jed, ".isp")) {
         file = rec.jed;
-        if (op == 7 && !rec.ues.empty()) {
+        if (op == chain::kOpProgramUes && !rec.ues.empty()) {
           rec.jed.clear();
           file = RunFusebuild(context, d, op, request.options, request.jcd_file);
         }
@@ -174,27 +174,27 @@ void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, 
 
 void IspEngine::Dispatch(EngineContext& context, int position, int op, const std::string& file) {
   const int type = chain_.Rec(position).id;
-  if ((op >= 2 && op <= 4) && type < 128) jtag_.LoadImageFile(file);
-  if ((context.options & kOptSvf) && op >= 0 && op <= 10) {
+  if (chain::IsProgramOrVerify(op) && type < 128) jtag_.LoadImageFile(file);
+  if ((context.options & kOptSvf) && chain::IsGridOperation(op)) {
     if (svf_ == nullptr)
       AbortDevice(host_, position,
                   "SVF output is not available in this build. (Device #" + std::to_string(position) + ")");
     svf_->Generate(context, op, position, file, svf_file_);
     return;
   }
-  if (op == 14) {
+  if (op == chain::kOpScan) {
     ScanChain(jtag_);
     return;
   }
   const FamilyRow& family = FamilyOf(type);
   if (family.operations == nullptr) {
     // Operations with nothing to do for any family stay silent, as the dispatch table has them.
-    if (op < 0 || op > 13) return;
+    if (op < chain::kOpBulkErase || op > chain::kOpRs) return;
     AbortDevice(host_, position,
                 std::string(family.name) + " device operations are not available yet. (Device #" +
                     std::to_string(position) + ")");
   }
-  if (op == 7 && type < 128) jtag_.LoadImageFile(file);
+  if (op == chain::kOpProgramUes && type < 128) jtag_.LoadImageFile(file);
   family.operations->Run(context, op, position, file);
 }
 

@@ -45,8 +45,8 @@ struct EnginePaths {
 class FamilyOperations {
  public:
   virtual ~FamilyOperations() = default;
-  // Runs operation `op` (0..14) on chain position `position` with the design or image file `file`.
-  // Failures end in the engine abort (EPyk) after the device has been marked.
+  // Runs operation `op` (a chain::Operation code) on chain position `position` with the design or image file
+  // `file`. Failures end in the engine abort (EPyk) after the device has been marked.
   virtual void Run(EngineContext& context, int op, int position, const std::string& file) = 0;
 };
 

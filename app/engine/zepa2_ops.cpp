@@ -297,7 +297,7 @@ void Zepa2Operations::Run(EngineContext& context, int op, int position, const st
     default:
       break;
   }
-  if (op < 0 || op > 13) return;
+  if (op < chain::kOpBulkErase || op > chain::kOpRs) return;
   const std::string_view item = chain::operation_list_item(op);
   const std::string what = item.empty() ? "Operation " + std::to_string(op) : "\"" + std::string(item) + "\"";
   context.messages().add_message(what + " is not available for " + geometry->name +

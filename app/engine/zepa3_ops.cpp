@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 
+#include "chain/chain_names.h"
 #include "engine/checks.h"
 #include "engine/family_device.h"
 #include "engine/records.h"
@@ -28,8 +29,7 @@ enum Zepa3Instruction : int {
   kLeaveThroughReset = 34,
 };
 
-constexpr int kSecurityPseudoRow = 511;   // the fixed security address
-constexpr int kZepa1SecurityTestOp = 11;  // the ZEPA1 operations' "security test alone"
+constexpr int kSecurityPseudoRow = 511;  // the fixed security address
 
 // Waits, in Delay units.
 constexpr int kEraseWait = 100;
@@ -223,7 +223,7 @@ IspLines Zepa3Device::OpenIsp(const std::string& file) const {
 
 void Zepa3Device::AbortIfZepa1TestSecured() {
   // The 4-bit loader's test, unchanged: its instruction codes 9 and 12 are the same in five bits.
-  Zepa1Operations().Run(c_, kZepa1SecurityTestOp, pos_, "");
+  Zepa1Operations().Run(c_, chain::kOpSecurityTest, pos_, "");
   const std::string result = ReadFileBytes(ResultFile(".sec"));
   if (!result.empty() && result[0] == '0') AbortSecured();
 }

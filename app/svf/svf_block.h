@@ -36,8 +36,9 @@ class SvfBlock {
  public:
   virtual ~SvfBlock() = default;
 
-  // Writes operation `op` (0..8); the others write nothing. Program, verify and program and verify check
-  // the design's JEDEC file first; program and program and verify start with the erase block.
+  // Writes operation `op` (Bulk Erase .. Read User Signature); the others write nothing. Program, verify and
+  // program and verify check the design's JEDEC file first; program and program and verify start with the
+  // erase block.
   void Run(int op);
 
  protected:

@@ -19,7 +19,7 @@ int Zepa3AddressBits(int id);
 // any other length writes nothing.
 void WriteZ3RowHex(SvfText& out, const ScanBits& value, int length);
 
-// Writes operation `op` (0..8) of a ZEPA3 part; `isp_file` is its .isp image.
+// Writes operation `op` (Bulk Erase .. Read User Signature) of a ZEPA3 part; `isp_file` is its .isp image.
 void Zepa3Svf(SvfJob& job, SvfText& out, int op, const std::string& isp_file);
 
 }  // namespace zepa::svf
