@@ -20,19 +20,19 @@ struct FuseCountCode {
   int code;
 };
 // QF82930 is either 121 or 120; the caller's expectation decides.
-constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", 51},
-                                                         {"QF41306", 85},
-                                                         {"QF41241", 85},
-                                                         {"QF82802", 119},
-                                                         {"QF82930", 120},
-                                                         {"QF173492", 130},
-                                                         {"QF520476", 132},
-                                                         {"QF11529", 144},
-                                                         {"QF24481", 145},
-                                                         {"QF52009", 146},
-                                                         {"QF115869", 148},
-                                                         {"QF189969", 149},
-                                                         {"", 0}}};
+constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", parts::kZepa1_32},
+                                                         {"QF41306", parts::kZepa1_64},
+                                                         {"QF41241", parts::kZepa1_64},
+                                                         {"QF82802", parts::kZepa1_128},
+                                                         {"QF82930", parts::kZepa1_128C},
+                                                         {"QF173492", parts::kVtl3320},
+                                                         {"QF520476", parts::kVtl3960},
+                                                         {"QF11529", parts::kVtl3032XL},
+                                                         {"QF24481", parts::kVtl3064XL},
+                                                         {"QF52009", parts::kVtl3128XL},
+                                                         {"QF115869", parts::kVtl3256XL},
+                                                         {"QF189969", parts::kVtl3384XL},
+                                                         {"", parts::kUnknownPart}}};
 
 std::string Tag(int position) {
   return "(Device #" + std::to_string(position) + ")";
@@ -81,11 +81,14 @@ std::string_view FirstKnownFuseCount(const std::string& bytes) {
   return found;
 }
 
-bool Zepa1Type(int id) {
-  return id == 51 || id == 85 || (id >= 119 && id <= 121);
+// The parts fusebuild makes a signature image for.
+bool ConvertedZepa1Part(int id) {
+  using namespace parts;
+  return id == kZepa1_32 || id == kZepa1_64 || id == kZepa1_128 || id == kZepa1_128C || id == kZepa1_128A;
 }
-bool Zepa3Type(int id) {
-  return id == 144 || id == 145 || id == 146 || id == 148 || id == 149;
+bool ConvertedZepa3Part(int id) {
+  using namespace parts;
+  return id == kVtl3032XL || id == kVtl3064XL || id == kVtl3128XL || id == kVtl3256XL || id == kVtl3384XL;
 }
 
 }  // namespace
@@ -146,9 +149,9 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
 
   const JcdRec& rec = context.rec(position);
   long isp_fuse = -1;
-  if (rec.id >= 119 && rec.id <= 127) {
+  if (rec.id >= parts::kZepa1_128 && parts::IsZepa1Type(rec.id)) {
     isp_fuse = 82801;
-  } else if (rec.id < 119) {
+  } else if (rec.id < parts::kZepa1_128) {
     isp_fuse = rec.jed_fuse - 1;
   }
   if (isp_fuse >= 0 && !jedec->Fuse(isp_fuse) &&
@@ -170,14 +173,15 @@ int DetectJedecPart(EngineContext& context, int position, int expected, const st
       break;
     }
   }
-  if (detected == 120 && expected == 121) detected = 121;
+  if (detected == parts::kZepa1_128C && expected == parts::kZepa1_128A) detected = parts::kZepa1_128A;
   std::string message;
   if (qf.empty()) {
     message = "An illegal jedec file. " + Tag(position);
   } else if (detected != expected) {
-    message = Tag(position) + " does not match with (a possible " +
-              (detected == 120 ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +
-              ") design file!";
+    message =
+        Tag(position) + " does not match with (a possible " +
+        (detected == parts::kZepa1_128C ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +
+        ") design file!";
   }
   if (!message.empty()) AbortDevice(context.host, position, message);
   return detected;
@@ -195,31 +199,31 @@ IdcodeRead DecodeIdcodeBits(const std::string& bits) {
   const std::string& p = read.part;
   if (read.family == "000") {
     if (p == "100000" || p == "000000") {
-      read.type_code = 51;
+      read.type_code = parts::kZepa1_32;
     } else if (p == "101000" || p == "001000") {
-      read.type_code = 85;
+      read.type_code = parts::kZepa1_64;
     } else if (p == "000100") {
-      read.type_code = 119;
+      read.type_code = parts::kZepa1_128;
     } else if (p == "100100") {
-      read.type_code = read.flag15 == '1' ? 121 : 120;
+      read.type_code = read.flag15 == '1' ? parts::kZepa1_128A : parts::kZepa1_128C;
     }
   } else if (read.family == "001") {
     if (p == "000010") {
-      read.type_code = 130;
+      read.type_code = parts::kVtl3320;
     } else if (p == "100101") {
-      read.type_code = 132;
+      read.type_code = parts::kVtl3960;
     }
   } else if (read.family == "010") {
     if (p == "100000" || p == "000000") {
-      read.type_code = 144;
+      read.type_code = parts::kVtl3032XL;
     } else if (p == "001000") {
-      read.type_code = 145;
+      read.type_code = parts::kVtl3064XL;
     } else if (p == "000100" || p == "000110") {
-      read.type_code = 146;
+      read.type_code = parts::kVtl3128XL;
     } else if (p == "001010") {
-      read.type_code = 148;
+      read.type_code = parts::kVtl3256XL;
     } else if (p == "101010") {
-      read.type_code = 149;
+      read.type_code = parts::kVtl3384XL;
     }
   }
   return read;
@@ -273,11 +277,12 @@ bool NeedsConversion(const JcdRec& rec, int options) {
 std::string ImageFileName(const EngineContext& context, int position, int type_code, const std::string& jed) {
   const int cmnd = context.jtag.chain().Rec(position).cmnd;
   const bool signature_run = jed.empty() && chain::IsSignatureOperation(cmnd);
-  if (Zepa1Type(type_code))
+  if (ConvertedZepa1Part(type_code))
     return signature_run ? context.WorkFile("tempues.bin") : jed.empty() ? "" : WithExtension(jed, "bin");
-  if (Zepa3Type(type_code))
+  if (ConvertedZepa3Part(type_code))
     return signature_run ? context.WorkFile("tempues.isp") : jed.empty() ? "" : WithExtension(jed, "isp");
-  if (type_code == 130 || type_code == 132) return jed.empty() ? "" : WithExtension(jed, "isp");
+  if (type_code == parts::kVtl3320 || type_code == parts::kVtl3960)
+    return jed.empty() ? "" : WithExtension(jed, "isp");
   return "";
 }
 
@@ -286,11 +291,11 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
   JcdRec& rec = context.rec(position);
   if (!((rec.bypass == 0 && chain::IsProgramOrVerify(op)) || chain::IsSignatureOperation(op))) return "";
   DetectJedecPart(context, position, rec.id, rec.jed);
-  if (rec.id == 130) {
+  if (rec.id == parts::kVtl3320) {
     context.messages().add_message("Generate VTL3320 MCS/ISP files...");
     context.zepa2_frame_mode = 3;
     context.zepa2_last_address = 335;
-  } else if (rec.id == 132) {
+  } else if (rec.id == parts::kVtl3960) {
     context.messages().add_message("Generate VTL3960 MCS/ISP files...");
     context.zepa2_frame_mode = 1;
     context.zepa2_last_address = 1007;
@@ -311,8 +316,10 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
 void CheckImageFile(EngineContext& context, int position, int op, const std::string& file) {
   if (!chain::IsProgramOrVerify(op)) return;
   const JcdRec& rec = context.rec(position);
+  // The families of the 5-bit instruction register take .isp images; the others .bin images.
+  const bool five_bit_family = parts::IsZepa2Type(rec.id) || parts::IsZepa3Type(rec.id);
   if (HasExtension(file, ".bin")) {
-    if (rec.id > 127)
+    if (five_bit_family)
       AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
     const std::string bytes = ReadFileBytes(file);
     const int first = bytes.empty() ? -1 : static_cast<unsigned char>(bytes[0]);
@@ -322,13 +329,16 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
                       ") design file " + Tag(position));
     }
   } else if (HasExtension(file, ".isp")) {
-    if (rec.id < 128) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
-    if (rec.id == 130 || rec.id == 132) {
-      if (rec.bin_size != (rec.id == 130 ? 47712 : 143136))
+    if (!five_bit_family) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
+    if (parts::IsZepa2Type(rec.id)) {
+      if (rec.bin_size != (rec.id == parts::kVtl3320 ? 47712 : 143136))
         context.messages().add_message("Not a legal ZEPA2 .isp file!");
     } else {
-      static constexpr std::array<std::array<int, 2>, 5> kSizes{
-          {{144, 3348}, {145, 6996}, {146, 14628}, {148, 32760}, {149, 54180}}};
+      static constexpr std::array<std::array<int, 2>, 5> kSizes{{{parts::kVtl3032XL, 3348},
+                                                                 {parts::kVtl3064XL, 6996},
+                                                                 {parts::kVtl3128XL, 14628},
+                                                                 {parts::kVtl3256XL, 32760},
+                                                                 {parts::kVtl3384XL, 54180}}};
       bool legal = false;
       for (const auto& [id, size] : kSizes) legal = legal || (rec.id == id && rec.bin_size == size);
       if (!legal) context.messages().add_message("Not a legal ZEPA3 .isp file!");

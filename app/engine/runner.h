@@ -107,14 +107,4 @@ class IspEngine {
   std::string svf_file_;
 };
 
-// The families the engine knows, by type-code range; a family without operations yet aborts each device
-// with a message saying so. Exposed for tests and for the families still to come.
-struct FamilyRow {
-  const char* name;
-  int first_type;  // inclusive type-code range
-  int last_type;
-  FamilyOperations* operations;  // nullptr: not yet available
-};
-const FamilyRow& FamilyOf(int type_code);
-
 }  // namespace zepa::engine

@@ -87,10 +87,10 @@ class Zepa1Device final : public FamilyDevice {
     Steps({UpdateDr, RunTestIdle});
     j_.Delay(kProgramWait);
   }
-  // The 128-macrocell parts 119 and 120 get their boundary register cleared before the array is touched.
+  // VTLx128 and VTL5128C get their boundary register cleared before the array is touched.
   void BoundaryPreload() {
     Load(kResetToIdle);
-    if (rec_.id != 119 && rec_.id != 120) return;
+    if (rec_.id != parts::kZepa1_128 && rec_.id != parts::kZepa1_128C) return;
     Load(kPreload);
     Steps({RunTestIdle, SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftBitString(std::string(kBoundaryLength, '0'), 0, kBoundaryLength);

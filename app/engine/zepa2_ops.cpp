@@ -227,8 +227,8 @@ bool Zepa2Device::CompareFrameFiles(const std::string& in_file, const std::strin
 }  // namespace
 
 const Zepa2Geometry* Zepa2GeometryOf(int type_code) {
-  if (type_code == 130) return &kGeometries[0];
-  if (type_code == 132) return &kGeometries[1];
+  if (type_code == parts::kVtl3320) return &kGeometries[0];
+  if (type_code == parts::kVtl3960) return &kGeometries[1];
   return nullptr;
 }
 

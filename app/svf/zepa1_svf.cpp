@@ -1,5 +1,6 @@
 #include "svf/zepa1_svf.h"
 
+#include "parts/type_codes.h"
 #include "svf/svf_block.h"
 
 namespace zepa::svf {
@@ -23,10 +24,10 @@ constexpr std::string_view kTailRight = ") SMASK(7F);            !Load address "
 // The part field of the IDCODE: bits 16..19. The 32- and 64-macrocell parts come with bit 16 set or clear
 // (VTL3032A and VTL3064A clear it), so for them only bits 17..19 are compared.
 constexpr IdcodeExpectation kIdcodes[] = {
-    {.id = 51, .tdo = "FFC1FFFF", .mask = "000E0000", .name = "vtl32A/C"},
-    {.id = 85, .tdo = "FFC5FFFF", .mask = "000E0000", .name = "vtl64A/C"},
-    {.id = 119, .tdo = "FFC8FFFF", .mask = "000F0000", .name = "vtl128"},
-    {.id = 120, .tdo = "FFC9FFFF", .mask = "000F0000", .name = "vtl128A/C"},
+    {.id = parts::kZepa1_32, .tdo = "FFC1FFFF", .mask = "000E0000", .name = "vtl32A/C"},
+    {.id = parts::kZepa1_64, .tdo = "FFC5FFFF", .mask = "000E0000", .name = "vtl64A/C"},
+    {.id = parts::kZepa1_128, .tdo = "FFC8FFFF", .mask = "000F0000", .name = "vtl128"},
+    {.id = parts::kZepa1_128C, .tdo = "FFC9FFFF", .mask = "000F0000", .name = "vtl128A/C"},
 };
 
 constexpr FamilyStatements kStatements{
@@ -36,18 +37,18 @@ constexpr FamilyStatements kStatements{
 void WriteUesMask(SvfText& out, int id) {
   std::vector<std::string_view> mask;
   switch (id) {
-    case 51:
+    case parts::kZepa1_32:
       mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFF",
               "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
       break;
-    case 85:
+    case parts::kZepa1_64:
       mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFFFFFF",
               "FFFFFFFFFFFFFFFF0000000000000000000000000000000000FFFFFFFFFF",
               "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
       break;
-    case 119:
-    case 120:
-    case 121:
+    case parts::kZepa1_128:
+    case parts::kZepa1_128C:
+    case parts::kZepa1_128A:
       mask = {"  MASK (00000000000000000000000000000000007FFFFFFFFFFFFFFFFFFFFFF",
               "FFFFFFF80000000000000000000000000000000003FFFFFFFFFFFFFFFFFF",
               "FFFFFFFFFFFC0000000000000000000000000000000001FFFFFFFFFFFFFF",
@@ -89,9 +90,9 @@ class Zepa1Block final : public SvfBlock {
   Zepa1Block(SvfJob& job, SvfText& out) : SvfBlock(job, out, kStatements) {}
 
  private:
-  // The 128-macrocell parts 119 and 120 get their boundary register cleared first.
+  // VTLx128 and VTL5128C get their boundary register cleared first.
   void Preload() override {
-    if (rec_.id == 119 || rec_.id == 120) WriteCr128Preload(out_, job_.device);
+    if (rec_.id == parts::kZepa1_128 || rec_.id == parts::kZepa1_128C) WriteCr128Preload(out_, job_.device);
   }
   void EraseAndInit() override {
     out_.Line(kErase4);

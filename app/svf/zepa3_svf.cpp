@@ -6,6 +6,7 @@
 
 #include "engine/jtag.h"
 #include "engine/zepa3_ops.h"
+#include "parts/type_codes.h"
 #include "svf/svf_block.h"
 
 namespace zepa::svf {
@@ -23,11 +24,11 @@ constexpr std::string_view kIdcode5 = "SIR 5 TDI (01);                      !Loa
 // IDCODE bit 16 is not part of what tells the VTL3032XL, VTL3064XL and VTL3128XL apart (the parts come
 // with it clear), so their lines leave it out of the comparison.
 constexpr IdcodeExpectation kIdcodes[] = {
-    {.id = 144, .tdo = "0481802B", .mask = "0FFE8FFF", .name = "vtl3032xl"},
-    {.id = 145, .tdo = "0485802B", .mask = "0FFE8FFF", .name = "vtl3064xl"},
-    {.id = 146, .tdo = "0489802B", .mask = "0FEE8FFF", .name = "vtl3128xl"},
-    {.id = 148, .tdo = "0494802B", .mask = "0FFF8FFF", .name = "vtl3256xl"},
-    {.id = 149, .tdo = "0495802B", .mask = "0FFF8FFF", .name = "vtl3384xl"},
+    {.id = parts::kVtl3032XL, .tdo = "0481802B", .mask = "0FFE8FFF", .name = "vtl3032xl"},
+    {.id = parts::kVtl3064XL, .tdo = "0485802B", .mask = "0FFE8FFF", .name = "vtl3064xl"},
+    {.id = parts::kVtl3128XL, .tdo = "0489802B", .mask = "0FEE8FFF", .name = "vtl3128xl"},
+    {.id = parts::kVtl3256XL, .tdo = "0494802B", .mask = "0FFF8FFF", .name = "vtl3256xl"},
+    {.id = parts::kVtl3384XL, .tdo = "0495802B", .mask = "0FFF8FFF", .name = "vtl3384xl"},
 };
 
 constexpr FamilyStatements kStatements{.enable = kEnable5,
@@ -39,25 +40,25 @@ constexpr FamilyStatements kStatements{.enable = kEnable5,
 void WriteUesMask(SvfText& out, int id) {
   const std::string b14(14, ' ');
   switch (id) {
-    case 144:
+    case parts::kVtl3032XL:
       out.Line("");
       out.Put(b14 + " MASK (01F00000000000000FFFFFFFFFFFF);    !Verify UES data");
       break;
-    case 145:
+    case parts::kVtl3064XL:
       out.Line("");
       out.Put(b14 + " MASK (03E0000000000000000FFFFFFFFFFFF);    !Verify UES data");
       break;
-    case 146:
+    case parts::kVtl3128XL:
       out.Line("");
       out.Line(b14 + " MASK (01FFFC0000001FFFFFFC00000000000000000000000FFFFFF");
       out.Put(std::string(13, ' ') + "FFFFFFFFFFFFFFFFFF);          !Verify UES data");
       break;
-    case 148:
+    case parts::kVtl3256XL:
       out.Line("");
       out.Line(b14 + " MASK (01FFFC000000007FFFFFFFF000000000000000000000000FFFFFFFFFFF");
       out.Put("                     FFFFFFFFFFFFF);    !Verify UES data");
       break;
-    case 149:
+    case parts::kVtl3384XL:
       out.Line("");
       out.Line(b14 + " MASK (07C0000000000000001FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF");
       out.Put("                     FFFFFFFFFFFFFFFFFF);    !Verify UES data");

@@ -4,34 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "parts/type_codes.h"
+
 namespace zepa::fusemap {
 
-// Part (type) codes. ZEPA1 codes are also the first byte of a ZEPA1 image ('3', 'U', 'w', 'x', 'y').
-enum PartCode : int {
-  kUnknownPart = 0,
-  kZepa1_32 = 51,     // '3'
-  kZepa1_64 = 85,     // 'U'
-  kZepa1_128 = 119,   // 'w'  82802 fuses
-  kZepa1_128C = 120,  // 'x'  82930 fuses
-  kZepa1_128A = 121,  // 'y'  82930 fuses
-  kVtl3320 = 130,
-  kVtl3960 = 132,
-  kVtl3032XL = 144,
-  kVtl3064XL = 145,
-  kVtl3128XL = 146,
-  kVtl3256XL = 148,
-  kVtl3384XL = 149,
-};
-
-inline bool IsZepa1(int id) {
-  return id > 0 && id < 128;
-}
-inline bool IsZepa2(int id) {
-  return id >= 128 && id < 144;
-}
-inline bool IsZepa3(int id) {
-  return id >= 144;
-}
+// Part (type) codes, as every layer names them (parts/type_codes.h).
+using enum parts::PartCode;
 
 // Operation codes of a chain file's command word.
 enum OpCode : int {

@@ -13,6 +13,7 @@
 #include "fusemap/zepa1_image.h"
 #include "fusemap/zepa2_writer.h"
 #include "fusemap/zepa3_isp.h"
+#include "parts/type_codes.h"
 
 namespace zepa::fusebuild {
 namespace {
@@ -137,7 +138,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
 
   fusemap::Fuse2Stream(r, r.jed, fuse, ctx.dbgLevel, {ctx.work_dir, ctx.ues_dir, ctx.out});
 
-  if (r.id > 128 && r.id < 144) {
+  if (parts::IsZepa2Type(r.id)) {
     // ZEPA2 frames: .isp/.bit/.mcs/.dbg next to the design; a device without a design has nothing to convert.
     if (!r.jed.empty()) {
       fusemap::zepa2::Options zepa2;
@@ -146,7 +147,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
       zepa2.messages = ctx.out;
       fusemap::zepa2::assemble_std_frame(fuse, r.id, fusemap::ResolveInFolder(ctx.work_dir, r.jed), zepa2);
     }
-  } else if (r.id >= 144) {
+  } else if (parts::IsZepa3Type(r.id)) {
     fusemap::assemble_zepa3_frame(r, fuse,
                                   r.jed.empty() ? r.jed : fusemap::ResolveInFolder(ctx.work_dir, r.jed),
                                   ctx.ues_dir.empty() ? ctx.root_path : ctx.ues_dir);

@@ -10,6 +10,7 @@
 #include "fusemap/fuse_array.h"
 #include "fusemap/jedec_writer.h"
 #include "fusemap/zepa3_readback.h"
+#include "parts/type_codes.h"
 
 namespace zepa::fusedump {
 
@@ -80,7 +81,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   fusemap::jcd_type rec;
   rec.loc = 1;
   fusemap::get_part(rec, args[1], fusemap::Match128::kWholeName);
-  if (!fusemap::IsZepa3(rec.id)) {
+  if (!parts::IsZepa3Type(rec.id)) {
     env.err << "fusedump: " << args[1] << " is not a ZEPA3 part; nothing to convert.\n";
     return 0;
   }
