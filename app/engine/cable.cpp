@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/jtag.h"
+#include "engine/zepa1_protocol.h"
 
 namespace zepa::engine {
 
@@ -112,7 +113,7 @@ int ScanChain(Jtag& jtag) {
   MessageSink& messages = jtag.messages();
 
   // Every instruction register to all ones, so each device sits in BYPASS.
-  jtag.LoadInstructionZ1(6);
+  LoadInstructionZ1(jtag, zepa1::kResetToIdle);
   jtag.TapStep(SelectDrScan);
   jtag.TapStep(SelectIrScan);
   jtag.TapStep(CaptureIr);
@@ -186,7 +187,7 @@ int ScanChain(Jtag& jtag) {
   messages.add_message("");
   jtag.TapStep(Exit1Dr);
   jtag.TapStep(UpdateDr);
-  jtag.LoadInstructionZ1(7);
+  LoadInstructionZ1(jtag, zepa1::kLeaveThroughReset);
   return count;
 }
 

@@ -3,10 +3,14 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
 #include "engine/records.h"
 #include "engine/workdir.h"
+#include "engine/zepa1_protocol.h"
+#include "engine/zepa2_protocol.h"
+#include "engine/zepa3_protocol.h"
 
 namespace zepa::engine {
 namespace {
@@ -33,6 +37,17 @@ constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", parts::kZep
                                                          {"QF115869", parts::kVtl3256XL},
                                                          {"QF189969", parts::kVtl3384XL},
                                                          {"", parts::kUnknownPart}}};
+
+// The IDCODE fields of each family's parts.
+struct FamilyIdcodes {
+  std::string_view family_field;
+  std::span<const IdcodePart> parts;
+};
+constexpr FamilyIdcodes kFamilyIdcodes[] = {
+    {zepa1::kIdcodeFamily, zepa1::kIdcodeParts},
+    {zepa2::kIdcodeFamily, zepa2::kIdcodeParts},
+    {zepa3::kIdcodeFamily, zepa3::kIdcodeParts},
+};
 
 std::string Tag(int position) {
   return "(Device #" + std::to_string(position) + ")";
@@ -196,34 +211,13 @@ IdcodeRead DecodeIdcodeBits(const std::string& bits) {
   read.part = bits.substr(16, 6);
   read.family = bits.substr(25, 3);
   read.manufacturer_accepted = read.manufacturer == "10101000000" || read.manufacturer == "10010010000";
-  const std::string& p = read.part;
-  if (read.family == "000") {
-    if (p == "100000" || p == "000000") {
-      read.type_code = parts::kZepa1_32;
-    } else if (p == "101000" || p == "001000") {
-      read.type_code = parts::kZepa1_64;
-    } else if (p == "000100") {
-      read.type_code = parts::kZepa1_128;
-    } else if (p == "100100") {
-      read.type_code = read.flag15 == '1' ? parts::kZepa1_128A : parts::kZepa1_128C;
-    }
-  } else if (read.family == "001") {
-    if (p == "000010") {
-      read.type_code = parts::kVtl3320;
-    } else if (p == "100101") {
-      read.type_code = parts::kVtl3960;
-    }
-  } else if (read.family == "010") {
-    if (p == "100000" || p == "000000") {
-      read.type_code = parts::kVtl3032XL;
-    } else if (p == "001000") {
-      read.type_code = parts::kVtl3064XL;
-    } else if (p == "000100" || p == "000110") {
-      read.type_code = parts::kVtl3128XL;
-    } else if (p == "001010") {
-      read.type_code = parts::kVtl3256XL;
-    } else if (p == "101010") {
-      read.type_code = parts::kVtl3384XL;
+  for (const FamilyIdcodes& family : kFamilyIdcodes) {
+    if (read.family != family.family_field) continue;
+    for (const IdcodePart& part : family.parts) {
+      if (read.part == part.part_field && (part.flag15 == 0 || read.flag15 == part.flag15)) {
+        read.type_code = part.type_code;
+        break;
+      }
     }
   }
   return read;
@@ -252,16 +246,17 @@ std::optional<std::string> IdentityProblem(const JcdRec& rec, int position, cons
 void IdentifyTarget(EngineContext& context, int position) {
   if (context.cable().OffLine || (context.cable().IspOptions & kOptBif)) return;
   Jtag& jtag = context.jtag;
-  jtag.LoadInstructionZ1(6);
-  jtag.LoadInstructionZ1(1);
+  // The 4-bit loader serves every family here: its IDCODE code is the same in five bits.
+  LoadInstructionZ1(jtag, zepa1::kResetToIdle);
+  LoadInstructionZ1(jtag, zepa1::kIdcode);
   jtag.TapStep(RunTestIdle);
-  jtag.Delay(1);
+  jtag.Delay(zepa1::kShortWait);
   jtag.TapStep(SelectDrScan);
   jtag.TapStep(CaptureDr);
   const IdcodeRead read = ReadIdcode(jtag);
   jtag.TapStep(Exit1Dr);
   jtag.TapStep(UpdateDr);
-  jtag.LoadInstructionZ1(7);
+  LoadInstructionZ1(jtag, zepa1::kLeaveThroughReset);
   if (auto problem = IdentityProblem(context.rec(position), position, read))
     AbortDevice(context.host, position, *problem);
 }
@@ -291,14 +286,10 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
   JcdRec& rec = context.rec(position);
   if (!((rec.bypass == 0 && chain::IsProgramOrVerify(op)) || chain::IsSignatureOperation(op))) return "";
   DetectJedecPart(context, position, rec.id, rec.jed);
-  if (rec.id == parts::kVtl3320) {
-    context.messages().add_message("Generate VTL3320 MCS/ISP files...");
-    context.zepa2_frame_mode = 3;
-    context.zepa2_last_address = 335;
-  } else if (rec.id == parts::kVtl3960) {
-    context.messages().add_message("Generate VTL3960 MCS/ISP files...");
-    context.zepa2_frame_mode = 1;
-    context.zepa2_last_address = 1007;
+  if (const Zepa2Geometry* zepa2 = Zepa2GeometryOf(rec.id)) {
+    context.messages().add_message("Generate " + std::string(zepa2->name) + " MCS/ISP files...");
+    context.zepa2_frame_mode = zepa2->frame_mode;
+    context.zepa2_last_address = zepa2->last;
   }
   const std::string output = ImageFileName(context, position, rec.id, rec.jed);
   if (!output.empty()) RemoveFile(output);
@@ -330,9 +321,8 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
     }
   } else if (HasExtension(file, ".isp")) {
     if (!five_bit_family) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
-    if (parts::IsZepa2Type(rec.id)) {
-      if (rec.bin_size != (rec.id == parts::kVtl3320 ? 47712 : 143136))
-        context.messages().add_message("Not a legal ZEPA2 .isp file!");
+    if (const Zepa2Geometry* zepa2 = Zepa2GeometryOf(rec.id)) {
+      if (rec.bin_size != zepa2->isp_bytes) context.messages().add_message("Not a legal ZEPA2 .isp file!");
     } else {
       static constexpr std::array<std::array<int, 2>, 5> kSizes{{{parts::kVtl3032XL, 3348},
                                                                  {parts::kVtl3064XL, 6996},

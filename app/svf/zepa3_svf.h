@@ -11,10 +11,6 @@
 
 namespace zepa::svf {
 
-// The row address width of a ZEPA3 part: 7 bits for VTL3032XL, 8 for VTL3064XL/VTL3128XL, 9 above. Every
-// scan that carries an address uses this width, as the part's register and the engine do.
-int Zepa3AddressBits(int id);
-
 // The hex digits of a ZEPA3 row value laid out for the part's row length (114, 123, 266, 304 or 507 bits);
 // any other length writes nothing.
 void WriteZ3RowHex(SvfText& out, const ScanBits& value, int length);
