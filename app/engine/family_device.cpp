@@ -2,6 +2,7 @@
 
 #include "chain/chain_names.h"
 #include "engine/cable.h"
+#include "engine/chain_scan.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
 

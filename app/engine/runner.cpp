@@ -4,6 +4,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "engine/chain_scan.h"
 #include "engine/checks.h"
 #include "engine/records.h"
 #include "engine/workdir.h"

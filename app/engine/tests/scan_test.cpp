@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/chain_scan.h"
 #include "engine/tests/engine_rig.h"
 #include "port/tvicport.h"
 
