@@ -5,28 +5,17 @@
 #include <string>
 #include <string_view>
 
+#include "codes/operations.h"
+
 namespace zepa::chain {
 
-// Operation codes of the chain grid and the chain file, and of a device record. 11, 12 and 13 all run the
-// part's security test alone; only 13 has a chain word ("RS").
-enum Operation : int {
-  kOpNone = -1,  // a device record whose chain code is none the engine runs
-  kOpBulkErase = 0,
-  kOpBlankCheck = 1,
-  kOpProgram = 2,
-  kOpVerify = 3,
-  kOpProgramVerify = 4,
-  kOpReadId = 5,
-  kOpSecure = 6,
-  kOpProgramUes = 7,
-  kOpReadUes = 8,
-  kOpUpload = 9,
-  kOpNoOperation = 10,
-  kOpSecurityTest = 11,
-  kOpRs = 13,
-  kOpScan = 14,
-  kOpUnknown = 99,
-};
+// Operation codes, which the chain grid shares with the converters and the engine (codes/operations.h).
+using enum codes::Operation;
+using codes::IsGridOperation;
+using codes::IsProgramOrVerify;
+using codes::IsSecurityTest;
+using codes::IsSignatureOperation;
+using codes::Operation;
 
 // Part codes: the index into the configuration grid's part list. 0..8 are ZEPA1 parts, 9..13 ZEPA3,
 // 14 and 15 ZEPA2; "Others" is any other JTAG device, which is only ever bypassed.
@@ -50,23 +39,6 @@ enum ChainPart : int {
   kPartOthers = 16,
   kPartUnknown = 99,
 };
-
-// The operations of the grid's pop-up list, Bulk Erase .. No Operation (Bypass).
-inline bool IsGridOperation(int op) {
-  return op >= kOpBulkErase && op <= kOpNoOperation;
-}
-// Program, Verify and Prog & Verify: the operations that write or compare the rows of a design image.
-inline bool IsProgramOrVerify(int op) {
-  return op == kOpProgram || op == kOpVerify || op == kOpProgramVerify;
-}
-// Program and Read User Signature, whose image fusebuild makes from the signature text.
-inline bool IsSignatureOperation(int op) {
-  return op == kOpProgramUes || op == kOpReadUes;
-}
-// 11, 12 and RS: the security test alone.
-inline bool IsSecurityTest(int op) {
-  return op >= kOpSecurityTest && op <= kOpRs;
-}
 
 inline constexpr int kPartCount = 17;   // codes 0..16
 inline constexpr int kIrUnknown = 99;   // instruction-register length code for "not given"

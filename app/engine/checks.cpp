@@ -24,19 +24,19 @@ struct FuseCountCode {
   int code;
 };
 // QF82930 is either 121 or 120; the caller's expectation decides.
-constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", parts::kZepa1_32},
-                                                         {"QF41306", parts::kZepa1_64},
-                                                         {"QF41241", parts::kZepa1_64},
-                                                         {"QF82802", parts::kZepa1_128},
-                                                         {"QF82930", parts::kZepa1_128C},
-                                                         {"QF173492", parts::kVtl3320},
-                                                         {"QF520476", parts::kVtl3960},
-                                                         {"QF11529", parts::kVtl3032XL},
-                                                         {"QF24481", parts::kVtl3064XL},
-                                                         {"QF52009", parts::kVtl3128XL},
-                                                         {"QF115869", parts::kVtl3256XL},
-                                                         {"QF189969", parts::kVtl3384XL},
-                                                         {"", parts::kUnknownPart}}};
+constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", codes::kZepa1_32},
+                                                         {"QF41306", codes::kZepa1_64},
+                                                         {"QF41241", codes::kZepa1_64},
+                                                         {"QF82802", codes::kZepa1_128},
+                                                         {"QF82930", codes::kZepa1_128C},
+                                                         {"QF173492", codes::kVtl3320},
+                                                         {"QF520476", codes::kVtl3960},
+                                                         {"QF11529", codes::kVtl3032XL},
+                                                         {"QF24481", codes::kVtl3064XL},
+                                                         {"QF52009", codes::kVtl3128XL},
+                                                         {"QF115869", codes::kVtl3256XL},
+                                                         {"QF189969", codes::kVtl3384XL},
+                                                         {"", codes::kUnknownPart}}};
 
 // The IDCODE fields of each family's parts.
 struct FamilyIdcodes {
@@ -98,11 +98,11 @@ std::string_view FirstKnownFuseCount(const std::string& bytes) {
 
 // The parts fusebuild makes a signature image for.
 bool ConvertedZepa1Part(int id) {
-  using namespace parts;
+  using namespace codes;
   return id == kZepa1_32 || id == kZepa1_64 || id == kZepa1_128 || id == kZepa1_128C || id == kZepa1_128A;
 }
 bool ConvertedZepa3Part(int id) {
-  using namespace parts;
+  using namespace codes;
   return id == kVtl3032XL || id == kVtl3064XL || id == kVtl3128XL || id == kVtl3256XL || id == kVtl3384XL;
 }
 
@@ -164,9 +164,9 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
 
   const JcdRec& rec = context.rec(position);
   long isp_fuse = -1;
-  if (rec.id >= parts::kZepa1_128 && parts::IsZepa1Type(rec.id)) {
+  if (rec.id >= codes::kZepa1_128 && codes::IsZepa1Type(rec.id)) {
     isp_fuse = 82801;
-  } else if (rec.id < parts::kZepa1_128) {
+  } else if (rec.id < codes::kZepa1_128) {
     isp_fuse = rec.jed_fuse - 1;
   }
   if (isp_fuse >= 0 && !jedec->Fuse(isp_fuse) &&
@@ -188,14 +188,14 @@ int DetectJedecPart(EngineContext& context, int position, int expected, const st
       break;
     }
   }
-  if (detected == parts::kZepa1_128C && expected == parts::kZepa1_128A) detected = parts::kZepa1_128A;
+  if (detected == codes::kZepa1_128C && expected == codes::kZepa1_128A) detected = codes::kZepa1_128A;
   std::string message;
   if (qf.empty()) {
     message = "An illegal jedec file. " + Tag(position);
   } else if (detected != expected) {
     message =
         Tag(position) + " does not match with (a possible " +
-        (detected == parts::kZepa1_128C ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +
+        (detected == codes::kZepa1_128C ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +
         ") design file!";
   }
   if (!message.empty()) AbortDevice(context.host, position, message);
@@ -276,7 +276,7 @@ std::string ImageFileName(const EngineContext& context, int position, int type_c
     return signature_run ? context.WorkFile("tempues.bin") : jed.empty() ? "" : WithExtension(jed, "bin");
   if (ConvertedZepa3Part(type_code))
     return signature_run ? context.WorkFile("tempues.isp") : jed.empty() ? "" : WithExtension(jed, "isp");
-  if (type_code == parts::kVtl3320 || type_code == parts::kVtl3960)
+  if (type_code == codes::kVtl3320 || type_code == codes::kVtl3960)
     return jed.empty() ? "" : WithExtension(jed, "isp");
   return "";
 }
@@ -308,7 +308,7 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
   if (!chain::IsProgramOrVerify(op)) return;
   const JcdRec& rec = context.rec(position);
   // The families of the 5-bit instruction register take .isp images; the others .bin images.
-  const bool five_bit_family = parts::IsZepa2Type(rec.id) || parts::IsZepa3Type(rec.id);
+  const bool five_bit_family = codes::IsZepa2Type(rec.id) || codes::IsZepa3Type(rec.id);
   if (HasExtension(file, ".bin")) {
     if (five_bit_family)
       AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
@@ -324,11 +324,11 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
     if (const Zepa2Geometry* zepa2 = Zepa2GeometryOf(rec.id)) {
       if (rec.bin_size != zepa2->isp_bytes) context.messages().add_message("Not a legal ZEPA2 .isp file!");
     } else {
-      static constexpr std::array<std::array<int, 2>, 5> kSizes{{{parts::kVtl3032XL, 3348},
-                                                                 {parts::kVtl3064XL, 6996},
-                                                                 {parts::kVtl3128XL, 14628},
-                                                                 {parts::kVtl3256XL, 32760},
-                                                                 {parts::kVtl3384XL, 54180}}};
+      static constexpr std::array<std::array<int, 2>, 5> kSizes{{{codes::kVtl3032XL, 3348},
+                                                                 {codes::kVtl3064XL, 6996},
+                                                                 {codes::kVtl3128XL, 14628},
+                                                                 {codes::kVtl3256XL, 32760},
+                                                                 {codes::kVtl3384XL, 54180}}};
       bool legal = false;
       for (const auto& [id, size] : kSizes) legal = legal || (rec.id == id && rec.bin_size == size);
       if (!legal) context.messages().add_message("Not a legal ZEPA3 .isp file!");

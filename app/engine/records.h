@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "chain/chain_table.h"
+#include "codes/type_codes.h"
 #include "engine/chain.h"
 #include "engine/host.h"
-#include "parts/type_codes.h"
 
 namespace zepa::engine {
 

@@ -28,12 +28,12 @@ Zepa2Operations kZepa2Operations;  // Program and Verify; every other operation 
 // A part of no family (type 0, "Others") takes the ZEPA1 sequences, of which it is only ever given the
 // bypass.
 bool TakesZepa1Sequences(int type_code) {
-  return !parts::IsZepa2Type(type_code) && !parts::IsZepa3Type(type_code);
+  return !codes::IsZepa2Type(type_code) && !codes::IsZepa3Type(type_code);
 }
 
 FamilyOperations& OperationsFor(int type_code) {
-  if (parts::IsZepa2Type(type_code)) return kZepa2Operations;
-  if (parts::IsZepa3Type(type_code)) return kZepa3Operations;
+  if (codes::IsZepa2Type(type_code)) return kZepa2Operations;
+  if (codes::IsZepa3Type(type_code)) return kZepa3Operations;
   return kZepa1Operations;
 }
 

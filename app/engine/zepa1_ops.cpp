@@ -67,7 +67,7 @@ class Zepa1Device final : public FamilyDevice {
   // VTLx128 and VTL5128C get their boundary register cleared before the array is touched.
   void BoundaryPreload() {
     Load(kResetToIdle);
-    if (rec_.id != parts::kZepa1_128 && rec_.id != parts::kZepa1_128C) return;
+    if (rec_.id != codes::kZepa1_128 && rec_.id != codes::kZepa1_128C) return;
     Load(kPreload);
     Steps({RunTestIdle, SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftBitString(std::string(kBoundaryLength, '0'), 0, kBoundaryLength);

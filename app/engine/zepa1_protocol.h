@@ -5,9 +5,9 @@
 
 #include <string_view>
 
+#include "codes/type_codes.h"
 #include "engine/idcode_fields.h"
 #include "engine/jtag.h"
-#include "parts/type_codes.h"
 
 namespace zepa::engine::zepa1 {
 
@@ -58,18 +58,18 @@ inline constexpr int kShortWait = 1;
 // theirs and differ in bit 15.
 inline constexpr std::string_view kIdcodeFamily = "000";
 inline constexpr IdcodePart kIdcodeParts[] = {
-    {"100000", parts::kZepa1_32},   {"000000", parts::kZepa1_32},  {"101000", parts::kZepa1_64},
-    {"001000", parts::kZepa1_64},   {"000100", parts::kZepa1_128}, {"100100", parts::kZepa1_128A, '1'},
-    {"100100", parts::kZepa1_128C},
+    {"100000", codes::kZepa1_32},   {"000000", codes::kZepa1_32},  {"101000", codes::kZepa1_64},
+    {"001000", codes::kZepa1_64},   {"000100", codes::kZepa1_128}, {"100100", codes::kZepa1_128A, '1'},
+    {"100100", codes::kZepa1_128C},
 };
 // What an SVF IDCODE scan expects: the part field's bits 16..19. The 32- and 64-macrocell parts come with
 // bit 16 set or clear (VTL3032A and VTL3064A clear it), so for them only bits 17..19 are compared. VTL3128A
 // has no line: its scan checks nothing.
 inline constexpr IdcodeExpectation kSvfIdcodes[] = {
-    {.id = parts::kZepa1_32, .tdo = "FFC1FFFF", .mask = "000E0000", .name = "vtl32A/C"},
-    {.id = parts::kZepa1_64, .tdo = "FFC5FFFF", .mask = "000E0000", .name = "vtl64A/C"},
-    {.id = parts::kZepa1_128, .tdo = "FFC8FFFF", .mask = "000F0000", .name = "vtl128"},
-    {.id = parts::kZepa1_128C, .tdo = "FFC9FFFF", .mask = "000F0000", .name = "vtl128A/C"},
+    {.id = codes::kZepa1_32, .tdo = "FFC1FFFF", .mask = "000E0000", .name = "vtl32A/C"},
+    {.id = codes::kZepa1_64, .tdo = "FFC5FFFF", .mask = "000E0000", .name = "vtl64A/C"},
+    {.id = codes::kZepa1_128, .tdo = "FFC8FFFF", .mask = "000F0000", .name = "vtl128"},
+    {.id = codes::kZepa1_128C, .tdo = "FFC9FFFF", .mask = "000F0000", .name = "vtl128A/C"},
 };
 
 }  // namespace zepa::engine::zepa1

@@ -25,8 +25,8 @@ constexpr Zepa2Geometry kGeometries[] = {
 }  // namespace
 
 const Zepa2Geometry* Zepa2GeometryOf(int type_code) {
-  if (type_code == parts::kVtl3320) return &kGeometries[0];
-  if (type_code == parts::kVtl3960) return &kGeometries[1];
+  if (type_code == codes::kVtl3320) return &kGeometries[0];
+  if (type_code == codes::kVtl3960) return &kGeometries[1];
   return nullptr;
 }
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "codes/type_codes.h"
 #include "engine/idcode_fields.h"
 #include "engine/zepa3_protocol.h"
-#include "parts/type_codes.h"
 
 namespace zepa::engine::zepa2 {
 
@@ -26,7 +26,7 @@ inline constexpr int kFrameWait = 1;
 
 // The IDCODE: family field (bits 25..27) "001"; the parts by their part field.
 inline constexpr std::string_view kIdcodeFamily = "001";
-inline constexpr IdcodePart kIdcodeParts[] = {{"000010", parts::kVtl3320}, {"100101", parts::kVtl3960}};
+inline constexpr IdcodePart kIdcodeParts[] = {{"000010", codes::kVtl3320}, {"100101", codes::kVtl3960}};
 
 }  // namespace zepa::engine::zepa2
 

@@ -9,8 +9,8 @@ namespace zepa::engine {
 namespace zepa3 {
 
 int AddressWidth(int id) {
-  if (id <= parts::kVtl3032XL) return 7;
-  if (id < parts::kVtl3256XL) return 8;
+  if (id <= codes::kVtl3032XL) return 7;
+  if (id < codes::kVtl3256XL) return 8;
   return 9;
 }
 

@@ -5,9 +5,9 @@
 
 #include <string_view>
 
+#include "codes/type_codes.h"
 #include "engine/idcode_fields.h"
 #include "engine/jtag.h"
-#include "parts/type_codes.h"
 
 namespace zepa::engine::zepa3 {
 
@@ -69,18 +69,18 @@ inline constexpr int kShortWait = 1;
 // The IDCODE: family field (bits 25..27) "010"; the parts by their part field.
 inline constexpr std::string_view kIdcodeFamily = "010";
 inline constexpr IdcodePart kIdcodeParts[] = {
-    {"100000", parts::kVtl3032XL}, {"000000", parts::kVtl3032XL}, {"001000", parts::kVtl3064XL},
-    {"000100", parts::kVtl3128XL}, {"000110", parts::kVtl3128XL}, {"001010", parts::kVtl3256XL},
-    {"101010", parts::kVtl3384XL},
+    {"100000", codes::kVtl3032XL}, {"000000", codes::kVtl3032XL}, {"001000", codes::kVtl3064XL},
+    {"000100", codes::kVtl3128XL}, {"000110", codes::kVtl3128XL}, {"001010", codes::kVtl3256XL},
+    {"101010", codes::kVtl3384XL},
 };
 // What an SVF IDCODE scan expects. Bit 16 is not part of what tells the VTL3032XL, VTL3064XL and VTL3128XL
 // apart (the parts come with it clear), so their lines leave it out of the comparison.
 inline constexpr IdcodeExpectation kSvfIdcodes[] = {
-    {.id = parts::kVtl3032XL, .tdo = "0481802B", .mask = "0FFE8FFF", .name = "vtl3032xl"},
-    {.id = parts::kVtl3064XL, .tdo = "0485802B", .mask = "0FFE8FFF", .name = "vtl3064xl"},
-    {.id = parts::kVtl3128XL, .tdo = "0489802B", .mask = "0FEE8FFF", .name = "vtl3128xl"},
-    {.id = parts::kVtl3256XL, .tdo = "0494802B", .mask = "0FFF8FFF", .name = "vtl3256xl"},
-    {.id = parts::kVtl3384XL, .tdo = "0495802B", .mask = "0FFF8FFF", .name = "vtl3384xl"},
+    {.id = codes::kVtl3032XL, .tdo = "0481802B", .mask = "0FFE8FFF", .name = "vtl3032xl"},
+    {.id = codes::kVtl3064XL, .tdo = "0485802B", .mask = "0FFE8FFF", .name = "vtl3064xl"},
+    {.id = codes::kVtl3128XL, .tdo = "0489802B", .mask = "0FEE8FFF", .name = "vtl3128xl"},
+    {.id = codes::kVtl3256XL, .tdo = "0494802B", .mask = "0FFF8FFF", .name = "vtl3256xl"},
+    {.id = codes::kVtl3384XL, .tdo = "0495802B", .mask = "0FFF8FFF", .name = "vtl3384xl"},
 };
 
 }  // namespace zepa::engine::zepa3

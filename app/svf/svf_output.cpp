@@ -3,8 +3,8 @@
 #include <ctime>
 
 #include "chain/chain_names.h"
+#include "codes/type_codes.h"
 #include "engine/records.h"
-#include "parts/type_codes.h"
 #include "svf/zepa1_svf.h"
 #include "svf/zepa3_svf.h"
 #include "util/local_time.h"
@@ -21,12 +21,12 @@ std::string LocalTimeOfDay() {
 void SvfOutput::Generate(engine::EngineContext& context, int op, int position, const std::string& file,
                          const std::string& svf_file) {
   const engine::JcdRec& rec = context.chain().Rec(position);
-  if (parts::IsZepa2Type(rec.id)) {
+  if (codes::IsZepa2Type(rec.id)) {
     context.host.prompts.show(engine::BoxIcon::kWarning, "Warning",
                               "This program does not support VTL3320/VTL3960 SVF output");
     return;
   }
-  const bool zepa3 = parts::IsZepa3Type(rec.id);
+  const bool zepa3 = codes::IsZepa3Type(rec.id);
   if (op == chain::kOpUpload) {
     if (zepa3) {
       context.messages().add_message("SVF output is not available for ZEPA3 family at this time!");

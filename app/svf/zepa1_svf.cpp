@@ -1,7 +1,7 @@
 #include "svf/zepa1_svf.h"
 
+#include "codes/type_codes.h"
 #include "engine/zepa1_protocol.h"
-#include "parts/type_codes.h"
 #include "svf/svf_block.h"
 
 namespace zepa::svf {
@@ -32,18 +32,18 @@ constexpr FamilyStatements kStatements{
 void WriteUesMask(SvfText& out, int id) {
   std::vector<std::string_view> mask;
   switch (id) {
-    case parts::kZepa1_32:
+    case codes::kZepa1_32:
       mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFF",
               "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
       break;
-    case parts::kZepa1_64:
+    case codes::kZepa1_64:
       mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFFFFFF",
               "FFFFFFFFFFFFFFFF0000000000000000000000000000000000FFFFFFFFFF",
               "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
       break;
-    case parts::kZepa1_128:
-    case parts::kZepa1_128C:
-    case parts::kZepa1_128A:
+    case codes::kZepa1_128:
+    case codes::kZepa1_128C:
+    case codes::kZepa1_128A:
       mask = {"  MASK (00000000000000000000000000000000007FFFFFFFFFFFFFFFFFFFFFF",
               "FFFFFFF80000000000000000000000000000000003FFFFFFFFFFFFFFFFFF",
               "FFFFFFFFFFFC0000000000000000000000000000000001FFFFFFFFFFFFFF",
@@ -87,7 +87,7 @@ class Zepa1Block final : public SvfBlock {
  private:
   // VTLx128 and VTL5128C get their boundary-scan register loaded with zeros first.
   void Preload() override {
-    if (rec_.id != parts::kZepa1_128 && rec_.id != parts::kZepa1_128C) return;
+    if (rec_.id != codes::kZepa1_128 && rec_.id != codes::kZepa1_128C) return;
     out_.Line("!Tristate CR128 BSC (Device #" + n_ + ")");
     out_.Line(lines::kEndIrIdle);
     out_.Line(lines::kEndDrIdle);

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "codes/type_codes.h"
 #include "engine/jtag.h"
 #include "engine/zepa3_ops.h"
 #include "engine/zepa3_protocol.h"
-#include "parts/type_codes.h"
 #include "svf/svf_block.h"
 
 namespace zepa::svf {
@@ -33,25 +33,25 @@ constexpr FamilyStatements kStatements{.enable = kEnable5,
 void WriteUesMask(SvfText& out, int id) {
   const std::string b14(14, ' ');
   switch (id) {
-    case parts::kVtl3032XL:
+    case codes::kVtl3032XL:
       out.Line("");
       out.Put(b14 + " MASK (01F00000000000000FFFFFFFFFFFF);    !Verify UES data");
       break;
-    case parts::kVtl3064XL:
+    case codes::kVtl3064XL:
       out.Line("");
       out.Put(b14 + " MASK (03E0000000000000000FFFFFFFFFFFF);    !Verify UES data");
       break;
-    case parts::kVtl3128XL:
+    case codes::kVtl3128XL:
       out.Line("");
       out.Line(b14 + " MASK (01FFFC0000001FFFFFFC00000000000000000000000FFFFFF");
       out.Put(std::string(13, ' ') + "FFFFFFFFFFFFFFFFFF);          !Verify UES data");
       break;
-    case parts::kVtl3256XL:
+    case codes::kVtl3256XL:
       out.Line("");
       out.Line(b14 + " MASK (01FFFC000000007FFFFFFFF000000000000000000000000FFFFFFFFFFF");
       out.Put("                     FFFFFFFFFFFFF);    !Verify UES data");
       break;
-    case parts::kVtl3384XL:
+    case codes::kVtl3384XL:
       out.Line("");
       out.Line(b14 + " MASK (07C0000000000000001FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF");
       out.Put("                     FFFFFFFFFFFFFFFFFF);    !Verify UES data");

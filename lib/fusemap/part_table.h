@@ -4,30 +4,16 @@
 #include <string>
 #include <string_view>
 
-#include "parts/type_codes.h"
+#include "codes/operations.h"
+#include "codes/type_codes.h"
 
 namespace zepa::fusemap {
 
-// Part (type) codes, as every layer names them (parts/type_codes.h).
-using enum parts::PartCode;
+// Part (type) codes, as every layer names them (codes/type_codes.h).
+using enum codes::PartCode;
 
-// Operation codes of a chain file's command word.
-enum OpCode : int {
-  kOpBulkErase = 0,
-  kOpBlankCheck = 1,
-  kOpProgram = 2,
-  kOpVerify = 3,
-  kOpProgramVerify = 4,
-  kOpReadId = 5,
-  kOpSecure = 6,
-  kOpProgramUes = 7,
-  kOpReadUes = 8,
-  kOpUpload = 9,
-  kOpBypass = 10,
-  kOpRs = 13,
-  kOpScan = 14,
-  kOpNone = -1,
-};
+// Operation codes of a chain file's command word (codes/operations.h).
+using enum codes::Operation;
 
 // Capacities of the record's text fields (including the terminating zero of the original layout).
 inline constexpr std::size_t kPartCapacity = 20;

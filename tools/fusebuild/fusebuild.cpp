@@ -7,13 +7,13 @@
 #include <fstream>
 #include <optional>
 
+#include "codes/type_codes.h"
 #include "fusemap/file_io.h"
 #include "fusemap/fuse_array.h"
 #include "fusemap/jedec_reader.h"
 #include "fusemap/zepa1_image.h"
 #include "fusemap/zepa2_writer.h"
 #include "fusemap/zepa3_isp.h"
-#include "parts/type_codes.h"
 
 namespace zepa::fusebuild {
 namespace {
@@ -138,7 +138,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
 
   fusemap::Fuse2Stream(r, r.jed, fuse, ctx.dbgLevel, {ctx.work_dir, ctx.ues_dir, ctx.out});
 
-  if (parts::IsZepa2Type(r.id)) {
+  if (codes::IsZepa2Type(r.id)) {
     // ZEPA2 frames: .isp/.bit/.mcs/.dbg next to the design; a device without a design has nothing to convert.
     if (!r.jed.empty()) {
       fusemap::zepa2::Options zepa2;
@@ -147,7 +147,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
       zepa2.messages = ctx.out;
       fusemap::zepa2::assemble_std_frame(fuse, r.id, fusemap::ResolveInFolder(ctx.work_dir, r.jed), zepa2);
     }
-  } else if (parts::IsZepa3Type(r.id)) {
+  } else if (codes::IsZepa3Type(r.id)) {
     fusemap::assemble_zepa3_frame(r, fuse,
                                   r.jed.empty() ? r.jed : fusemap::ResolveInFolder(ctx.work_dir, r.jed),
                                   ctx.ues_dir.empty() ? ctx.root_path : ctx.ues_dir);

@@ -1,8 +1,8 @@
-#include "parts/type_codes.h"
+#include "codes/type_codes.h"
 
 #include <gtest/gtest.h>
 
-namespace zepa::parts {
+namespace zepa::codes {
 namespace {
 
 TEST(TypeCodes, EachCodeFallsInOneFamilyByItsRange) {
@@ -25,4 +25,4 @@ TEST(TypeCodes, EachCodeFallsInOneFamilyByItsRange) {
 }
 
 }  // namespace
-}  // namespace zepa::parts
+}  // namespace zepa::codes

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-namespace zepa::parts {
+namespace zepa::codes {
 
 enum PartCode : int {
   kUnknownPart = 0,   // "Others": a part of no family, only ever bypassed
@@ -45,4 +45,4 @@ constexpr bool IsZepa3Type(int id) {
   return kZepa3Types.Contains(id);
 }
 
-}  // namespace zepa::parts
+}  // namespace zepa::codes
