@@ -4,7 +4,7 @@
 # checked.
 #
 # Layers, lowest first; a folder may include only its own files and folders of a lower rank:
-#   0  lib/util
+#   0  lib/util, lib/codes (helpers; part type and operation codes)
 #   1  lib/fusemap (fuse maps and device images), app/chain (the chain model)
 #   2  driver (the port I/O driver and its control codes)
 #   3  app/port (port access: the backends and the driver's client)
@@ -17,11 +17,11 @@ if(NOT ROOT)
 endif()
 
 # Three parallel lists: the folder in the tree, the prefix its headers are included by, and its rank.
-set(folders  lib/util lib/fusemap app/chain app/port driver sim app/engine app/svf app/ui/core app/ui/cli
+set(folders  lib/util lib/codes lib/fusemap app/chain app/port driver sim app/engine app/svf app/ui/core app/ui/cli
              app/ui/gui tools/fusebuild tools/fusedump)
-set(prefixes util     fusemap     chain     port     driver sim engine     svf     ui/core     ui/cli
+set(prefixes util     codes     fusemap     chain     port     driver sim engine     svf     ui/core     ui/cli
              ui/gui     fusebuild       fusedump)
-set(ranks    0        1           1         3        2      4   4          5       6           7
+set(ranks    0        0         1           1         3        2      4   4          5       6           7
              7          7               7)
 
 list(LENGTH folders count)

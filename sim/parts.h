@@ -1,5 +1,8 @@
 // The parts the simulated board knows: family, register lengths, and the fields from which each part's
-// default IDCODE is built, so that the identification of the engine and the ID dialog recognise it.
+// default IDCODE is built, so that the identification of the engine and the ID dialog recognise it. The
+// board keeps this list and its families apart from the engine's type codes and device table on purpose: it
+// models the parts as they are, so a wrong code or geometry on the engine's side shows up as a failing run
+// instead of agreeing with itself.
 #pragma once
 
 #include <cstdint>

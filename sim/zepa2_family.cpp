@@ -7,6 +7,7 @@
 namespace zepa::sim {
 namespace {
 
+// The part's own instruction codes, kept apart from the engine's so that the board checks what it is sent.
 enum : std::uint32_t {
   kFrameWrite = 7,
   kEnable = 9,

@@ -5,25 +5,17 @@
 #include <string>
 #include <string_view>
 
+#include "codes/operations.h"
+
 namespace zepa::chain {
 
-// Operation codes.
-enum Operation : int {
-  kOpBulkErase = 0,
-  kOpBlankCheck = 1,
-  kOpProgram = 2,
-  kOpVerify = 3,
-  kOpProgramVerify = 4,
-  kOpReadId = 5,
-  kOpSecure = 6,
-  kOpProgramUes = 7,
-  kOpReadUes = 8,
-  kOpUpload = 9,
-  kOpNoOperation = 10,
-  kOpRs = 13,
-  kOpScan = 14,
-  kOpUnknown = 99,
-};
+// Operation codes, which the chain grid shares with the converters and the engine (codes/operations.h).
+using enum codes::Operation;
+using codes::IsGridOperation;
+using codes::IsProgramOrVerify;
+using codes::IsSecurityTest;
+using codes::IsSignatureOperation;
+using codes::Operation;
 
 // Part codes: the index into the configuration grid's part list. 0..8 are ZEPA1 parts, 9..13 ZEPA3,
 // 14 and 15 ZEPA2; "Others" is any other JTAG device, which is only ever bypassed.

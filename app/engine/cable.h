@@ -1,12 +1,12 @@
 // Download cables on the parallel port: which register bits carry the JTAG lines for each cable, the
-// pin-level I/O every JTAG operation rests on, the choice of port, the cable's presence test and the chain
-// scan that counts the devices.
+// pin-level I/O every JTAG operation rests on, the choice of port and the cable's presence test.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "engine/host.h"
+#include "engine/isp_options.h"
 #include "port/port_io.h"
 
 namespace zepa::engine {
@@ -87,16 +87,15 @@ inline constexpr std::array<std::uint16_t, 3> kPortCandidates{0x278, 0x378, 0x3B
 inline constexpr int kAutoPortSelection = 3;
 
 class VectorRecorder;
-class Jtag;
 
 class Cable {
  public:
   Cable(port::PortIo& HwCtrl, const EngineHost& host);
 
   // Engine settings the programmer changes between runs.
-  int IspOptions = 0;    // 0x10: verify log lines of the scan; 0x20: record pin vectors (.bif)
+  int IspOptions = 0;    // IspOption bits; kOptVerifyLog and kOptBif are read here and by the primitives
   bool OffLine = false;  // no port is read or written; TDO reads 1
-  // Results of the last chain scan.
+  // Results of the last chain scan (engine/chain_scan.h).
   bool CableFound = false;
   bool CableMissing = false;
 
@@ -149,9 +148,5 @@ class Cable {
   std::uint16_t status_port_ = 0x379;
   VectorRecorder* recorder_ = nullptr;
 };
-
-// Counts the devices of the chain by their bypass bits and reports it in the message window; sets the
-// chain's DeviceCount and the cable's CableFound / CableMissing. Returns the count.
-int ScanChain(Jtag& jtag);
 
 }  // namespace zepa::engine

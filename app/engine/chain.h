@@ -12,9 +12,9 @@ inline constexpr int MaxDevices = 60;
 
 // One chain position. Field order and meaning are those every engine module and the converters share.
 struct JcdRec {
-  int id = 0;             // type code: < 128 ZEPA1, 128..143 ZEPA2, >= 144 ZEPA3, 0 other part
+  int id = 0;             // type code (codes/type_codes.h); 0 for a part of no family
   int lb = 0;             // logic blocks (ZEPA1: also signature rows per side)
-  int cmnd = -1;          // operation code, -1 none
+  int cmnd = -1;          // operation code (chain::Operation), -1 none
   int bypass = 0;         // 1 for "No Operation (Bypass)"
   int IR_len = 0;         // instruction register length in bits
   int DR_len = 0;         // one array row in bits

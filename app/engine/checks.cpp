@@ -3,10 +3,14 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
 #include "engine/records.h"
 #include "engine/workdir.h"
+#include "engine/zepa1_protocol.h"
+#include "engine/zepa2_protocol.h"
+#include "engine/zepa3_protocol.h"
 
 namespace zepa::engine {
 namespace {
@@ -20,19 +24,30 @@ struct FuseCountCode {
   int code;
 };
 // QF82930 is either 121 or 120; the caller's expectation decides.
-constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", 51},
-                                                         {"QF41306", 85},
-                                                         {"QF41241", 85},
-                                                         {"QF82802", 119},
-                                                         {"QF82930", 120},
-                                                         {"QF173492", 130},
-                                                         {"QF520476", 132},
-                                                         {"QF11529", 144},
-                                                         {"QF24481", 145},
-                                                         {"QF52009", 146},
-                                                         {"QF115869", 148},
-                                                         {"QF189969", 149},
-                                                         {"", 0}}};
+constexpr std::array<FuseCountCode, 13> kFuseCountCodes{{{"QF20542", codes::kZepa1_32},
+                                                         {"QF41306", codes::kZepa1_64},
+                                                         {"QF41241", codes::kZepa1_64},
+                                                         {"QF82802", codes::kZepa1_128},
+                                                         {"QF82930", codes::kZepa1_128C},
+                                                         {"QF173492", codes::kVtl3320},
+                                                         {"QF520476", codes::kVtl3960},
+                                                         {"QF11529", codes::kVtl3032XL},
+                                                         {"QF24481", codes::kVtl3064XL},
+                                                         {"QF52009", codes::kVtl3128XL},
+                                                         {"QF115869", codes::kVtl3256XL},
+                                                         {"QF189969", codes::kVtl3384XL},
+                                                         {"", codes::kUnknownPart}}};
+
+// The IDCODE fields of each family's parts.
+struct FamilyIdcodes {
+  std::string_view family_field;
+  std::span<const IdcodePart> parts;
+};
+constexpr FamilyIdcodes kFamilyIdcodes[] = {
+    {zepa1::kIdcodeFamily, zepa1::kIdcodeParts},
+    {zepa2::kIdcodeFamily, zepa2::kIdcodeParts},
+    {zepa3::kIdcodeFamily, zepa3::kIdcodeParts},
+};
 
 std::string Tag(int position) {
   return "(Device #" + std::to_string(position) + ")";
@@ -81,11 +96,14 @@ std::string_view FirstKnownFuseCount(const std::string& bytes) {
   return found;
 }
 
-bool Zepa1Type(int id) {
-  return id == 51 || id == 85 || (id >= 119 && id <= 121);
+// The parts fusebuild makes a signature image for.
+bool ConvertedZepa1Part(int id) {
+  using namespace codes;
+  return id == kZepa1_32 || id == kZepa1_64 || id == kZepa1_128 || id == kZepa1_128C || id == kZepa1_128A;
 }
-bool Zepa3Type(int id) {
-  return id == 144 || id == 145 || id == 146 || id == 148 || id == 149;
+bool ConvertedZepa3Part(int id) {
+  using namespace codes;
+  return id == kVtl3032XL || id == kVtl3064XL || id == kVtl3128XL || id == kVtl3256XL || id == kVtl3384XL;
 }
 
 }  // namespace
@@ -146,9 +164,9 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
 
   const JcdRec& rec = context.rec(position);
   long isp_fuse = -1;
-  if (rec.id >= 119 && rec.id <= 127) {
+  if (rec.id >= codes::kZepa1_128 && codes::IsZepa1Type(rec.id)) {
     isp_fuse = 82801;
-  } else if (rec.id < 119) {
+  } else if (rec.id < codes::kZepa1_128) {
     isp_fuse = rec.jed_fuse - 1;
   }
   if (isp_fuse >= 0 && !jedec->Fuse(isp_fuse) &&
@@ -170,14 +188,15 @@ int DetectJedecPart(EngineContext& context, int position, int expected, const st
       break;
     }
   }
-  if (detected == 120 && expected == 121) detected = 121;
+  if (detected == codes::kZepa1_128C && expected == codes::kZepa1_128A) detected = codes::kZepa1_128A;
   std::string message;
   if (qf.empty()) {
     message = "An illegal jedec file. " + Tag(position);
   } else if (detected != expected) {
-    message = Tag(position) + " does not match with (a possible " +
-              (detected == 120 ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +
-              ") design file!";
+    message =
+        Tag(position) + " does not match with (a possible " +
+        (detected == codes::kZepa1_128C ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +
+        ") design file!";
   }
   if (!message.empty()) AbortDevice(context.host, position, message);
   return detected;
@@ -192,34 +211,13 @@ IdcodeRead DecodeIdcodeBits(const std::string& bits) {
   read.part = bits.substr(16, 6);
   read.family = bits.substr(25, 3);
   read.manufacturer_accepted = read.manufacturer == "10101000000" || read.manufacturer == "10010010000";
-  const std::string& p = read.part;
-  if (read.family == "000") {
-    if (p == "100000" || p == "000000") {
-      read.type_code = 51;
-    } else if (p == "101000" || p == "001000") {
-      read.type_code = 85;
-    } else if (p == "000100") {
-      read.type_code = 119;
-    } else if (p == "100100") {
-      read.type_code = read.flag15 == '1' ? 121 : 120;
-    }
-  } else if (read.family == "001") {
-    if (p == "000010") {
-      read.type_code = 130;
-    } else if (p == "100101") {
-      read.type_code = 132;
-    }
-  } else if (read.family == "010") {
-    if (p == "100000" || p == "000000") {
-      read.type_code = 144;
-    } else if (p == "001000") {
-      read.type_code = 145;
-    } else if (p == "000100" || p == "000110") {
-      read.type_code = 146;
-    } else if (p == "001010") {
-      read.type_code = 148;
-    } else if (p == "101010") {
-      read.type_code = 149;
+  for (const FamilyIdcodes& family : kFamilyIdcodes) {
+    if (read.family != family.family_field) continue;
+    for (const IdcodePart& part : family.parts) {
+      if (read.part == part.part_field && (part.flag15 == 0 || read.flag15 == part.flag15)) {
+        read.type_code = part.type_code;
+        break;
+      }
     }
   }
   return read;
@@ -248,16 +246,17 @@ std::optional<std::string> IdentityProblem(const JcdRec& rec, int position, cons
 void IdentifyTarget(EngineContext& context, int position) {
   if (context.cable().OffLine || (context.cable().IspOptions & kOptBif)) return;
   Jtag& jtag = context.jtag;
-  jtag.LoadInstructionZ1(6);
-  jtag.LoadInstructionZ1(1);
+  // The 4-bit loader serves every family here: its IDCODE code is the same in five bits.
+  LoadInstructionZ1(jtag, zepa1::kResetToIdle);
+  LoadInstructionZ1(jtag, zepa1::kIdcode);
   jtag.TapStep(RunTestIdle);
-  jtag.Delay(1);
+  jtag.Delay(zepa1::kShortWait);
   jtag.TapStep(SelectDrScan);
   jtag.TapStep(CaptureDr);
   const IdcodeRead read = ReadIdcode(jtag);
   jtag.TapStep(Exit1Dr);
   jtag.TapStep(UpdateDr);
-  jtag.LoadInstructionZ1(7);
+  LoadInstructionZ1(jtag, zepa1::kLeaveThroughReset);
   if (auto problem = IdentityProblem(context.rec(position), position, read))
     AbortDevice(context.host, position, *problem);
 }
@@ -266,34 +265,31 @@ bool NeedsConversion(const JcdRec& rec, int options) {
   // The extension's first four characters: ".jed" also covers ".jedec".
   const std::string ext = FileExtension(rec.jed).substr(0, 4);
   if (HasExtension("x" + ext, ".jed")) return true;
-  if (rec.jed.empty() && rec.cmnd == 7) return true;
-  return options > 63 && rec.cmnd == 8;
+  if (rec.jed.empty() && rec.cmnd == chain::kOpProgramUes) return true;
+  return options > 63 && rec.cmnd == chain::kOpReadUes;
 }
 
 std::string ImageFileName(const EngineContext& context, int position, int type_code, const std::string& jed) {
   const int cmnd = context.jtag.chain().Rec(position).cmnd;
-  const bool signature_run = jed.empty() && (cmnd == 7 || cmnd == 8);
-  if (Zepa1Type(type_code))
+  const bool signature_run = jed.empty() && chain::IsSignatureOperation(cmnd);
+  if (ConvertedZepa1Part(type_code))
     return signature_run ? context.WorkFile("tempues.bin") : jed.empty() ? "" : WithExtension(jed, "bin");
-  if (Zepa3Type(type_code))
+  if (ConvertedZepa3Part(type_code))
     return signature_run ? context.WorkFile("tempues.isp") : jed.empty() ? "" : WithExtension(jed, "isp");
-  if (type_code == 130 || type_code == 132) return jed.empty() ? "" : WithExtension(jed, "isp");
+  if (type_code == codes::kVtl3320 || type_code == codes::kVtl3960)
+    return jed.empty() ? "" : WithExtension(jed, "isp");
   return "";
 }
 
 std::string RunFusebuild(EngineContext& context, int position, int op, int options,
                          const std::string& jcd_file) {
   JcdRec& rec = context.rec(position);
-  if (!((rec.bypass == 0 && (op == 2 || op == 3 || op == 4)) || op == 7 || op == 8)) return "";
+  if (!((rec.bypass == 0 && chain::IsProgramOrVerify(op)) || chain::IsSignatureOperation(op))) return "";
   DetectJedecPart(context, position, rec.id, rec.jed);
-  if (rec.id == 130) {
-    context.messages().add_message("Generate VTL3320 MCS/ISP files...");
-    context.zepa2_frame_mode = 3;
-    context.zepa2_last_address = 335;
-  } else if (rec.id == 132) {
-    context.messages().add_message("Generate VTL3960 MCS/ISP files...");
-    context.zepa2_frame_mode = 1;
-    context.zepa2_last_address = 1007;
+  if (const Zepa2Geometry* zepa2 = Zepa2GeometryOf(rec.id)) {
+    context.messages().add_message("Generate " + std::string(zepa2->name) + " MCS/ISP files...");
+    context.zepa2_frame_mode = zepa2->frame_mode;
+    context.zepa2_last_address = zepa2->last;
   }
   const std::string output = ImageFileName(context, position, rec.id, rec.jed);
   if (!output.empty()) RemoveFile(output);
@@ -309,10 +305,12 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
 }
 
 void CheckImageFile(EngineContext& context, int position, int op, const std::string& file) {
-  if (op != 2 && op != 3 && op != 4) return;
+  if (!chain::IsProgramOrVerify(op)) return;
   const JcdRec& rec = context.rec(position);
+  // The families of the 5-bit instruction register take .isp images; the others .bin images.
+  const bool five_bit_family = codes::IsZepa2Type(rec.id) || codes::IsZepa3Type(rec.id);
   if (HasExtension(file, ".bin")) {
-    if (rec.id > 127)
+    if (five_bit_family)
       AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
     const std::string bytes = ReadFileBytes(file);
     const int first = bytes.empty() ? -1 : static_cast<unsigned char>(bytes[0]);
@@ -322,13 +320,15 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
                       ") design file " + Tag(position));
     }
   } else if (HasExtension(file, ".isp")) {
-    if (rec.id < 128) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
-    if (rec.id == 130 || rec.id == 132) {
-      if (rec.bin_size != (rec.id == 130 ? 47712 : 143136))
-        context.messages().add_message("Not a legal ZEPA2 .isp file!");
+    if (!five_bit_family) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
+    if (const Zepa2Geometry* zepa2 = Zepa2GeometryOf(rec.id)) {
+      if (rec.bin_size != zepa2->isp_bytes) context.messages().add_message("Not a legal ZEPA2 .isp file!");
     } else {
-      static constexpr std::array<std::array<int, 2>, 5> kSizes{
-          {{144, 3348}, {145, 6996}, {146, 14628}, {148, 32760}, {149, 54180}}};
+      static constexpr std::array<std::array<int, 2>, 5> kSizes{{{codes::kVtl3032XL, 3348},
+                                                                 {codes::kVtl3064XL, 6996},
+                                                                 {codes::kVtl3128XL, 14628},
+                                                                 {codes::kVtl3256XL, 32760},
+                                                                 {codes::kVtl3384XL, 54180}}};
       bool legal = false;
       for (const auto& [id, size] : kSizes) legal = legal || (rec.id == id && rec.bin_size == size);
       if (!legal) context.messages().add_message("Not a legal ZEPA3 .isp file!");

@@ -8,20 +8,11 @@
 #include "engine/cable.h"
 #include "engine/chain.h"
 #include "engine/host.h"
+#include "engine/isp_options.h"
 #include "engine/jtag.h"
 #include "engine/process.h"
 
 namespace zepa::engine {
-
-// The option bits of a run (a copy of the programmer's IspOptions).
-enum IspOption : int {
-  kOptFuseListing = 0x01,    // converters write their shift-register / fuse listings
-  kOptOffLine = 0x02,        // no port is read or written
-  kOptVerifyLog = 0x10,      // ZEPA1 verify writes its .vrf report; the chain scan logs its bits
-  kOptBif = 0x20,            // record every clock into a pin-vector (.bif) file
-  kOptSvf = 0x40,            // write SVF statements instead of driving the chain
-  kOptStandardFrame = 0x200  // ZEPA2: never compress the data frames
-};
 
 struct EngineContext {
   Jtag& jtag;

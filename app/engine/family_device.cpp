@@ -1,52 +1,53 @@
 #include "engine/family_device.h"
 
+#include "chain/chain_names.h"
 #include "engine/cable.h"
+#include "engine/chain_scan.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
 
 namespace zepa::engine {
 
 void FamilyDevice::Run(int op, const std::string& file) {
+  if (chain::IsSecurityTest(op)) {
+    SecurityTest();
+    return;
+  }
   switch (op) {
-    case 0:
+    case chain::kOpBulkErase:
       BulkErase(false);
       break;
-    case 1:
+    case chain::kOpBlankCheck:
       BlankCheck();
       break;
-    case 2:
+    case chain::kOpProgram:
       Program(file);
       break;
-    case 3:
+    case chain::kOpVerify:
       Verify(file);
       break;
-    case 4:
+    case chain::kOpProgramVerify:
       ProgramAndVerify(file);
       break;
-    case 5:
+    case chain::kOpReadId:
       ReadDeviceId();
       break;
-    case 6:
+    case chain::kOpSecure:
       Secure();
       break;
-    case 7:
+    case chain::kOpProgramUes:
       ProgramSignature(file);
       break;
-    case 8:
+    case chain::kOpReadUes:
       ReadSignature();
       break;
-    case 9:
+    case chain::kOpUpload:
       Upload();
       break;
-    case 10:
+    case chain::kOpNoOperation:
       Bypass();
       break;
-    case 11:
-    case 12:
-    case 13:
-      SecurityTest();
-      break;
-    case 14:
+    case chain::kOpScan:
       ScanChain(j_);
       break;
     default:

@@ -15,8 +15,8 @@ class FamilyDevice {
  public:
   virtual ~FamilyDevice() = default;
 
-  // Operation codes 0..14 of the chain grid; the others do nothing. `file` is the image the runner chose
-  // for the operations that write or compare rows.
+  // A chain::Operation code; codes the part has no sequence for do nothing. `file` is the image the runner
+  // chose for the operations that write or compare rows.
   void Run(int op, const std::string& file);
 
  protected:

@@ -10,34 +10,6 @@
 
 namespace zepa::engine {
 
-int AddressZ1(int row) {
-  if (row < 0) throw std::out_of_range("row " + std::to_string(row) + " has no address");
-  if (row == 99) return 62;
-  const bool right = row >= 43;
-  const int r = right ? row - 43 : row;
-  return ((right ? 0x40 : 0) + GrayCode(r)) & 0x7F;
-}
-
-int AddressWidthZ3(int id) {
-  if (id <= 144) return 7;
-  if (id <= 147) return 8;
-  return 9;
-}
-
-int AddressZ3(int row, int id, int side_rows) {
-  if (row < 0) throw std::out_of_range("row " + std::to_string(row) + " has no address");
-  const int width = AddressWidthZ3(id);
-  const int mask = (1 << width) - 1;
-  if (row == 511) {
-    const int fixed = width == 7 ? 0x64 : width == 8 ? 0x1FF : 0x180;
-    return fixed & mask;
-  }
-  const bool upper = row >= side_rows + 2;
-  const int r = upper ? row - (side_rows + 2) : row;
-  const int upper_bit = 1 << (width - 1);
-  return ((upper ? upper_bit : 0) + GrayCode(r)) & mask;
-}
-
 std::size_t BitBuffer::Index(long n) const {
   if (n < 0 || static_cast<std::size_t>(n) >= kBits)
     throw std::out_of_range(std::string(name_) + ": bit " + std::to_string(n) + " is outside 0.." +
@@ -157,7 +129,7 @@ void Jtag::DataBit(int tdi) {
 }
 
 void Jtag::TapStep(int state) {
-  const bool bif = (cable_.IspOptions & kBifOption) != 0;
+  const bool bif = (cable_.IspOptions & kOptBif) != 0;
   switch (state) {
     case TestLogicReset:
       cable_.SetPin(cable_.PinTMS(), 1);
@@ -195,62 +167,36 @@ void Jtag::TapStep(int state) {
   }
 }
 
-namespace {
-
-enum class InstructionAction { kNothing, kShift, kResetToIdle, kLeaveThroughReset };
-
-struct InstructionSet {
-  int highest;               // codes above do nothing
-  std::vector<int> shifted;  // real instructions
-  int reset_to_idle;
-  int leave_through_reset;
-};
-
-const InstructionSet kZepa1Set{15, {1, 2, 8, 9, 10, 11, 12, 13, 15}, 6, 7};
-const InstructionSet kZepa3Set{34, {1, 2, 7, 9, 10, 11, 12, 13, 14, 16, 31}, 33, 34};
-
-InstructionAction ActionOf(const InstructionSet& set, int code) {
-  if (code < 0 || code > set.highest) return InstructionAction::kNothing;
-  if (code == set.reset_to_idle) return InstructionAction::kResetToIdle;
-  if (code == set.leave_through_reset) return InstructionAction::kLeaveThroughReset;
-  if (std::find(set.shifted.begin(), set.shifted.end(), code) != set.shifted.end())
-    return InstructionAction::kShift;
-  return InstructionAction::kNothing;
-}
-
-}  // namespace
-
-void Jtag::LoadInstructionZ1(int code) {
-  LoadInstruction(static_cast<int>(ActionOf(kZepa1Set, code)), code);
-}
-
-void Jtag::LoadInstructionZ3(int code) {
-  LoadInstruction(static_cast<int>(ActionOf(kZepa3Set, code)), code);
-}
-
-void Jtag::LoadInstruction(int action, int code) {
-  switch (static_cast<InstructionAction>(action)) {
-    case InstructionAction::kShift:
-      TapStep(SelectDrScan);
-      TapStep(SelectIrScan);
-      TapStep(CaptureIr);
-      TapStep(ShiftIr);
-      ShiftInstruction(code);
-      TapStep(UpdateIr);
-      break;
-    case InstructionAction::kResetToIdle:
-      TapStep(TestLogicReset);
-      if (cable_.IspOptions & kBifOption) Pulse(0);
-      TapStep(RunTestIdle);
-      break;
-    case InstructionAction::kLeaveThroughReset:
-      TapStep(SelectDrScan);
-      TapStep(SelectIrScan);
-      TapStep(TestLogicReset);
-      break;
-    case InstructionAction::kNothing:
-      break;
+void Jtag::LoadInstruction(const InstructionLoader& loader, int code) {
+  if (code < 0 || code > loader.highest) return;
+  if (code == loader.reset_to_idle) {
+    ResetToIdle();
+  } else if (code == loader.leave_through_reset) {
+    LeaveThroughReset();
+  } else if (std::find(loader.shifted.begin(), loader.shifted.end(), code) != loader.shifted.end()) {
+    LoadInstruction(code);
   }
+}
+
+void Jtag::LoadInstruction(int code) {
+  TapStep(SelectDrScan);
+  TapStep(SelectIrScan);
+  TapStep(CaptureIr);
+  TapStep(ShiftIr);
+  ShiftInstruction(code);
+  TapStep(UpdateIr);
+}
+
+void Jtag::ResetToIdle() {
+  TapStep(TestLogicReset);
+  if (cable_.IspOptions & kOptBif) Pulse(0);
+  TapStep(RunTestIdle);
+}
+
+void Jtag::LeaveThroughReset() {
+  TapStep(SelectDrScan);
+  TapStep(SelectIrScan);
+  TapStep(TestLogicReset);
 }
 
 void Jtag::ShiftInstruction(int code) {
@@ -352,15 +298,6 @@ void Jtag::ShiftAddress(int address, int width) {
       TapStep(ShiftDr);
     }
   }
-}
-
-void Jtag::ShiftAddressZ1(int row) {
-  ShiftAddress(AddressZ1(row), 7);
-}
-
-void Jtag::ShiftAddressZ3(int row) {
-  const JcdRec& rec = chain_.Rec(chain_.TargetDevice);
-  ShiftAddress(AddressZ3(row, rec.id, rec.side_rows), AddressWidthZ3(rec.id));
 }
 
 void Jtag::ShiftBitString(std::string_view text, std::size_t from, std::size_t to) {

@@ -1,18 +1,21 @@
 // JTAG TAP primitives over the cable's SetPin / ReadTdo: TAP steps, instruction loads with every other
-// device in BYPASS, data-register shifts past the bypass bits, Gray-coded row addresses, the two bit
-// buffers, calibrated waits and the pin-vector (.bif) recorder.
+// device in BYPASS, data-register shifts past the bypass bits, the two bit buffers, calibrated waits and the
+// pin-vector (.bif) recorder. The families' instruction sets and row addresses are in their protocol headers
+// (engine/zepa1_protocol.h, zepa2_protocol.h, zepa3_protocol.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/cable.h"
 #include "engine/chain.h"
 #include "engine/clock.h"
+#include "engine/isp_options.h"
 #include "engine/messages.h"
 
 namespace zepa::engine {
@@ -37,20 +40,15 @@ enum TapState : int {
   UpdateIr = 15,
 };
 
-inline constexpr int kBifOption = 0x20;
-inline constexpr int kVerifyLogOption = 0x10;
-
-// Reflected Gray code.
-constexpr int GrayCode(int value) {
-  return value ^ (value >> 1);
-}
-// ZEPA1 row address: rows 0..42 left, 43..85 right (bit 6 set); row 99 is the fixed address 62.
-int AddressZ1(int row);
-// ZEPA3 row address width: 7 bits for type 144, 8 for 145..147, 9 from 148.
-int AddressWidthZ3(int id);
-// ZEPA3 row address: rows 0..R+1 lower side, R+2 and up the upper side; row 511 is the fixed address.
-// The value is cut to the address width.
-int AddressZ3(int row, int id, int side_rows);
+// How a family's instruction register is loaded: a code among `shifted` is shifted into the target with
+// BYPASS elsewhere; the pseudo-code `reset_to_idle` resets the chain into Run-Test/Idle and
+// `leave_through_reset` leaves through Test-Logic-Reset; any other code does nothing.
+struct InstructionLoader {
+  int highest;  // codes above do nothing
+  std::span<const int> shifted;
+  int reset_to_idle;
+  int leave_through_reset;
+};
 
 // 11052 bytes of bits; bit n is bit 7 - n mod 8 of byte n div 8 (most significant first). The "low"
 // accessors number bits from the least significant end of each byte instead. Every access is range checked.
@@ -150,10 +148,15 @@ class Jtag {
 
   // One clock whose TMS level leads into `state` (0: six clocks with TMS high, from any state).
   void TapStep(int state);
-  // Instruction loads for 4-bit (ZEPA1) and 5-bit (ZEPA2, ZEPA3) parts: a real instruction into the target
-  // with BYPASS elsewhere, or the pseudo-codes 6/33 (reset to Run-Test/Idle) and 7/34 (leave through reset).
-  void LoadInstructionZ1(int code);
-  void LoadInstructionZ3(int code);
+  // What `code` stands for in `loader`: one of the three loads below, or nothing.
+  void LoadInstruction(const InstructionLoader& loader, int code);
+  // From Run-Test/Idle or Update-DR/IR: `code` into the target's instruction register and BYPASS into every
+  // other one; ends in Update-IR.
+  void LoadInstruction(int code);
+  // Test-Logic-Reset, then Run-Test/Idle (with one clock more while pin vectors are recorded).
+  void ResetToIdle();
+  // From Run-Test/Idle or Update-DR/IR: out through Test-Logic-Reset.
+  void LeaveThroughReset();
   // Shifts the whole chain's instruction registers in Shift-IR; ends in Exit1-IR.
   void ShiftInstruction(int code);
 
@@ -169,8 +172,8 @@ class Jtag {
   void ShiftOnesButLast();
   void ShiftOnesButOne(int length, int position);
   void ShiftTargetZeros7();
-  void ShiftAddressZ1(int row);
-  void ShiftAddressZ3(int row);
+  // The low `width` bits of `address`, most significant first, then the tail.
+  void ShiftAddress(int address, int width);
   void ShiftBitString(std::string_view text, std::size_t from, std::size_t to);
 
   void Delay(int n) { timer_.Delay(n); }
@@ -190,10 +193,8 @@ class Jtag {
  private:
   void Pulse(int tms);    // set TMS, TCK high, TCK low
   void DataBit(int tdi);  // set TDI, one Shift-DR step
-  void LoadInstruction(int action, int code);
   void Skip();
   void Tail();
-  void ShiftAddress(int address, int width);
   int TargetDrLength() const { return chain_.Rec(chain_.TargetDevice).DR_len; }
 
   Cable& cable_;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "chain/chain_table.h"
+#include "codes/type_codes.h"
 #include "engine/chain.h"
 #include "engine/host.h"
 
@@ -32,17 +33,6 @@ struct DeviceTableRow {
 
 inline constexpr int kDeviceTableSize = 17;
 const std::array<DeviceTableRow, kDeviceTableSize>& DeviceTable();
-
-// Type-code families: ZEPA1 below 128, ZEPA2 128..143, ZEPA3 from 144.
-inline bool IsZepa1Type(int id) {
-  return id < 128;
-}
-inline bool IsZepa2Type(int id) {
-  return id >= 128 && id <= 143;
-}
-inline bool IsZepa3Type(int id) {
-  return id >= 144;
-}
 
 // The name of a type code in messages: "VTLx032_C/A", ..., "unknown" for 0, empty for codes without one.
 std::string_view TypeName(int type_code);

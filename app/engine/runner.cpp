@@ -4,6 +4,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "engine/chain_scan.h"
 #include "engine/checks.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
@@ -24,13 +25,17 @@ Zepa1Operations kZepa1Operations;  // no state of its own
 Zepa3Operations kZepa3Operations;
 Zepa2Operations kZepa2Operations;  // Program and Verify; every other operation says it does not apply
 
-// Families by type-code range. ZEPA2 (frames) and ZEPA3 (the XL parts) come with their own operation files;
-// until then their rows say so for each device.
-const FamilyRow kFamilies[] = {
-    {"ZEPA1", 0, 127, &kZepa1Operations},
-    {"ZEPA2", 128, 143, &kZepa2Operations},
-    {"ZEPA3", 144, 1 << 30, &kZepa3Operations},
-};
+// A part of no family (type 0, "Others") takes the ZEPA1 sequences, of which it is only ever given the
+// bypass.
+bool TakesZepa1Sequences(int type_code) {
+  return !codes::IsZepa2Type(type_code) && !codes::IsZepa3Type(type_code);
+}
+
+FamilyOperations& OperationsFor(int type_code) {
+  if (codes::IsZepa2Type(type_code)) return kZepa2Operations;
+  if (codes::IsZepa3Type(type_code)) return kZepa3Operations;
+  return kZepa1Operations;
+}
 
 std::string LocalTimestamp() {
   const std::tm local = util::LocalTimeNow();
@@ -40,13 +45,6 @@ std::string LocalTimestamp() {
 }
 
 }  // namespace
-
-const FamilyRow& FamilyOf(int type_code) {
-  for (const FamilyRow& row : kFamilies) {
-    if (type_code >= row.first_type && type_code <= row.last_type) return row;
-  }
-  return kFamilies[0];  // negative codes do not occur; treat them as the lowest range
-}
 
 // The chain grid's result column as the engine keeps it: the chain table's `result`, the run's failure
 // flag, and whatever the programmer shows for a mark.
@@ -150,7 +148,7 @@ void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, 
       JcdRec& rec = chain_.Rec(d);
       if (HasExtension(rec.jed, ".bin") || HasExtension(rec.jed, ".isp")) {
         file = rec.jed;
-        if (op == 7 && !rec.ues.empty()) {
+        if (op == chain::kOpProgramUes && !rec.ues.empty()) {
           rec.jed.clear();
           file = RunFusebuild(context, d, op, request.options, request.jcd_file);
         }
@@ -174,28 +172,20 @@ void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, 
 
 void IspEngine::Dispatch(EngineContext& context, int position, int op, const std::string& file) {
   const int type = chain_.Rec(position).id;
-  if ((op >= 2 && op <= 4) && type < 128) jtag_.LoadImageFile(file);
-  if ((context.options & kOptSvf) && op >= 0 && op <= 10) {
+  if (chain::IsProgramOrVerify(op) && TakesZepa1Sequences(type)) jtag_.LoadImageFile(file);
+  if ((context.options & kOptSvf) && chain::IsGridOperation(op)) {
     if (svf_ == nullptr)
       AbortDevice(host_, position,
                   "SVF output is not available in this build. (Device #" + std::to_string(position) + ")");
     svf_->Generate(context, op, position, file, svf_file_);
     return;
   }
-  if (op == 14) {
+  if (op == chain::kOpScan) {
     ScanChain(jtag_);
     return;
   }
-  const FamilyRow& family = FamilyOf(type);
-  if (family.operations == nullptr) {
-    // Operations with nothing to do for any family stay silent, as the dispatch table has them.
-    if (op < 0 || op > 13) return;
-    AbortDevice(host_, position,
-                std::string(family.name) + " device operations are not available yet. (Device #" +
-                    std::to_string(position) + ")");
-  }
-  if (op == 7 && type < 128) jtag_.LoadImageFile(file);
-  family.operations->Run(context, op, position, file);
+  if (op == chain::kOpProgramUes && TakesZepa1Sequences(type)) jtag_.LoadImageFile(file);
+  OperationsFor(type).Run(context, op, position, file);
 }
 
 }  // namespace zepa::engine

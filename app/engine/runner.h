@@ -46,8 +46,8 @@ struct EnginePaths {
 class FamilyOperations {
  public:
   virtual ~FamilyOperations() = default;
-  // Runs operation `op` (0..14) on chain position `position` with the design or image file `file`.
-  // Failures end in the engine abort (EPyk) after the device has been marked.
+  // Runs operation `op` (a chain::Operation code) on chain position `position` with the design or image file
+  // `file`. Failures end in the engine abort (EPyk) after the device has been marked.
   virtual void Run(EngineContext& context, int op, int position, const std::string& file) = 0;
 };
 
@@ -106,15 +106,5 @@ class IspEngine {
   std::function<std::string()> timestamp_;
   std::string svf_file_;
 };
-
-// The families the engine knows, by type-code range; a family without operations yet aborts each device
-// with a message saying so. Exposed for tests and for the families still to come.
-struct FamilyRow {
-  const char* name;
-  int first_type;  // inclusive type-code range
-  int last_type;
-  FamilyOperations* operations;  // nullptr: not yet available
-};
-const FamilyRow& FamilyOf(int type_code);
 
 }  // namespace zepa::engine

@@ -4,35 +4,12 @@
 #include "engine/family_device.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
+#include "engine/zepa1_protocol.h"
 
 namespace zepa::engine {
 namespace {
 
-// Instruction codes of the 4-bit ZEPA1 instruction register.
-enum Zepa1Instruction : int {
-  kIdcode = 1,
-  kPreload = 2,
-  kResetToIdle = 6,
-  kLeaveThroughReset = 7,
-  kEnableActiveIo = 8,
-  kEnable = 9,
-  kErase = 10,
-  kProgram = 11,
-  kVerify = 12,
-  kInit = 13,
-};
-
-constexpr int kRowsPerSide = 43;
-constexpr int kDesignRows = 41;  // rows 0..40 of a side hold the design
-constexpr int kUesRow = 41;
-constexpr int kSecurityRow = 83;
-constexpr int kSecurityAddressRow = 99;  // the fixed address 3Eh
-constexpr int kBoundaryLength = 280;
-
-// Waits, in Delay units.
-constexpr int kEraseWait = 100;
-constexpr int kProgramWait = 11;
-constexpr int kShortWait = 1;
+using namespace zepa1;
 
 const char* const kSideNames[2] = {"Left", "Right"};
 
@@ -58,7 +35,7 @@ class Zepa1Device final : public FamilyDevice {
   long RowStart(int row) const { return static_cast<long>(row) * L_; }
   long RowEnd(int row) const { return RowStart(row + 1) - 1; }
 
-  void Load(int code) { j_.LoadInstructionZ1(code); }
+  void Load(int code) { LoadInstructionZ1(j_, code); }
   void Enable() { Load(c_.ActiveIoVerify ? kEnableActiveIo : kEnable); }
   // From Run-Test/Idle after reset: the part enabled and `instruction` loaded.
   void Open(int instruction) {
@@ -68,7 +45,7 @@ class Zepa1Device final : public FamilyDevice {
   }
   void AddressRow(int row) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
-    j_.ShiftAddressZ1(row);
+    ShiftAddressZ1(j_, row);
     Steps({UpdateDr, RunTestIdle});
     j_.Delay(kShortWait);
     Steps({SelectDrScan, CaptureDr});
@@ -83,14 +60,14 @@ class Zepa1Device final : public FamilyDevice {
   void WriteRow(int row) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftImageBits(RowStart(row), RowEnd(row));
-    j_.ShiftAddressZ1(row);
+    ShiftAddressZ1(j_, row);
     Steps({UpdateDr, RunTestIdle});
     j_.Delay(kProgramWait);
   }
-  // The 128-macrocell parts 119 and 120 get their boundary register cleared before the array is touched.
+  // VTLx128 and VTL5128C get their boundary register cleared before the array is touched.
   void BoundaryPreload() {
     Load(kResetToIdle);
-    if (rec_.id != 119 && rec_.id != 120) return;
+    if (rec_.id != codes::kZepa1_128 && rec_.id != codes::kZepa1_128C) return;
     Load(kPreload);
     Steps({RunTestIdle, SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftBitString(std::string(kBoundaryLength, '0'), 0, kBoundaryLength);
@@ -210,7 +187,7 @@ void Zepa1Device::ProgramAndVerify(const std::string& /*file*/) {
     const int r0 = kRowsPerSide * side;
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftImageBits(RowStart(r0), RowEnd(r0));
-    j_.ShiftAddressZ1(r0);
+    ShiftAddressZ1(j_, r0);
     j_.TapStep(UpdateDr);
     // Each pass programs row r, then reads it back while the data of row r + 1 goes in.
     for (int row = r0; row < r0 + kDesignRows; ++row) {
@@ -223,7 +200,7 @@ void Zepa1Device::ProgramAndVerify(const std::string& /*file*/) {
       j_.Delay(kShortWait);
       Steps({SelectDrScan, CaptureDr, ShiftDr});
       j_.ShiftAndCapture(RowStart(row + 1), RowEnd(row + 1));
-      j_.ShiftAddressZ1(row + 1);
+      ShiftAddressZ1(j_, row + 1);
       passed = j_.CompareBits(RowStart(row), RowEnd(row));
       j_.TapStep(UpdateDr);
       if (!passed) break;
@@ -267,7 +244,7 @@ bool Zepa1Device::SecurityTest() {
   Open(kVerify);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   j_.ShiftZeros(L_);
-  j_.ShiftAddressZ1(kSecurityAddressRow);
+  ShiftAddressZ1(j_, kSecurityAddressRow);
   Steps({UpdateDr, RunTestIdle});
   j_.Delay(kShortWait);
   Steps({SelectDrScan, CaptureDr});
@@ -283,7 +260,7 @@ void Zepa1Device::Secure() {
   Open(kProgram);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   j_.ShiftOnesButOne(L_, rec_.sec_pos);
-  j_.ShiftAddressZ1(kSecurityRow);
+  ShiftAddressZ1(j_, kSecurityRow);
   Steps({UpdateDr, RunTestIdle});
   j_.Delay(kProgramWait);
   Steps({SelectDrScan, CaptureDr});

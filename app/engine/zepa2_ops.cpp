@@ -11,21 +11,9 @@
 namespace zepa::engine {
 namespace {
 
-enum Zepa2Instruction : int {
-  kResetToIdle = 33,
-  kEnable = 9,
-  kFrameWrite = 7,  // selects the frame register for writing; loaded again at the end of a read
-  kFrameRead = 14,
-  kDisable = 16,
-  kLeaveThroughReset = 34,
-};
+using namespace zepa2;
 
-constexpr Zepa2Geometry kGeometries[] = {
-    {.name = "VTL3320", .short_name = "Q320", .blocks = 2, .last = 335, .preamble = "01011101100"},
-    {.name = "VTL3960", .short_name = "Q960", .blocks = 6, .last = 1007, .preamble = "01011101111"},
-};
 constexpr int kLineBits = kZepa2LineDigits * 4;  // 560
-constexpr int kDataFrameZeros = 546;             // zeros ahead of the preamble pattern
 // Longest lines the engine takes: a frame line to write, a line of either file to compare.
 constexpr std::size_t kMaxWriteLine = 150;
 constexpr std::size_t kMaxCompareLine = 145;
@@ -74,18 +62,18 @@ void Zepa2Device::Write(const std::string& file) {
   if (!isp) throw std::runtime_error("cannot read the frame file " + file);
 
   Line("Write... " + Tag());
-  j_.LoadInstructionZ3(kResetToIdle);
-  j_.LoadInstructionZ3(kEnable);
-  j_.LoadInstructionZ3(kFrameWrite);
+  LoadInstructionZ3(j_, kResetToIdle);
+  LoadInstructionZ3(j_, kEnable);
+  LoadInstructionZ3(j_, kFrameWrite);
   const std::string range = std::string(g_.name) + " address 0 to " + std::to_string(g_.last);
   Line("Writing " + range);
 
   // The preamble: a frame of zeros carrying the part's pattern where a frame has its address.
   Steps({SelectDrScan, CaptureDr, ShiftDr});
-  j_.ShiftZeros(kDataFrameZeros);
-  j_.ShiftBitString(g_.preamble, 0, 11);
+  j_.ShiftZeros(kZepa2FrameDataBits);
+  j_.ShiftBitString(g_.preamble, 0, kZepa2AddressBits);
   Steps({UpdateDr, RunTestIdle});
-  j_.Delay(1);
+  j_.Delay(kFrameWait);
 
   bool all_written = true;
   int n = 0;
@@ -111,7 +99,7 @@ void Zepa2Device::Write(const std::string& file) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     j_.ShiftBitString(*bits, 0, kZepa2FrameBits);
     Steps({UpdateDr, RunTestIdle});
-    j_.Delay(1);
+    j_.Delay(kFrameWait);
   }
   if (n <= g_.last) {
     Line("Error frame count! " + file + " ends before frame " + std::to_string(n) + " of 0 to " +
@@ -119,9 +107,9 @@ void Zepa2Device::Write(const std::string& file) {
     all_written = false;
   }
 
-  j_.LoadInstructionZ3(kDisable);
+  LoadInstructionZ3(j_, kDisable);
   j_.TapStep(RunTestIdle);
-  j_.LoadInstructionZ3(kLeaveThroughReset);
+  LoadInstructionZ3(j_, kLeaveThroughReset);
   Line("Write completed!");
   // A write reports no pass (only a verify can); frames left out fail the device.
   if (!all_written) c_.host.marks.MarkResult(pos_, false);
@@ -155,9 +143,9 @@ void Zepa2Device::Verify(const std::string& file) {
   Line("Read... " + Tag());
   const std::string in_file = WithExtension(file, "in");
 
-  j_.LoadInstructionZ3(kResetToIdle);
-  j_.LoadInstructionZ3(kEnable);
-  j_.LoadInstructionZ3(kFrameRead);
+  LoadInstructionZ3(j_, kResetToIdle);
+  LoadInstructionZ3(j_, kEnable);
+  LoadInstructionZ3(j_, kFrameRead);
   Line("Reading " + std::string(g_.name) + " address 0 to " + std::to_string(g_.last));
   std::string readback;
   for (int h = 0; h <= g_.last; ++h) {
@@ -165,17 +153,17 @@ void Zepa2Device::Verify(const std::string& file) {
     if (h % kZepa2FramesPerBlock == 0)
       Line("Reading " + std::string(g_.name) + " Super Fast Block #" +
            std::to_string(h / kZepa2FramesPerBlock));
-    j_.ShiftBitString(Zepa2FrameAddress(h), 0, 11);
+    j_.ShiftBitString(Zepa2FrameAddress(h), 0, kZepa2AddressBits);
     Steps({PauseDr, Exit2Dr, UpdateDr});
     Steps({SelectDrScan, CaptureDr});
     readback += BitsToHexLine(ReadFrame() + "000");
     readback += '\n';
     Steps({PauseDr, Exit2Dr, UpdateDr});
   }
-  j_.LoadInstructionZ3(kDisable);
+  LoadInstructionZ3(j_, kDisable);
   j_.TapStep(RunTestIdle);
-  j_.Delay(1);
-  j_.LoadInstructionZ3(kFrameWrite);
+  j_.Delay(kFrameWait);
+  LoadInstructionZ3(j_, kFrameWrite);
   ReplaceFile(in_file, readback);
   Line("Read completed!");
 
@@ -225,26 +213,6 @@ bool Zepa2Device::CompareFrameFiles(const std::string& in_file, const std::strin
 }
 
 }  // namespace
-
-const Zepa2Geometry* Zepa2GeometryOf(int type_code) {
-  if (type_code == 130) return &kGeometries[0];
-  if (type_code == 132) return &kGeometries[1];
-  return nullptr;
-}
-
-std::string Zepa2FrameAddress(int frame) {
-  const int block = frame / kZepa2FramesPerBlock;
-  const int group = frame % kZepa2FramesPerBlock / kZepa2FramesPerGroup;
-  const int index = frame % kZepa2FramesPerGroup;
-  std::string address;
-  const auto put = [&address](int value, int bits) {
-    for (int b = 0; b < bits; ++b) address += (GrayCode(value) >> b) & 1 ? '1' : '0';
-  };
-  put(index, 6);
-  put(group, 2);
-  put(block, 3);
-  return address;
-}
 
 std::optional<std::string> HexLineToBits(const std::string& line) {
   std::string bits;
@@ -297,7 +265,7 @@ void Zepa2Operations::Run(EngineContext& context, int op, int position, const st
     default:
       break;
   }
-  if (op < 0 || op > 13) return;
+  if (op < chain::kOpBulkErase || op > chain::kOpRs) return;
   const std::string_view item = chain::operation_list_item(op);
   const std::string what = item.empty() ? "Operation " + std::to_string(op) : "\"" + std::string(item) + "\"";
   context.messages().add_message(what + " is not available for " + geometry->name +

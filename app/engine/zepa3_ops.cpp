@@ -6,35 +6,18 @@
 #include <optional>
 #include <sstream>
 
+#include "chain/chain_names.h"
 #include "engine/checks.h"
 #include "engine/family_device.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
 #include "engine/zepa1_ops.h"
+#include "engine/zepa3_protocol.h"
 
 namespace zepa::engine {
 namespace {
 
-// Instruction codes of the 5-bit ZEPA3 instruction register, and the two pseudo-codes of the loader.
-enum Zepa3Instruction : int {
-  kIdcode = 1,
-  kEnable = 9,
-  kErase = 10,
-  kProgram = 11,
-  kVerify = 12,
-  kInit = 13,
-  kDisable = 16,
-  kResetToIdle = 33,
-  kLeaveThroughReset = 34,
-};
-
-constexpr int kSecurityPseudoRow = 511;   // the fixed security address
-constexpr int kZepa1SecurityTestOp = 11;  // the ZEPA1 operations' "security test alone"
-
-// Waits, in Delay units.
-constexpr int kEraseWait = 100;
-constexpr int kProgramWait = 11;
-constexpr int kShortWait = 1;
+using namespace zepa3;
 
 const char* const kSideNames[2] = {"Lower", "Upper"};
 
@@ -72,7 +55,7 @@ class IspLines {
 class Zepa3Device final : public FamilyDevice {
  public:
   Zepa3Device(EngineContext& context, int position)
-      : FamilyDevice(context, position, kSideNames, context.rec(position).side_rows + 2, 8),
+      : FamilyDevice(context, position, kSideNames, SideStride(context.rec(position).side_rows), 8),
         R_(rec_.side_rows),
         hex_len_(static_cast<std::size_t>((L_ + 3) / 4)) {}
 
@@ -89,7 +72,7 @@ class Zepa3Device final : public FamilyDevice {
   void Upload() override;
   bool SecurityTest() override;
 
-  void Load(int code) { j_.LoadInstructionZ3(code); }
+  void Load(int code) { LoadInstructionZ3(j_, code); }
   void Steps(std::initializer_list<int> states) {
     for (int s : states) j_.TapStep(s);
   }
@@ -114,7 +97,7 @@ class Zepa3Device final : public FamilyDevice {
   }
   // From Shift-DR: the row address, latched, and back to Run-Test/Idle.
   void AddressRow(int row) {
-    j_.ShiftAddressZ3(row);
+    ShiftAddressZ3(j_, row);
     Steps({PauseDr, Exit2Dr, UpdateDr});
     j_.TapStep(RunTestIdle);
   }
@@ -202,7 +185,7 @@ IspLines Zepa3Device::OpenIsp(const std::string& file) const {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
-  const std::size_t rows = static_cast<std::size_t>(2 * R_ + 4);
+  const std::size_t rows = static_cast<std::size_t>(2 * SideStride(R_));
   if (lines.size() < rows) {
     AbortDevice(c_.host, pos_,
                 file + " holds " + std::to_string(lines.size()) + " rows; the part has " +
@@ -223,7 +206,7 @@ IspLines Zepa3Device::OpenIsp(const std::string& file) const {
 
 void Zepa3Device::AbortIfZepa1TestSecured() {
   // The 4-bit loader's test, unchanged: its instruction codes 9 and 12 are the same in five bits.
-  Zepa1Operations().Run(c_, kZepa1SecurityTestOp, pos_, "");
+  Zepa1Operations().Run(c_, chain::kOpSecurityTest, pos_, "");
   const std::string result = ReadFileBytes(ResultFile(".sec"));
   if (!result.empty() && result[0] == '0') AbortSecured();
 }
@@ -277,7 +260,7 @@ void Zepa3Device::BlankCheck() {
   OperationLine("Blank Check... (Device #");
   Open();
   Load(kVerify);
-  const bool blank = EachRow("Checking", R_ + 1, [&](int row) {
+  const bool blank = EachRow("Checking", DesignRows(R_), [&](int row) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     AddressForRead(row);
     const bool ones = j_.ExpectOnes(0, L_ - 1);
@@ -299,7 +282,7 @@ void Zepa3Device::Program(const std::string& file) {
   OperationLine("Program... (Device #");
   Open();
   Load(kProgram);
-  EachRow("Programming", R_ + 1, [&](int row) {
+  EachRow("Programming", DesignRows(R_), [&](int row) {
     if (row == FirstRow(1)) isp.SkipLine();  // the lower side's signature row
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     ShiftRow(isp.Next());
@@ -323,12 +306,12 @@ void Zepa3Device::Verify(const std::string& file) {
   Load(kVerify);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   bool passed = true;
-  EachRow("Verifying", R_ + 2, [&](int row) {
+  EachRow("Verifying", SideStride(R_), [&](int row) {
     const std::string expected = isp.Next();
     AddressForRead(row);
     const std::string read = Zepa3RowText(ReadRow());
     rd += read + "\n";
-    const bool signature_row = (row + 1) % (R_ + 2) == 0;  // the last row of a side
+    const bool signature_row = (row + 1) % SideStride(R_) == 0;  // the last row of a side
     if (!signature_row && !CompareAsVerify(row, expected, read)) passed = false;
     return true;
   });
@@ -357,7 +340,7 @@ void Zepa3Device::ProgramAndVerify(const std::string& file) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     std::string expected = isp.Next();
     ShiftRow(expected);
-    j_.ShiftAddressZ3(j0);
+    ShiftAddressZ3(j_, j0);
     j_.TapStep(UpdateDr);
     // Each pass programs row j, then reads it back while the data of row j + 1 goes in.
     for (int j = j0; j <= j0 + R_ && passed; ++j) {
@@ -380,7 +363,7 @@ void Zepa3Device::ProgramAndVerify(const std::string& file) {
         }
         read = Zepa3RowText(bits);
         rd += read + "\n";
-        j_.ShiftAddressZ3(j + 1);
+        ShiftAddressZ3(j_, j + 1);
         Steps({PauseDr, Exit2Dr, UpdateDr});
         Load(kVerify);
         j_.TapStep(RunTestIdle);
@@ -438,7 +421,7 @@ bool Zepa3Device::SecurityTest() {
   Load(kVerify);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   j_.ShiftZeros(L_);
-  j_.ShiftAddressZ3(kSecurityPseudoRow);
+  ShiftAddressZ3(j_, kSecurityAddressRow);
   Steps({PauseDr, Exit2Dr, UpdateDr, RunTestIdle});
   j_.Delay(kShortWait);
   Steps({SelectDrScan, CaptureDr});
@@ -478,7 +461,7 @@ void Zepa3Device::Secure() {
   Load(kProgram);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
   j_.ShiftOnesButLast();
-  j_.ShiftAddressZ3(2 * R_ + 2);
+  ShiftAddressZ3(j_, SecurityRow(R_));
   j_.TapStep(PauseDr);
   j_.Delay(kShortWait);
   Steps({Exit2Dr, UpdateDr, RunTestIdle});
@@ -496,7 +479,7 @@ void Zepa3Device::ProgramSignature(const std::string& file) {
   bool blank = true;
   for (int side = 0; side < 2 && blank; ++side) {
     Steps({SelectDrScan, CaptureDr, ShiftDr});
-    AddressForRead(FirstRow(side) + R_ + 1);
+    AddressForRead(SignatureRow(side, R_));
     blank = j_.ExpectOnes(0, L_ - 1);
     Finish();
   }
@@ -511,8 +494,8 @@ void Zepa3Device::ProgramSignature(const std::string& file) {
   Open();
   Load(kProgram);
   for (int side = 0; side < 2; ++side) {
-    for (int n = 0; n < R_ + 1; ++n) isp.SkipLine();
-    const int row = FirstRow(side) + R_ + 1;
+    for (int n = 0; n < DesignRows(R_); ++n) isp.SkipLine();
+    const int row = SignatureRow(side, R_);
     Steps({SelectDrScan, CaptureDr, ShiftDr});
     ShiftRow(isp.Next());
     AddressRow(row);
@@ -531,7 +514,7 @@ void Zepa3Device::ReadSignature() {
     Open();
     Load(kVerify);
     Steps({SelectDrScan, CaptureDr, ShiftDr});
-    AddressRow(FirstRow(side) + R_ + 1);
+    AddressRow(SignatureRow(side, R_));
     Steps({SelectDrScan, CaptureDr});
     rows[side] = ReadRow();
   }
@@ -549,7 +532,7 @@ void Zepa3Device::Upload() {
   Open();
   Load(kVerify);
   Steps({SelectDrScan, CaptureDr, ShiftDr});
-  EachRow("Uploading", R_ + 2, [&](int row) {
+  EachRow("Uploading", SideStride(R_), [&](int row) {
     AddressForRead(row);
     rd += Zepa3RowText(ReadRow()) + "\n";
     return true;

@@ -1,5 +1,6 @@
 #include "svf/svf_block.h"
 
+#include "chain/chain_names.h"
 #include "engine/checks.h"
 
 namespace zepa::svf {
@@ -15,33 +16,33 @@ std::string IdcodeScan(const FamilyStatements& statements, int id) {
 
 void SvfBlock::Run(int op) {
   switch (op) {
-    case 0:
+    case chain::kOpBulkErase:
       BulkErase(").     Time:", true);
       break;
-    case 1:
+    case chain::kOpBlankCheck:
       BlankCheck();
       break;
-    case 2:
-    case 4:
+    case chain::kOpProgram:
+    case chain::kOpProgramVerify:
       engine::CheckJedec(job_.context, job_.device, rec_.jed);
       BulkErase(").  Time:", false);
-      Program(op == 4);
-      if (op == 4) Verify(false);
+      Program(op == chain::kOpProgramVerify);
+      if (op == chain::kOpProgramVerify) Verify(false);
       break;
-    case 3:
+    case chain::kOpVerify:
       engine::CheckJedec(job_.context, job_.device, rec_.jed);
       Verify(true);
       break;
-    case 5:
+    case chain::kOpReadId:
       ReadIdcode();
       break;
-    case 6:
+    case chain::kOpSecure:
       Secure();
       break;
-    case 7:
+    case chain::kOpProgramUes:
       ProgramUes();
       break;
-    case 8:
+    case chain::kOpReadUes:
       ReadUes();
       break;
     default:

@@ -7,18 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "engine/idcode_fields.h"
 #include "svf/svf_output.h"
 #include "svf/svf_writer.h"
 
 namespace zepa::svf {
 
-// What the IDCODE scan expects of a part: its type code, the TDO value and mask, the name in the comment.
-struct IdcodeExpectation {
-  int id;
-  std::string_view tdo;
-  std::string_view mask;
-  std::string_view name;
-};
+// What the IDCODE scan expects of a part: each family's protocol header lists its parts.
+using engine::IdcodeExpectation;
 
 // The statements that tell the families' blocks apart where their layout is the same.
 struct FamilyStatements {
@@ -36,8 +32,9 @@ class SvfBlock {
  public:
   virtual ~SvfBlock() = default;
 
-  // Writes operation `op` (0..8); the others write nothing. Program, verify and program and verify check
-  // the design's JEDEC file first; program and program and verify start with the erase block.
+  // Writes operation `op` (Bulk Erase .. Read User Signature); the others write nothing. Program, verify and
+  // program and verify check the design's JEDEC file first; program and program and verify start with the
+  // erase block.
   void Run(int op);
 
  protected:

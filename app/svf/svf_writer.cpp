@@ -89,13 +89,4 @@ void WriteSvfHeader(SvfText& out, const engine::ChainState& chain, int device, b
   }
 }
 
-void WriteCr128Preload(SvfText& out, int device) {
-  out.Line("!Tristate CR128 BSC (Device #" + std::to_string(device) + ")");
-  out.Line(lines::kEndIrIdle);
-  out.Line(lines::kEndDrIdle);
-  out.Line("STATE RESET;                         !Force Tap Controller to Reset State");
-  out.Line("SIR 4 TDI (2);                       !Load PRELOAD instruction");
-  out.Line("SDR 280 TDI (0);                     !Shift in 280 BSC bits");
-}
-
 }  // namespace zepa::svf

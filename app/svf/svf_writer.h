@@ -1,6 +1,6 @@
 // What every SVF block shares: the text being written (CR LF lines, continuation lines of long values),
 // the file it goes to, the header and trailer statements that step over the other devices of the chain,
-// the preload block of the 128-macrocell ZEPA1 parts, the fixed statement lines and the hex helpers.
+// the fixed statement lines and the hex helpers.
 #pragma once
 
 #include <string>
@@ -56,8 +56,11 @@ void WriteOnesTdo(SvfText& out, int n);
 // TRST (device 1, when allowed) and the HIR/HDR/TIR/TDR statements that hold every other device in BYPASS.
 void WriteSvfHeader(SvfText& out, const engine::ChainState& chain, int device, bool allow_trst);
 
-// Loads the 280-bit boundary-scan register of a 128-macrocell ZEPA1 part with zeros.
-void WriteCr128Preload(SvfText& out, int device);
+// An instruction scan, "SIR <bits> TDI (<code>);", the code in ceil(bits / 4) hexadecimal digits.
+struct IrScan {
+  int bits;
+  int code;
+};
 
 // A statement line of the SVF text: the statement, blanks up to `column`, then its comment.
 class StatementLine {
@@ -68,10 +71,35 @@ class StatementLine {
     for (std::size_t i = 0; i < column; ++i) text_[i] = i < statement.size() ? statement[i] : ' ';
     for (std::size_t i = 0; i < comment.size(); ++i) text_[column + i] = comment[i];
   }
+  consteval StatementLine(IrScan scan, std::string_view comment, std::size_t column = 37)
+      : StatementLine(IrScanText(scan).view(), comment, column) {}
   constexpr operator std::string_view() const { return {text_, size_}; }
 
  private:
   static constexpr std::size_t kCapacity = 80;
+
+  struct ShortText {
+    char text[32] = {};
+    std::size_t size = 0;
+    constexpr void Append(std::string_view s) {
+      for (char c : s) text[size++] = c;
+    }
+    constexpr std::string_view view() const { return {text, size}; }
+  };
+  static consteval ShortText IrScanText(IrScan scan) {
+    if (scan.bits < 1 || scan.bits > 30 || scan.code < 0 || scan.code >= (1 << scan.bits))
+      throw "an instruction that does not fit its register";
+    ShortText out;
+    out.Append("SIR ");
+    if (scan.bits >= 10) out.Append(std::string_view(&"0123456789"[scan.bits / 10], 1));
+    out.Append(std::string_view(&"0123456789"[scan.bits % 10], 1));
+    out.Append(" TDI (");
+    for (int d = (scan.bits + 3) / 4 - 1; d >= 0; --d)
+      out.Append(std::string_view(&"0123456789ABCDEF"[(scan.code >> (4 * d)) & 15], 1));
+    out.Append(");");
+    return out;
+  }
+
   char text_[kCapacity] = {};
   std::size_t size_;
 };

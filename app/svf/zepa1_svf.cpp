@@ -1,53 +1,49 @@
 #include "svf/zepa1_svf.h"
 
+#include "codes/type_codes.h"
+#include "engine/zepa1_protocol.h"
 #include "svf/svf_block.h"
 
 namespace zepa::svf {
 namespace {
 
-constexpr std::string_view kEnable4 = "SIR 4 TDI (9);                       !Load ENABLE instruction";
-constexpr std::string_view kErase4 = "SIR 4 TDI (A);                       !Load ERASE instruction";
-constexpr std::string_view kProgram4 = "SIR 4 TDI (B);                       !Load PROGRAM instruction";
-constexpr std::string_view kVerify4 = "SIR 4 TDI (C);                       !Load VERIFY instruction";
-constexpr std::string_view kInit4 = "SIR 4 TDI (D);                       !Load INIT instruction";
-constexpr std::string_view kIdcode4 = "SIR 4 TDI (1);                       !Load IDCODE instruction";
+using namespace engine::zepa1;
 
-constexpr int kUesRows[2] = {41, 84};
-constexpr int kSecurityRow = 83;
+constexpr StatementLine kEnable4{IrScan{kInstructionBits, kEnable}, "!Load ENABLE instruction"};
+constexpr StatementLine kErase4{IrScan{kInstructionBits, kErase}, "!Load ERASE instruction"};
+constexpr StatementLine kProgram4{IrScan{kInstructionBits, kProgram}, "!Load PROGRAM instruction"};
+constexpr StatementLine kVerify4{IrScan{kInstructionBits, kVerify}, "!Load VERIFY instruction"};
+constexpr StatementLine kInit4{IrScan{kInstructionBits, kInit}, "!Load INIT instruction"};
+constexpr StatementLine kIdcode4{IrScan{kInstructionBits, kIdcode}, "!Load IDCODE instruction"};
+constexpr StatementLine kPreload4{IrScan{kInstructionBits, kPreload}, "!Load PRELOAD instruction"};
+
+// The signature rows of the two sides.
+constexpr int kUesRows[2] = {kUesRow, kRowsPerSide + kUesRow};
 
 // Address statement tails: blank check, verify left side, verify right side and read UES.
 constexpr std::string_view kTailBlank = ") SMASK(7F);               !Load address ";
 constexpr std::string_view kTailLeft = ") SMASK(7F);             !Load address ";
 constexpr std::string_view kTailRight = ") SMASK(7F);            !Load address ";
 
-// The part field of the IDCODE: bits 16..19. The 32- and 64-macrocell parts come with bit 16 set or clear
-// (VTL3032A and VTL3064A clear it), so for them only bits 17..19 are compared.
-constexpr IdcodeExpectation kIdcodes[] = {
-    {.id = 51, .tdo = "FFC1FFFF", .mask = "000E0000", .name = "vtl32A/C"},
-    {.id = 85, .tdo = "FFC5FFFF", .mask = "000E0000", .name = "vtl64A/C"},
-    {.id = 119, .tdo = "FFC8FFFF", .mask = "000F0000", .name = "vtl128"},
-    {.id = 120, .tdo = "FFC9FFFF", .mask = "000F0000", .name = "vtl128A/C"},
-};
-
 constexpr FamilyStatements kStatements{
-    .enable = kEnable4, .idcode = kIdcode4, .idcodes = kIdcodes, .unknown_idcode = "IDCODE error"};
+    .enable = kEnable4, .idcode = kIdcode4, .idcodes = kSvfIdcodes, .unknown_idcode = "IDCODE error"};
 
 // The signature mask lines that close a read-UES statement; each follows 14 blanks.
 void WriteUesMask(SvfText& out, int id) {
   std::vector<std::string_view> mask;
   switch (id) {
-    case 51:
+    case codes::kZepa1_32:
       mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFF",
               "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
       break;
-    case 85:
+    case codes::kZepa1_64:
       mask = {" MASK (0000000000000000000000000000000000FFFFFFFFFFFFFF",
               "FFFFFFFFFFFFFFFF0000000000000000000000000000000000FFFFFFFFFF",
               "FFFFFFFFFFFFFFFFFFFF); !Verify UES data in address 41"};
       break;
-    case 119:
-    case 120:
-    case 121:
+    case codes::kZepa1_128:
+    case codes::kZepa1_128C:
+    case codes::kZepa1_128A:
       mask = {"  MASK (00000000000000000000000000000000007FFFFFFFFFFFFFFFFFFFFFF",
               "FFFFFFF80000000000000000000000000000000003FFFFFFFFFFFFFFFFFF",
               "FFFFFFFFFFFC0000000000000000000000000000000001FFFFFFFFFFFFFF",
@@ -72,15 +68,15 @@ std::string Hex2(int value) {
 
 // The 7-bit address reversed: bit 0 of the scan, shifted first, is address bit 6.
 int AddressScanValue(int row) {
-  const int address = engine::AddressZ1(row);
+  const int address = RowAddress(row);
   int value = 0;
-  for (int i = 0; i < 7; ++i) value |= ((address >> (6 - i)) & 1) << i;
+  for (int i = 0; i < kAddressBits; ++i) value |= ((address >> (kAddressBits - 1 - i)) & 1) << i;
   return value;
 }
 
 void AddressStatement(SvfText& out, int row, std::string_view tail, bool grey) {
   std::string line = "SDR 7 TDI (" + Hex2(AddressScanValue(row)) + std::string(tail) + std::to_string(row);
-  if (grey) line += " (Grey code=" + std::to_string(engine::AddressZ1(row)) + ")";
+  if (grey) line += " (Grey code=" + std::to_string(RowAddress(row)) + ")";
   out.Line(line);
 }
 
@@ -89,9 +85,18 @@ class Zepa1Block final : public SvfBlock {
   Zepa1Block(SvfJob& job, SvfText& out) : SvfBlock(job, out, kStatements) {}
 
  private:
-  // The 128-macrocell parts 119 and 120 get their boundary register cleared first.
+  // VTLx128 and VTL5128C get their boundary-scan register loaded with zeros first.
   void Preload() override {
-    if (rec_.id == 119 || rec_.id == 120) WriteCr128Preload(out_, job_.device);
+    if (rec_.id != codes::kZepa1_128 && rec_.id != codes::kZepa1_128C) return;
+    out_.Line("!Tristate CR128 BSC (Device #" + n_ + ")");
+    out_.Line(lines::kEndIrIdle);
+    out_.Line(lines::kEndDrIdle);
+    out_.Line(lines::kResetTap);
+    out_.Line(kPreload4);
+    const std::string bits = std::to_string(kBoundaryLength);
+    std::string scan = "SDR " + bits + " TDI (0);";
+    scan.resize(37, ' ');
+    out_.Line(scan + "!Shift in " + bits + " BSC bits");
   }
   void EraseAndInit() override {
     out_.Line(kErase4);
@@ -115,7 +120,7 @@ class Zepa1Block final : public SvfBlock {
         out_.EmptyLines(1);
         out_.Line("!Blank Check-Right Side.");
       }
-      for (int r = 43 * side; r <= 43 * side + 40; ++r) {
+      for (int r = kRowsPerSide * side; r < kRowsPerSide * side + kDesignRows; ++r) {
         Mark();
         AddressStatement(out_, r, kTailBlank, true);
         out_.Line(lines::kWaitVerify);
@@ -137,7 +142,7 @@ class Zepa1Block final : public SvfBlock {
       Message(side == 0 ? "Programing Left side... " : "Programing Right side...");
       out_.EmptyLines(1);
       out_.Line(side == 0 ? "!Program-Left Side." : "!Program-Right Side.");
-      for (int r = 43 * side; r <= 43 * side + 40; ++r) {
+      for (int r = kRowsPerSide * side; r < kRowsPerSide * side + kDesignRows; ++r) {
         Mark();
         ProgramRow(r, lines::kWaitProgRow);
       }
@@ -157,7 +162,7 @@ class Zepa1Block final : public SvfBlock {
       Message(side == 0 ? "Verifying Left side... " : "Verifying Right side...");
       out_.EmptyLines(1);
       out_.Line(side == 0 ? "!Verify-Left Side." : "!Verify-Right Side.");
-      for (int r = 43 * side; r <= 43 * side + 40; ++r) {
+      for (int r = kRowsPerSide * side; r < kRowsPerSide * side + kDesignRows; ++r) {
         Mark();
         AddressStatement(out_, r, side == 0 ? kTailLeft : kTailRight, true);
         out_.Line(side == 0 ? lines::kWaitVerify : lines::kWaitVerify37);
@@ -178,9 +183,9 @@ class Zepa1Block final : public SvfBlock {
     Header(true);
     Preload();
     Body(kProgram4);
-    out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
+    out_.Put("SDR " + std::to_string(L_ + kAddressBits) + " TDI (");
     WriteZ1RowHex(out_, Zepa1SecurityValue(L_, rec_.sec_pos), L_);
-    out_.Line("); !Load PROGRAM data and address 83");
+    out_.Line("); !Load PROGRAM data and address " + std::to_string(kSecurityRow));
     out_.EmptyLines(1);
     out_.Line(lines::kWaitProgSec);
     InitAndReset();
@@ -224,7 +229,7 @@ class Zepa1Block final : public SvfBlock {
   const engine::BitBuffer& image() { return job_.context.jtag.ImageBuffer; }
   // Row `r` of the image with its address, then `wait`.
   void ProgramRow(int r, std::string_view wait) {
-    out_.Put("SDR " + std::to_string(L_ + 7) + " TDI (");
+    out_.Put("SDR " + std::to_string(L_ + kAddressBits) + " TDI (");
     WriteZ1RowHex(out_, Zepa1RowValue(image(), r, L_, true), L_);
     out_.Line(");     !Load PROGRAM data and address " + std::to_string(r));
     out_.Line(wait);
@@ -238,25 +243,28 @@ class Zepa1Block final : public SvfBlock {
   }
 };
 
+// The address of `row` in bits `length` .. `length` + 6 of a scan value, bit 6 first.
+void AppendAddress(ScanBits& bits, int length, int row) {
+  const int address = RowAddress(row);
+  for (int k = 0; k < kAddressBits; ++k)
+    bits[static_cast<std::size_t>(length + k)] = (address >> (kAddressBits - 1 - k)) & 1;
+}
+
 }  // namespace
 
 ScanBits Zepa1RowValue(const engine::BitBuffer& image, int row, int length, bool with_address) {
-  ScanBits bits(static_cast<std::size_t>(length + (with_address ? 7 : 0)));
+  ScanBits bits(static_cast<std::size_t>(length + (with_address ? kAddressBits : 0)));
   const long base = static_cast<long>(row) * length;
   for (int p = 0; p < length; ++p) bits[static_cast<std::size_t>(p)] = image.Bit(base + p);
-  if (with_address) {
-    const int address = engine::AddressZ1(row);
-    for (int k = 0; k < 7; ++k) bits[static_cast<std::size_t>(length + k)] = (address >> (6 - k)) & 1;
-  }
+  if (with_address) AppendAddress(bits, length, row);
   return bits;
 }
 
 ScanBits Zepa1SecurityValue(int length, int sec_pos) {
-  ScanBits bits(static_cast<std::size_t>(length + 7), true);
+  ScanBits bits(static_cast<std::size_t>(length + kAddressBits), true);
   const int cleared = length - 1 - sec_pos;
   if (cleared >= 0 && cleared < length) bits[static_cast<std::size_t>(cleared)] = false;
-  const int address = engine::AddressZ1(kSecurityRow);
-  for (int k = 0; k < 7; ++k) bits[static_cast<std::size_t>(length + k)] = (address >> (6 - k)) & 1;
+  AppendAddress(bits, length, kSecurityRow);
   return bits;
 }
 

@@ -17,8 +17,9 @@ ScanBits Zepa1SecurityValue(int length, int sec_pos);
 // start with 14 blanks. Rows of any length other than 255, 512 and 1028 bits write nothing.
 void WriteZ1RowHex(SvfText& out, const ScanBits& value, int length);
 
-// Writes operation `op` (0..8) of a ZEPA1 part. Program, verify and program-and-verify read the image
-// from the engine's image buffer; the caller loads it for the signature operations.
+// Writes operation `op` (Bulk Erase .. Read User Signature) of a ZEPA1 part. Program, verify and
+// program-and-verify read the image from the engine's image buffer; the caller loads it for the signature
+// operations.
 void Zepa1Svf(SvfJob& job, SvfText& out, int op);
 
 }  // namespace zepa::svf

@@ -4,60 +4,54 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "codes/type_codes.h"
 #include "engine/jtag.h"
 #include "engine/zepa3_ops.h"
+#include "engine/zepa3_protocol.h"
 #include "svf/svf_block.h"
 
 namespace zepa::svf {
 namespace {
 
-constexpr std::string_view kEnable5 = "SIR 5 TDI (09);                      !Load ENABLE instruction";
-constexpr std::string_view kErase5 = "SIR 5 TDI (0A);                      !Load ERASE instruction";
-constexpr std::string_view kProgram5 = "SIR 5 TDI (0B);                      !Load PROGRAM instruction";
-constexpr std::string_view kVerify5 = "SIR 5 TDI (0C);                      !Load VERIFY instruction";
-constexpr std::string_view kInit5 = "SIR 5 TDI (0D);                      !Load INIT instruction";
-constexpr std::string_view kInit5b = "SIR 5 TDI (0D);                       !Load INIT instruction";
-constexpr std::string_view kDisable5 = "SIR 5 TDI (10);                      !Load DISABLE instruction";
-constexpr std::string_view kIdcode5 = "SIR 5 TDI (01);                      !Load IDCODE instruction";
+using namespace engine::zepa3;
 
-// IDCODE bit 16 is not part of what tells the VTL3032XL, VTL3064XL and VTL3128XL apart (the parts come
-// with it clear), so their lines leave it out of the comparison.
-constexpr IdcodeExpectation kIdcodes[] = {
-    {.id = 144, .tdo = "0481802B", .mask = "0FFE8FFF", .name = "vtl3032xl"},
-    {.id = 145, .tdo = "0485802B", .mask = "0FFE8FFF", .name = "vtl3064xl"},
-    {.id = 146, .tdo = "0489802B", .mask = "0FEE8FFF", .name = "vtl3128xl"},
-    {.id = 148, .tdo = "0494802B", .mask = "0FFF8FFF", .name = "vtl3256xl"},
-    {.id = 149, .tdo = "0495802B", .mask = "0FFF8FFF", .name = "vtl3384xl"},
-};
+constexpr StatementLine kEnable5{IrScan{kInstructionBits, kEnable}, "!Load ENABLE instruction"};
+constexpr StatementLine kErase5{IrScan{kInstructionBits, kErase}, "!Load ERASE instruction"};
+constexpr StatementLine kProgram5{IrScan{kInstructionBits, kProgram}, "!Load PROGRAM instruction"};
+constexpr StatementLine kVerify5{IrScan{kInstructionBits, kVerify}, "!Load VERIFY instruction"};
+constexpr StatementLine kInit5{IrScan{kInstructionBits, kInit}, "!Load INIT instruction"};
+constexpr StatementLine kInit5b{IrScan{kInstructionBits, kInit}, "!Load INIT instruction", 38};
+constexpr StatementLine kDisable5{IrScan{kInstructionBits, kDisable}, "!Load DISABLE instruction"};
+constexpr StatementLine kIdcode5{IrScan{kInstructionBits, kIdcode}, "!Load IDCODE instruction"};
 
 constexpr FamilyStatements kStatements{.enable = kEnable5,
                                        .idcode = kIdcode5,
-                                       .idcodes = kIdcodes,
+                                       .idcodes = kSvfIdcodes,
                                        .unknown_idcode = "IDCODE error-no such device"};
 
 // The signature mask that closes a read-UES statement, after ") SMASK(0) ".
 void WriteUesMask(SvfText& out, int id) {
   const std::string b14(14, ' ');
   switch (id) {
-    case 144:
+    case codes::kVtl3032XL:
       out.Line("");
       out.Put(b14 + " MASK (01F00000000000000FFFFFFFFFFFF);    !Verify UES data");
       break;
-    case 145:
+    case codes::kVtl3064XL:
       out.Line("");
       out.Put(b14 + " MASK (03E0000000000000000FFFFFFFFFFFF);    !Verify UES data");
       break;
-    case 146:
+    case codes::kVtl3128XL:
       out.Line("");
       out.Line(b14 + " MASK (01FFFC0000001FFFFFFC00000000000000000000000FFFFFF");
       out.Put(std::string(13, ' ') + "FFFFFFFFFFFFFFFFFF);          !Verify UES data");
       break;
-    case 148:
+    case codes::kVtl3256XL:
       out.Line("");
       out.Line(b14 + " MASK (01FFFC000000007FFFFFFFF000000000000000000000000FFFFFFFFFFF");
       out.Put("                     FFFFFFFFFFFFF);    !Verify UES data");
       break;
-    case 149:
+    case codes::kVtl3384XL:
       out.Line("");
       out.Line(b14 + " MASK (07C0000000000000001FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF");
       out.Put("                     FFFFFFFFFFFFFFFFFF);    !Verify UES data");
@@ -90,7 +84,7 @@ class Zepa3Block final : public SvfBlock {
   Zepa3Block(SvfJob& job, SvfText& out, std::string isp_file)
       : SvfBlock(job, out, kStatements),
         R_(rec_.side_rows),
-        A_(Zepa3AddressBits(rec_.id)),
+        A_(AddressWidth(rec_.id)),
         isp_file_(std::move(isp_file)) {}
 
  private:
@@ -113,7 +107,7 @@ class Zepa3Block final : public SvfBlock {
       Message(s == 0 ? "Checking Lower side..." : "Checking Upper side...");
       out_.Line(s == 0 ? "!Check-Lower Side" : "!Check-Upper Side");
       Message("");
-      for (int a = (R_ + 2) * s; a <= (R_ + 2) * s + R_; ++a) {
+      for (int a = FirstRow(s, R_); a < FirstRow(s, R_) + DesignRows(R_); ++a) {
         if (a % 8 == 7) Mark();
         AddressStatement(a, true, a, true);
         out_.Line(lines::kWaitVerify);
@@ -139,9 +133,9 @@ class Zepa3Block final : public SvfBlock {
       out_.Line(s == 0 ? "!Program-Lower Side" : "!Program-Upper Side");
       Message("");
       if (s == 1) isp.Next();  // the lower side's signature row
-      for (int a = (R_ + 2) * s; a <= (R_ + 2) * s + R_; ++a) {
+      for (int a = FirstRow(s, R_); a < FirstRow(s, R_) + DesignRows(R_); ++a) {
         if (a % 8 == 7) Mark();
-        ProgramRow(isp.Next(), a, a - (R_ + 2) * s, lines::kWaitProgRow);
+        ProgramRow(isp.Next(), a, a - FirstRow(s, R_), lines::kWaitProgRow);
       }
     }
     out_.EmptyLines(1);
@@ -167,9 +161,9 @@ class Zepa3Block final : public SvfBlock {
       }
       Message("");
       if (s == 1) isp.Next();
-      for (int a = (R_ + 2) * s; a <= (R_ + 2) * s + R_; ++a) {
+      for (int a = FirstRow(s, R_); a < FirstRow(s, R_) + DesignRows(R_); ++a) {
         if (a % 8 == 7) Mark();
-        const int within = a - (R_ + 2) * s;
+        const int within = a - FirstRow(s, R_);
         const std::string line = isp.Next();
         AddressStatement(a, false, within, true);
         out_.Line(lines::kWaitVerify);
@@ -192,7 +186,7 @@ class Zepa3Block final : public SvfBlock {
     Body(kProgram5);
     ScanBits value(static_cast<std::size_t>(L_), true);
     value[static_cast<std::size_t>(L_ - 1)] = false;
-    AppendAddress(value, 2 * R_ + 2);
+    AppendAddress(value, SecurityRow(R_));
     out_.Put("SDR " + std::to_string(L_ + A_) + " TDI (");
     WriteZ3RowHex(out_, value, L_);
     out_.Line(");    !Load PROGRAM data and address " + std::to_string(R_));
@@ -211,7 +205,7 @@ class Zepa3Block final : public SvfBlock {
     IspReader isp(isp_file_);
     for (int s = 0; s < 2; ++s) {
       const std::string line = SignatureLine(isp);
-      const int a = R_ + 1 + (R_ + 2) * s;
+      const int a = SignatureRow(s, R_);
       ProgramRow(line, a, a, lines::kWaitProgUes);
     }
     out_.EmptyLines(1);
@@ -228,8 +222,8 @@ class Zepa3Block final : public SvfBlock {
     IspReader isp(isp_file_);
     for (int s = 0; s < 2; ++s) {
       const std::string line = SignatureLine(isp);
-      const int a = R_ + 1 + (R_ + 2) * s;
-      AddressStatement(a, false, R_ + 1, false);
+      const int a = SignatureRow(s, R_);
+      AddressStatement(a, false, SignatureRow(0, R_), false);
       out_.Line(lines::kWaitRead);
       out_.Put("SDR " + std::to_string(L_) + " TDI (0) TDO (");
       WriteZ3RowHex(out_, RowValue(line, a, false), L_);
@@ -258,14 +252,14 @@ class Zepa3Block final : public SvfBlock {
     out_.Line(lines::kWaitDisable);
     out_.Line(lines::kResetTap);
   }
-  // The signature row of the next side: R+2 lines further on.
+  // The signature row of the next side: a side's rows further on.
   std::string SignatureLine(IspReader& isp) {
     std::string line;
-    for (int i = 0; i < R_ + 2; ++i) line = isp.Next();
+    for (int i = 0; i < SideStride(R_); ++i) line = isp.Next();
     return line;
   }
 
-  int Address(int row) const { return engine::AddressZ3(row, rec_.id, R_); }
+  int Address(int row) const { return RowAddress(row, rec_.id, R_); }
   void AppendAddress(ScanBits& value, int row) const {
     const int address = Address(row);
     for (int k = 0; k < A_; ++k) value.push_back((address >> (A_ - 1 - k)) & 1);
@@ -275,9 +269,9 @@ class Zepa3Block final : public SvfBlock {
     const int address = Address(row);
     ScanBits value;
     for (int i = 0; i < A_; ++i) value.push_back((address >> (A_ - 1 - i)) & 1);
-    const std::string smask = A_ == 9 ? "1FF" : A_ == 8 ? "FF" : "7F";
-    std::string line = "SDR " + std::to_string(A_) + " TDI (" + HexDigits(value) + ") SMASK(" + smask + ");" +
-                       std::string(blank_check ? 15 : 10, ' ') + "!Load address " + std::to_string(shown);
+    std::string line = "SDR " + std::to_string(A_) + " TDI (" + HexDigits(value) + ") SMASK(" + OnesHex(A_) +
+                       ");" + std::string(blank_check ? 15 : 10, ' ') + "!Load address " +
+                       std::to_string(shown);
     if (grey) line += " (Grey code=" + std::to_string(address) + ")";
     out_.Line(line);
   }
@@ -310,10 +304,6 @@ class Zepa3Block final : public SvfBlock {
 };
 
 }  // namespace
-
-int Zepa3AddressBits(int id) {
-  return engine::AddressWidthZ3(id);
-}
 
 void WriteZ3RowHex(SvfText& out, const ScanBits& value, int length) {
   int blanks = 0;

@@ -11,15 +11,11 @@
 
 namespace zepa::svf {
 
-// The row address width of a ZEPA3 part: 7 bits for VTL3032XL, 8 for VTL3064XL/VTL3128XL, 9 above. Every
-// scan that carries an address uses this width, as the part's register and the engine do.
-int Zepa3AddressBits(int id);
-
 // The hex digits of a ZEPA3 row value laid out for the part's row length (114, 123, 266, 304 or 507 bits);
 // any other length writes nothing.
 void WriteZ3RowHex(SvfText& out, const ScanBits& value, int length);
 
-// Writes operation `op` (0..8) of a ZEPA3 part; `isp_file` is its .isp image.
+// Writes operation `op` (Bulk Erase .. Read User Signature) of a ZEPA3 part; `isp_file` is its .isp image.
 void Zepa3Svf(SvfJob& job, SvfText& out, int op, const std::string& isp_file);
 
 }  // namespace zepa::svf

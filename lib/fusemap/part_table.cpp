@@ -93,7 +93,7 @@ void get_cmnd(jcd_type& rec, std::string_view token) {
       {"PU", kOpProgramUes},
       {"RU", kOpReadUes},
       {"UP", kOpUpload},
-      {"NO", kOpBypass},
+      {"NO", kOpNoOperation},
       {"RS", kOpRs},
       {"SC", kOpScan},
   }};
@@ -102,7 +102,7 @@ void get_cmnd(jcd_type& rec, std::string_view token) {
   for (const auto& [word, code] : kWords) {
     if (EqualNoCase(token, word)) rec.cmnd = code;
   }
-  if (rec.cmnd == kOpBypass) rec.bypass = 1;
+  if (rec.cmnd == kOpNoOperation) rec.bypass = 1;
 }
 
 }  // namespace zepa::fusemap

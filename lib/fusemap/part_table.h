@@ -4,52 +4,16 @@
 #include <string>
 #include <string_view>
 
+#include "codes/operations.h"
+#include "codes/type_codes.h"
+
 namespace zepa::fusemap {
 
-// Part (type) codes. ZEPA1 codes are also the first byte of a ZEPA1 image ('3', 'U', 'w', 'x', 'y').
-enum PartCode : int {
-  kUnknownPart = 0,
-  kZepa1_32 = 51,     // '3'
-  kZepa1_64 = 85,     // 'U'
-  kZepa1_128 = 119,   // 'w'  82802 fuses
-  kZepa1_128C = 120,  // 'x'  82930 fuses
-  kZepa1_128A = 121,  // 'y'  82930 fuses
-  kVtl3320 = 130,
-  kVtl3960 = 132,
-  kVtl3032XL = 144,
-  kVtl3064XL = 145,
-  kVtl3128XL = 146,
-  kVtl3256XL = 148,
-  kVtl3384XL = 149,
-};
+// Part (type) codes, as every layer names them (codes/type_codes.h).
+using enum codes::PartCode;
 
-inline bool IsZepa1(int id) {
-  return id > 0 && id < 128;
-}
-inline bool IsZepa2(int id) {
-  return id >= 128 && id < 144;
-}
-inline bool IsZepa3(int id) {
-  return id >= 144;
-}
-
-// Operation codes of a chain file's command word.
-enum OpCode : int {
-  kOpBulkErase = 0,
-  kOpBlankCheck = 1,
-  kOpProgram = 2,
-  kOpVerify = 3,
-  kOpProgramVerify = 4,
-  kOpReadId = 5,
-  kOpSecure = 6,
-  kOpProgramUes = 7,
-  kOpReadUes = 8,
-  kOpUpload = 9,
-  kOpBypass = 10,
-  kOpRs = 13,
-  kOpScan = 14,
-  kOpNone = -1,
-};
+// Operation codes of a chain file's command word (codes/operations.h).
+using enum codes::Operation;
 
 // Capacities of the record's text fields (including the terminating zero of the original layout).
 inline constexpr std::size_t kPartCapacity = 20;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 
+#include "codes/type_codes.h"
 #include "fusemap/file_io.h"
 #include "fusemap/fuse_array.h"
 #include "fusemap/jedec_reader.h"
@@ -137,7 +138,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
 
   fusemap::Fuse2Stream(r, r.jed, fuse, ctx.dbgLevel, {ctx.work_dir, ctx.ues_dir, ctx.out});
 
-  if (r.id > 128 && r.id < 144) {
+  if (codes::IsZepa2Type(r.id)) {
     // ZEPA2 frames: .isp/.bit/.mcs/.dbg next to the design; a device without a design has nothing to convert.
     if (!r.jed.empty()) {
       fusemap::zepa2::Options zepa2;
@@ -146,7 +147,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
       zepa2.messages = ctx.out;
       fusemap::zepa2::assemble_std_frame(fuse, r.id, fusemap::ResolveInFolder(ctx.work_dir, r.jed), zepa2);
     }
-  } else if (r.id >= 144) {
+  } else if (codes::IsZepa3Type(r.id)) {
     fusemap::assemble_zepa3_frame(r, fuse,
                                   r.jed.empty() ? r.jed : fusemap::ResolveInFolder(ctx.work_dir, r.jed),
                                   ctx.ues_dir.empty() ? ctx.root_path : ctx.ues_dir);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "codes/type_codes.h"
 #include "fusemap/fatal_error.h"
 #include "fusemap/file_io.h"
 #include "fusemap/fuse_array.h"
@@ -80,7 +81,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   fusemap::jcd_type rec;
   rec.loc = 1;
   fusemap::get_part(rec, args[1], fusemap::Match128::kWholeName);
-  if (!fusemap::IsZepa3(rec.id)) {
+  if (!codes::IsZepa3Type(rec.id)) {
     env.err << "fusedump: " << args[1] << " is not a ZEPA3 part; nothing to convert.\n";
     return 0;
   }

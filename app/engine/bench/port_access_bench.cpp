@@ -9,6 +9,7 @@
 #include "engine/chain.h"
 #include "engine/clock.h"
 #include "engine/jtag.h"
+#include "engine/zepa1_protocol.h"
 #include "sim/board.h"
 
 namespace {
@@ -30,7 +31,7 @@ void ClockCycles(benchmark::State& state, const std::string& board_text) {
   engine::ChainState chain;
   engine::SteadyClock clock;
   engine::Jtag jtag(cable, chain, clock, messages);
-  jtag.LoadInstructionZ1(6);
+  engine::LoadInstructionZ1(jtag, engine::zepa1::kResetToIdle);
   jtag.TapStep(engine::SelectDrScan);
   jtag.TapStep(engine::CaptureDr);
   jtag.TapStep(engine::ShiftDr);

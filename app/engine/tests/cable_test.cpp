@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/tests/engine_rig.h"
+#include "engine/zepa1_protocol.h"
 
 namespace zepa::engine {
 namespace {
@@ -39,8 +40,8 @@ std::string Name(CableKind kind) {
 // Reads the IDCODE of `target` the way identification does: reset, IDCODE instruction, Capture-DR, 32 bits.
 std::uint32_t ReadIdcode(EngineRig& rig, int target) {
   rig.chain.TargetDevice = target;
-  rig.jtag.LoadInstructionZ1(6);
-  rig.jtag.LoadInstructionZ1(1);
+  LoadInstructionZ1(rig.jtag, zepa1::kResetToIdle);
+  LoadInstructionZ1(rig.jtag, zepa1::kIdcode);
   rig.jtag.TapStep(RunTestIdle);
   rig.jtag.TapStep(SelectDrScan);
   rig.jtag.TapStep(CaptureDr);

@@ -319,33 +319,62 @@ TEST(RunFusebuild, OnlyOperationsThatUseAnImageConvert) {
   EXPECT_EQ(context.zepa2_last_address, 335);
 }
 
+TEST(RunFusebuild, EachZepa2PartGetsItsFrameParameters) {
+  struct Case {
+    int part;
+    const char* line;
+    int frame_mode, last_address;
+  };
+  const Case cases[] = {{chain::kPartVtl3320, "Generate VTL3320 MCS/ISP files...", 3, 335},
+                        {chain::kPartVtl3960, "Generate VTL3960 MCS/ISP files...", 1, 1007}};
+  for (const Case& c : cases) {
+    IspRig rig("device VTL3320\n");
+    EngineContext context =
+        rig.Context(c.part, rig.File("d.jed", c.part == chain::kPartVtl3320 ? "QF173492*" : "QF520476*"));
+    rig.launcher.action = [&](const testing::ScriptedLauncher::Call&) {
+      rig.File("d.isp", "frames");
+      return ProcessResult{.started = true, .exit_status = 0, .error = ""};
+    };
+    EXPECT_EQ(RunFusebuild(context, 1, chain::kOpVerify, 0, "c.jcd"), rig.Path("d.isp")) << c.line;
+    EXPECT_EQ(rig.lines(), Lines{c.line});
+    EXPECT_EQ(context.zepa2_frame_mode, c.frame_mode) << c.line;
+    EXPECT_EQ(context.zepa2_last_address, c.last_address) << c.line;
+  }
+}
+
 TEST(CheckImageFile, ImagesMustSuitTheFamilyAndThePart) {
   struct Case {
     int part;
     const char* name;
     std::string bytes;
     int op;
-    const char* abort;
-    const char* line;
+    const char* abort;  // empty: accepted, and without a warning line
   };
   const Case cases[] = {
-      {chain::kPartVtl5128C, "d.bin", "x...", 2, "", nullptr},
+      {chain::kPartVtl5128C, "d.bin", "x...", 2, ""},
       {chain::kPartVtl3128A, "d.BIN", "x...", 3,
-       "Specified device does not match with (a possible VTL5128C) design file (Device #1)", nullptr},
+       "Specified device does not match with (a possible VTL5128C) design file (Device #1)"},
       {chain::kPartVtl3032A, "d.bin", "", 4,
-       "Specified device does not match with (a possible ) design file (Device #1)", nullptr},
-      {chain::kPartVtl3032A, "d.bin", "x", 9, "", nullptr},
-      {chain::kPartVtl3128XL, "d.bin", "x", 2, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!", nullptr},
-      {chain::kPartVtl3064A, "d.isp", "", 2, "Incorrect file type (.isp) for ZEPA1 device!", nullptr},
-      {chain::kPartVtl3128XL, "d.isp", "", 2, "", nullptr},
-      {chain::kPartVtl3960, "d.isp", "", 3, "", nullptr},
-      {chain::kPartOthers, "d.txt", "", 2, "", nullptr},
+       "Specified device does not match with (a possible ) design file (Device #1)"},
+      {chain::kPartVtl3032A, "d.bin", "x", 9, ""},
+      {chain::kPartVtl3128XL, "d.bin", "x", 2, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!"},
+      {chain::kPartVtl3064A, "d.isp", "", 2, "Incorrect file type (.isp) for ZEPA1 device!"},
+      {chain::kPartVtl3032XL, "d.isp", "", 2, ""},
+      {chain::kPartVtl3128XL, "d.isp", "", 2, ""},
+      {chain::kPartVtl3384XL, "d.isp", "", 4, ""},
+      {chain::kPartVtl3320, "d.isp", "", 2, ""},
+      {chain::kPartVtl3960, "d.isp", "", 3, ""},
+      {chain::kPartOthers, "d.txt", "", 2, ""},
   };
   for (const Case& c : cases) {
     IspRig rig("device VTL5128C\n");
     const std::string file = rig.File(c.name, c.bytes);
     EngineContext context = rig.Context(c.part, file);
     EXPECT_EQ(AbortMessage(rig, [&] { CheckImageFile(context, 1, c.op, file); }), c.abort) << c.name;
+    // The sizes of each part's record are those of its .isp image.
+    if (std::string(c.abort).empty()) {
+      EXPECT_EQ(rig.lines(), Lines{}) << c.name << " part " << c.part;
+    }
   }
   // The .isp size check compares the record's size: a record with another size gets the warning line.
   IspRig rig("device VTL5128C\n");

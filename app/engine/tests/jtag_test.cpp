@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "engine/tests/engine_rig.h"
+#include "engine/zepa1_protocol.h"
+#include "engine/zepa3_protocol.h"
 #include "sim/tests/temp_dir.h"
 
 namespace zepa::engine {
@@ -35,7 +37,7 @@ TEST(TapStep, EachTargetStateIsOneClockWithItsTmsLevel) {
 
 TEST(TapStep, VectorOptionDrivesTdiAroundIdleAndUpdateIr) {
   EngineRig rig;
-  rig.cable.IspOptions = kBifOption;
+  rig.cable.IspOptions = kOptBif;
   rig.jtag.TapStep(RunTestIdle);
   EXPECT_EQ(rig.Edges(), (std::vector<Edge>{{false, true}}));
   EXPECT_EQ(rig.cable.DataShadow() & rig.cable.PinTDI(), 0) << "TDI back to 0 after the clock";
@@ -75,21 +77,20 @@ Seen Classify(const std::string& tms, int ir_total) {
 
 TEST(LoadInstruction, CodesSelectShiftResetLeaveOrNothing) {
   struct Set {
-    void (Jtag::*load)(int);
+    void (*load)(Jtag&, int);
     int highest;
     std::vector<int> shifted;
     int reset, leave;
   };
-  const std::vector<Set> sets = {
-      {&Jtag::LoadInstructionZ1, 15, {1, 2, 8, 9, 10, 11, 12, 13, 15}, 6, 7},
-      {&Jtag::LoadInstructionZ3, 34, {1, 2, 7, 9, 10, 11, 12, 13, 14, 16, 31}, 33, 34}};
+  const std::vector<Set> sets = {{&LoadInstructionZ1, 15, {1, 2, 8, 9, 10, 11, 12, 13, 15}, 6, 7},
+                                 {&LoadInstructionZ3, 34, {1, 2, 7, 9, 10, 11, 12, 13, 14, 16, 31}, 33, 34}};
   for (const Set& set : sets) {
     for (int code = -1; code <= set.highest + 2; ++code) {
       EngineRig rig;
       rig.chain.DeviceCount = 2;
       rig.chain.Rec(1).IR_len = 4;
       rig.chain.Rec(2).IR_len = 5;
-      (rig.jtag.*set.load)(code);
+      set.load(rig.jtag, code);
       Seen expected = Seen::kNothing;
       if (code == set.reset)
         expected = Seen::kReset;
@@ -104,8 +105,8 @@ TEST(LoadInstruction, CodesSelectShiftResetLeaveOrNothing) {
 
 TEST(LoadInstruction, VectorOptionAddsAnIdleClockToTheReset) {
   EngineRig rig;
-  rig.cable.IspOptions = kBifOption;
-  rig.jtag.LoadInstructionZ3(33);
+  rig.cable.IspOptions = kOptBif;
+  LoadInstructionZ3(rig.jtag, 33);
   EXPECT_EQ(rig.TmsBits(), "11111100");
 }
 
@@ -116,9 +117,9 @@ TEST_P(InstructionTarget, ReachesTheTargetAndReadsItsIdcodePastTheBypassBits) {
   const int target = GetParam();
   EngineRig rig("device VTL3064A\ndevice Others irlen=7 idcode=0x1234567F\ndevice VTL3256XL\n");
   rig.chain.TargetDevice = target;
-  rig.jtag.LoadInstructionZ1(6);
+  LoadInstructionZ1(rig.jtag, 6);
   EXPECT_EQ(rig.board->device(1).state(), sim::TapState::kRunTestIdle);
-  rig.jtag.LoadInstructionZ3(1);
+  LoadInstructionZ3(rig.jtag, 1);
   for (int d = 1; d <= 3; ++d) {
     const std::uint32_t ones = (1u << rig.board->device(static_cast<std::size_t>(d)).ir_length()) - 1;
     EXPECT_EQ(rig.board->device(static_cast<std::size_t>(d)).instruction(), d == target ? 1u : ones) << d;
@@ -134,7 +135,7 @@ TEST_P(InstructionTarget, ReachesTheTargetAndReadsItsIdcodePastTheBypassBits) {
   EXPECT_EQ(id, *rig.board->device(static_cast<std::size_t>(target)).idcode());
   rig.jtag.TapStep(Exit1Dr);
   rig.jtag.TapStep(UpdateDr);
-  rig.jtag.LoadInstructionZ1(7);
+  LoadInstructionZ1(rig.jtag, 7);
   EXPECT_EQ(rig.board->device(1).state(), sim::TapState::kTestLogicReset);
 }
 
@@ -174,13 +175,13 @@ TEST(DataRoutines, AddressTailPushesTheBitsIntoTheTargetOnly) {
     rig.chain.DeviceCount = 3;
     for (int d = 1; d <= 3; ++d) rig.chain.Rec(d).IR_len = 4;
     rig.chain.TargetDevice = target;
-    rig.jtag.LoadInstructionZ1(6);
-    rig.jtag.LoadInstructionZ1(12);
+    LoadInstructionZ1(rig.jtag, 6);
+    LoadInstructionZ1(rig.jtag, 12);
     rig.jtag.TapStep(SelectDrScan);
     rig.jtag.TapStep(CaptureDr);
     rig.jtag.TapStep(ShiftDr);
     rig.ClearLog();
-    rig.jtag.ShiftAddressZ1(43);
+    ShiftAddressZ1(rig.jtag, 43);
     EXPECT_EQ(rig.TmsBits(), std::string(static_cast<std::size_t>(6 + target - 1), '0') + "1") << "tail";
     rig.jtag.TapStep(UpdateDr);
     EXPECT_EQ(Latched(*rig.board, static_cast<std::size_t>(target)), 0b1000000) << "target " << target;
@@ -199,11 +200,11 @@ TEST(RowAddresses, Zepa1SidesAndGrayCodes) {
   for (const auto& [row, bits] : cases) {
     EngineRig rig;
     rig.chain.DeviceCount = 1;
-    rig.jtag.ShiftAddressZ1(row);
+    ShiftAddressZ1(rig.jtag, row);
     EXPECT_EQ(rig.TdiBits(), bits) << "row " << row;
     EXPECT_EQ(rig.TmsBits(), "0000001") << "bit 0 leaves through Exit1-DR";
   }
-  EXPECT_THROW(AddressZ1(-1), std::out_of_range);
+  EXPECT_THROW(zepa1::RowAddress(-1), std::out_of_range);
 }
 
 TEST(RowAddresses, Zepa3WidthsSidesAndFixedAddress) {
@@ -222,7 +223,7 @@ TEST(RowAddresses, Zepa3WidthsSidesAndFixedAddress) {
     rig.chain.DeviceCount = 1;
     rig.chain.Rec(1).id = c.id;
     rig.chain.Rec(1).side_rows = c.side_rows;
-    rig.jtag.ShiftAddressZ3(c.row);
+    ShiftAddressZ3(rig.jtag, c.row);
     EXPECT_EQ(rig.TdiBits(), c.bits) << c.id << " row " << c.row;
   }
 }
@@ -241,8 +242,8 @@ TEST(DataRoutines, BitPatternsAndSkipTailCounts) {
       {"target zeros one device", 1, 1, 0, [](Jtag& j) { j.ShiftTargetZeros7(); }, "0000000", "0000001"},
       {"target zeros 2 of 3", 3, 2, 0, [](Jtag& j) { j.ShiftTargetZeros7(); }, "000000000", "000000001"},
       {"target zeros 3 of 3", 3, 3, 0, [](Jtag& j) { j.ShiftTargetZeros7(); }, "000000000", "000000001"},
-      {"address 1 of 1", 1, 1, 0, [](Jtag& j) { j.ShiftAddressZ1(43); }, "1000000", "0000001"},
-      {"address 2 of 3", 3, 2, 0, [](Jtag& j) { j.ShiftAddressZ1(43); }, "10000000", "00000001"},
+      {"address 1 of 1", 1, 1, 0, [](Jtag& j) { ShiftAddressZ1(j, 43); }, "1000000", "0000001"},
+      {"address 2 of 3", 3, 2, 0, [](Jtag& j) { ShiftAddressZ1(j, 43); }, "10000000", "00000001"},
       {"bit string", 3, 3, 0, [](Jtag& j) { j.ShiftBitString("xx0110", 2, 6); }, "011000", "000001"},
       {"read 1 of 1", 1, 1, 0, [](Jtag& j) { j.ReadBitsToBuffer(0, 1); }, "", "00"},
       {"read 2 of 3", 3, 2, 0, [](Jtag& j) { j.ReadBitsToBuffer(0, 1); }, "", "000"},
@@ -287,7 +288,7 @@ class ReadRoutines : public ::testing::Test {
   ReadRoutines() : rig("device Others irlen=4 idcode=0xFFFFFFEF\ndevice Others irlen=4 idcode=0x80F0C0A5\n") {
     rig.chain.TargetDevice = 2;
     rig.chain.Rec(2).DR_len = 32;
-    rig.jtag.LoadInstructionZ1(6);
+    LoadInstructionZ1(rig.jtag, 6);
     rig.jtag.TapStep(SelectDrScan);
     rig.jtag.TapStep(CaptureDr);
   }
@@ -315,7 +316,7 @@ TEST_F(ReadRoutines, ExpectOnesStopsAtTheFirstZero) {
   EXPECT_FALSE(rig.jtag.ExpectOnes(0, 31)) << "A5h has a 0 at bit 1";
   EXPECT_EQ(rig.Reads(), 2u);
   EngineRig ones("device Others irlen=4 idcode=0xFFFFFFFF\n");
-  ones.jtag.LoadInstructionZ1(6);
+  LoadInstructionZ1(ones.jtag, 6);
   ones.jtag.TapStep(SelectDrScan);
   ones.jtag.TapStep(CaptureDr);
   EXPECT_TRUE(ones.jtag.ExpectOnes(0, 31));
@@ -374,7 +375,7 @@ TEST(VectorRecorder, ThirteenClocksGiveThreeBytesPackedFromTheLowBits) {
   sim::testing::TempDir dir;
   EngineRig rig;
   rig.cable.OffLine = true;  // recording needs no port
-  rig.cable.IspOptions = kBifOption;
+  rig.cable.IspOptions = kOptBif;
   rig.jtag.recorder.Reset();
   const std::string path = dir.File("chain.bif");
   rig.jtag.recorder.Open(path);
@@ -401,7 +402,7 @@ TEST(VectorRecorder, RecordsOnlyWithTheOptionAndDropsAnUnclosedFile) {
     rig.jtag.recorder.Open(path);
     for (int i = 0; i < 8; ++i) rig.jtag.TapStep(ShiftDr);
     EXPECT_EQ(rig.jtag.recorder.bytes_written(), 0u) << "option off";
-    rig.cable.IspOptions = kBifOption;
+    rig.cable.IspOptions = kOptBif;
     rig.jtag.TapStep(TestLogicReset);
     rig.jtag.TapStep(RunTestIdle);
     rig.jtag.TapStep(RunTestIdle);  // 8 clocks in all

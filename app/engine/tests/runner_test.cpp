@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -169,15 +170,27 @@ TEST(RunChain, PinVectorsAreRecordedIntoTheChainsBifFile) {
   EXPECT_EQ(rig.Part(1).state(), sim::TapState::kTestLogicReset) << "no clock reached the board";
 }
 
-TEST(Dispatch, FamiliesByTypeCode) {
-  struct Case {
-    int type;
-    const char* family;
+// Each part runs its family's sequences, told apart by their side lines; a part of no family runs the ZEPA1
+// ones (off-line, so nothing identifies the parts first).
+TEST(Dispatch, EachPartRunsItsFamilysSequences) {
+  IspRig rig("device VTL3032C\ndevice VTL3320\ndevice VTL3032XL\ndevice Others irlen=4\n");
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpBlankCheck);
+  rig.Device(2, chain::kPartVtl3320, chain::kOpBlankCheck);
+  rig.Device(3, chain::kPartVtl3032XL, chain::kOpBlankCheck);
+  rig.Device(4, chain::kPartOthers, chain::kOpBlankCheck);
+  rig.Run(kOptOffLine);
+  const auto after = [&](const std::string& line) {
+    const Lines& lines = rig.lines();
+    const auto at = std::find(lines.begin(), lines.end(), line);
+    return at == lines.end() || at + 1 == lines.end() ? std::string("(none)") : *(at + 1);
   };
-  const Case cases[] = {{0, "ZEPA1"},   {51, "ZEPA1"},  {127, "ZEPA1"}, {128, "ZEPA2"},
-                        {143, "ZEPA2"}, {144, "ZEPA3"}, {149, "ZEPA3"}};
-  for (const Case& c : cases) EXPECT_STREQ(FamilyOf(c.type).name, c.family) << c.type;
-  EXPECT_NE(FamilyOf(51).operations, nullptr);
+  EXPECT_EQ(after("Blank Check... (Device #1)"), "Checking Left side...");
+  EXPECT_TRUE(
+      rig.HasLine("\"Blank Check\" is not available for VTL3320 parts, only Program and Verify are. "
+                  "(Device #2)"));
+  EXPECT_EQ(after("Blank Check... (Device #3)"), "Checking Lower side...");
+  EXPECT_EQ(after("Blank Check... (Device #4)"), "Checking Left side...");
+  EXPECT_EQ(rig.marks.marks, (Marks{{1, true}, {3, true}, {4, true}}));
 }
 
 }  // namespace

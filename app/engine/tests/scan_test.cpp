@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/chain_scan.h"
 #include "engine/tests/engine_rig.h"
 #include "port/tvicport.h"
 
@@ -121,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Boards, ScanChainTest, ::testing::ValuesIn(kScans),
 TEST(ScanChain, OffLineReceivesAllOnesAndTouchesNoPort) {
   EngineRig rig("device VTL3064A\n");
   rig.cable.OffLine = true;
-  rig.cable.IspOptions = kVerifyLogOption;
+  rig.cable.IspOptions = kOptVerifyLog;
   EXPECT_EQ(ScanChain(rig.jtag), 0);
   EXPECT_TRUE(rig.port.log.empty());
   ASSERT_EQ(rig.messages.lines().size(), 4u);
@@ -132,7 +133,7 @@ TEST(ScanChain, OffLineReceivesAllOnesAndTouchesNoPort) {
 
 TEST(ScanChain, VerifyLogShowsThePatternAndTheStreamDelayedByTheChain) {
   EngineRig rig(Devices(3));
-  rig.cable.IspOptions = kVerifyLogOption;
+  rig.cable.IspOptions = kOptVerifyLog;
   ScanChain(rig.jtag);
   const std::string pattern = "1001011101011100001100111011110101010101001101100000000111110000000000";
   ASSERT_GE(rig.messages.lines().size(), 2u);
