@@ -60,6 +60,13 @@ RemoteBitbangServer::RemoteBitbangServer(Board& board, std::uint16_t port) : boa
   if (listen_fd_ < 0) SystemError("remote_bitbang: socket");
   const int one = 1;
   ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  // OpenOCD writes without blocking and gives up on a full socket, so the host's commands get a large
+  // receive window (set before listen, inherited by each connection) to ride out moments when this
+  // process is not scheduled. The forced size needs privileges; without them the capped size still helps.
+  const int window = 8 << 20;
+  if (::setsockopt(listen_fd_, SOL_SOCKET, SO_RCVBUFFORCE, &window, sizeof window) != 0) {
+    ::setsockopt(listen_fd_, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
