@@ -19,6 +19,27 @@ function(zepa_add_test name)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/tests DISCOVERY_TIMEOUT 60)
 endfunction()
 
+# zepa_add_qt_test(<name> SOURCES ... LIBS ...): a Qt Test program over the real widgets, one CTest case,
+# run on the offscreen platform. Under the sanitizers, leaks inside Qt's own libraries are suppressed
+# (cmake/lsan_qt.supp); leaks of ours still fail.
+function(zepa_add_qt_test name)
+  if(NOT ZEPA_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zepa_testsupport Qt6::Test)
+  if(ARG_DEPENDS)
+    add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests AUTOMOC ON)
+  target_compile_definitions(${name} PRIVATE ZEPA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
+                                             ZEPA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan_qt.supp")
+endfunction()
+
 # zepa_add_benchmark(<name> SOURCES ... LIBS ...): a Google Benchmark program (not run by CTest).
 function(zepa_add_benchmark name)
   if(NOT ZEPA_BENCHMARKS)

@@ -12,6 +12,8 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev # Windows cross build of the console programs
   wine64                                     # runs the Windows console programs in the smoke test
   procps time                                # figures in the benchmark scripts
+  qt6-base-dev libgl-dev                     # the desktop programmer (Qt 6 Widgets)
+  xvfb xauth                                 # the desktop programmer's screenshots under a virtual display
 )
 
 missing=()
