@@ -1,6 +1,8 @@
 #include "chain/chain_names.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 namespace zepa::chain {
 namespace {
@@ -83,10 +85,16 @@ std::string_view command_word(int op) {
 }
 
 int command_code(std::string_view word) {
+  auto same_word = [word](std::string_view known) {
+    return word.size() == known.size() &&
+           std::equal(word.begin(), word.end(), known.begin(), [](char a, char b) {
+             return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+           });
+  };
   for (std::string_view known : kReadableWords) {
-    if (word != known) continue;
+    if (!same_word(known)) continue;
     for (const auto& entry : kOperations) {
-      if (entry.word == word) return entry.op;
+      if (entry.word == known) return entry.op;
     }
   }
   return kOpUnknown;

@@ -66,8 +66,8 @@ int part_code(std::string_view name);
 // Operation code to chain-file command word ("PR", ...); "???" for an unknown code.
 std::string_view command_word(int op);
 
-// Command word to operation code, compared exactly (case-sensitive). "SC" is not a word this reader knows,
-// so it and every other word give 99.
+// Command word to operation code, compared without regard to case ("pv" is Prog & Verify, as the
+// converters read it). "SC" is not a word this reader knows, so it and every other word give 99.
 int command_code(std::string_view word);
 
 // Operation code to the configuration grid's text ("Prog & Verify", ..., "Unknown ???").

@@ -14,6 +14,8 @@ namespace zepa::chain {
 struct ChainDevice {
   int loc = 0;                // device position 1..60
   int cmnd = kOpNoOperation;  // operation code
+  FixedText<20> cmnd_word;    // the word a chain file gave when it named no operation (cmnd 99), for the
+                              // pre-run check's message; empty otherwise
   int part = kPartUnknown;    // part code
   int IR_len = kIrUnknown;    // 0..8 stand for lengths 2..10, 9 for 16, 99 unknown
   int result = kResultNone;   // 1 pass, 0 fail, 99 none

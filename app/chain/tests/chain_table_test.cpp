@@ -135,9 +135,16 @@ TEST(ChainNames, CommandWords) {
   EXPECT_EQ(command_word(kOpScan), "SC");
   EXPECT_EQ(command_word(kOpUnknown), "???");
   EXPECT_EQ(command_word(11), "???");
-  for (std::string_view word : {"SC", "pr", "PRX", "P", "", "???"}) {
-    EXPECT_EQ(command_code(word), kOpUnknown) << word;
-  }
+  // Words are read without regard to case, as the converters read them.
+  struct Case {
+    std::string_view word;
+    int op;
+  };
+  const Case cases[] = {
+      {"pr", kOpProgram}, {"pv", kOpProgramVerify}, {"Pv", kOpProgramVerify}, {"nO", kOpNoOperation},
+      {"rs", kOpRs},      {"SC", kOpUnknown},       {"sc", kOpUnknown},       {"PRX", kOpUnknown},
+      {"P", kOpUnknown},  {"", kOpUnknown},         {"???", kOpUnknown}};
+  for (const auto& c : cases) EXPECT_EQ(command_code(c.word), c.op) << c.word;
 }
 
 TEST(ChainNames, OperationTexts) {

@@ -48,6 +48,12 @@ bool validate_chain(const chain::ChainTable& table, chain::Prompts& prompts) {
       prompts.error("No Device Name or IR_length specified for device #" + number + "!");
       ok = false;
     }
+    if (chain::operation_text(dev.cmnd) == chain::operation_text(chain::kOpUnknown)) {
+      prompts.error(dev.cmnd_word.empty()
+                        ? "No operation specified for device #" + number + "!"
+                        : "Unknown operation \"" + dev.cmnd_word.str() + "\" for device #" + number + "!");
+      ok = false;
+    }
     if ((dev.cmnd == chain::kOpProgram || dev.cmnd == chain::kOpVerify ||
          dev.cmnd == chain::kOpProgramVerify) &&
         !names_existing_file(dev.jed)) {

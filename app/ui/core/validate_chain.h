@@ -9,6 +9,8 @@ namespace zepa::ui {
 // Checks devices 1..DeviceCount and shows an error for every problem found (all devices are checked):
 //  - no devices: "No device found!";
 //  - part or IR length not known: "No Device Name or IR_length specified for device #n!";
+//  - no operation: "No operation specified for device #n!", or with the chain file's word that named none:
+//    "Unknown operation "XX" for device #n!";
 //  - Program, Verify or Prog & Verify without an existing design file:
 //    "No design file specified or not exist for device #n!";
 //  - Upload on a ZEPA1 part without a ".bin" file name or on a ZEPA3 part without a ".jed" file name (either

@@ -166,6 +166,33 @@ TEST_F(ValidateChain, DeviceChecks) {
   }
 }
 
+// A chain file's operation word that names no operation is refused with that word; a chain that gives none
+// at all says so.
+TEST_F(ValidateChain, OperationChecks) {
+  struct Case {
+    int cmnd;
+    const char* word;  // as the chain file spelt it
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {chain::kOpBulkErase, "", {}},
+      {chain::kOpRs, "", {}},
+      {chain::kOpUnknown, "XX", {"error: Unknown operation \"XX\" for device #2!"}},
+      {chain::kOpUnknown, "SC", {"error: Unknown operation \"SC\" for device #2!"}},
+      {chain::kOpUnknown, "", {"error: No operation specified for device #2!"}},
+      {42, "", {"error: No operation specified for device #2!"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cmnd);
+    chain::ChainTable table = chain(3);
+    table[2].cmnd = c.cmnd;
+    table[2].cmnd_word = c.word;
+    RecordingPrompts prompts;
+    EXPECT_EQ(validate_chain(table, prompts), c.boxes.empty());
+    EXPECT_EQ(prompts.boxes, c.boxes);
+  }
+}
+
 TEST_F(ValidateChain, EmptyChain) {
   chain::ChainTable table = chain(0);
   RecordingPrompts prompts;
