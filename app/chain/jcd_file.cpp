@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "chain/text_file.h"
 
@@ -42,11 +44,21 @@ long read_number(std::string_view line, std::size_t& pos) {
   return value;
 }
 
+// A number of a chain-file line: its value (saturated, negative when a '-' stands right before the digits)
+// and its text as written, for messages.
+struct Number {
+  long value = 0;
+  std::string_view text;
+};
+
 // The next run of digits at or after `pos` (skipping anything before it), or nothing.
-std::optional<long> next_number(std::string_view line, std::size_t& pos) {
+std::optional<Number> next_number(std::string_view line, std::size_t& pos) {
   while (pos < line.size() && !is_digit(line[pos])) ++pos;
   if (pos >= line.size()) return std::nullopt;
-  return read_number(line, pos);
+  const bool negative = pos > 0 && line[pos - 1] == '-';
+  const std::size_t start = negative ? pos - 1 : pos;
+  const long value = read_number(line, pos);
+  return Number{negative ? -value : value, line.substr(start, pos - start)};
 }
 
 // The next run of token characters at or after `pos` (skipping anything before it); empty at the end.
@@ -57,41 +69,85 @@ std::string_view next_token(std::string_view line, std::size_t& pos) {
   return line.substr(start, pos - start);
 }
 
-int read_total_device(std::string_view line) {
-  std::size_t pos = line.rfind('E') + 2;  // the line contains "TOTAL_DEVICE", so there is an 'E'
-  long count = 0;
-  for (; pos < line.size(); ++pos) {
-    if (is_digit(line[pos])) count = std::min(count * 10 + (line[pos] - '0'), kNumberLimit);
-  }
-  return static_cast<int>(std::min<long>(count, ChainTable::MaxDevices));
+// Faults of a chain file's lines, each told with its line number.
+class Problems {
+ public:
+  void set_line(std::size_t number) { line_ = number; }
+  void add(const std::string& what) { list_.push_back("line " + std::to_string(line_) + ": " + what); }
+  std::vector<std::string> take() { return std::move(list_); }
+
+ private:
+  std::size_t line_ = 0;
+  std::vector<std::string> list_;
+};
+
+std::string positions_text() {
+  return "positions are 1.." + std::to_string(ChainTable::MaxDevices);
 }
 
-void read_device_line(ChainTable& table, std::string_view line) {
+void read_total_device(ChainTable& table, std::string_view line, Problems& problems) {
+  std::size_t pos = line.rfind('E') + 2;  // the line contains "TOTAL_DEVICE", so there is an 'E'
+  long count = 0;
+  bool digits = false;
+  bool negative = false;
+  for (; pos < line.size(); ++pos) {
+    if (!is_digit(line[pos])) continue;
+    if (!digits && pos > 0 && line[pos - 1] == '-') negative = true;
+    digits = true;
+    count = std::min(count * 10 + (line[pos] - '0'), kNumberLimit);
+  }
+  if (negative) {
+    problems.add("the device count cannot be negative");
+  } else if (count > ChainTable::MaxDevices) {
+    problems.add("TOTAL_DEVICE " + std::to_string(count) + " is more than the " +
+                 std::to_string(ChainTable::MaxDevices) + " devices a chain can hold");
+  }
+  table.DeviceCount = static_cast<int>(std::min<long>(count, ChainTable::MaxDevices));
+}
+
+// The position a DEVICE or UES line names, when it is one of the table's.
+std::optional<int> read_position(std::string_view line, std::size_t& pos, std::string_view what,
+                                 Problems& problems) {
+  const std::optional<Number> n = next_number(line, pos);
+  if (!n) return std::nullopt;
+  if (n->value < 1 || n->value > ChainTable::MaxDevices) {
+    problems.add(std::string(what) + " " + std::string(n->text) + ": " + positions_text());
+    return std::nullopt;
+  }
+  return static_cast<int>(n->value);
+}
+
+void read_device_line(ChainTable& table, std::string_view line, Problems& problems) {
   std::size_t pos = std::min(line.find('D') + 6, line.size());
-  const std::optional<long> n = next_number(line, pos);
-  if (!n || !ChainTable::valid_position(static_cast<int>(*n))) return;
+  const std::optional<int> n = read_position(line, pos, "DEVICE", problems);
+  if (!n) return;
   const std::string_view part = next_token(line, pos);
-  const std::optional<long> ir_length = next_number(line, pos);
+  const std::optional<Number> ir_length = next_number(line, pos);
   const std::string_view word = next_token(line, pos);
   // The design file runs from its first visible character to the end of the line, blanks included. A name
   // that starts with a character beyond 'z' ('~', '|', non-ASCII) keeps that character.
   while (pos < line.size() && static_cast<unsigned char>(line[pos]) <= 32) ++pos;
 
-  ChainDevice& dev = table[static_cast<int>(*n)];
-  dev.loc = static_cast<int>(*n);
+  ChainDevice& dev = table[*n];
+  dev.loc = *n;
   dev.part = part_code(part);
   dev.cmnd = command_code(word);
-  dev.IR_len = ir_length ? ir_code_from_length(*ir_length) : kIrUnknown;
+  dev.cmnd_word = dev.cmnd == kOpUnknown ? word : std::string_view();
+  dev.IR_len = ir_length ? ir_code_from_length(ir_length->value) : kIrUnknown;
+  if (ir_length && dev.IR_len == kIrUnknown) {
+    problems.add("IR length " + std::string(ir_length->text) + " of device #" + std::to_string(*n) +
+                 " is not one of 2..10 or 16");
+  }
   dev.jed = line.substr(pos);
 }
 
-void read_ues_line(ChainTable& table, std::string_view line) {
+void read_ues_line(ChainTable& table, std::string_view line, Problems& problems) {
   std::size_t pos = line.find('S');
-  const std::optional<long> n = next_number(line, pos);
-  if (!n || !ChainTable::valid_position(static_cast<int>(*n))) return;
+  const std::optional<int> n = read_position(line, pos, "UES", problems);
+  if (!n) return;
   while (pos < line.size() && !is_token_char(line[pos])) ++pos;
   if (pos < line.size()) ++pos;  // the '$'
-  table[static_cast<int>(*n)].ues = line.substr(pos);
+  table[*n].ues = line.substr(pos);
 }
 
 }  // namespace
@@ -149,37 +205,84 @@ bool check_jcd(const std::string& path, std::string_view marker) {
                      [marker](const std::string& line) { return contains(line, marker); });
 }
 
-void parse_jcd(ChainTable& table, std::string_view text) {
+std::vector<std::string> parse_jcd(ChainTable& table, std::string_view text) {
+  ChainTable read = table;
+  Problems problems;
   bool device_section = false;
+  std::size_t number = 0;
   for (const std::string& line : split_lines(text)) {
+    problems.set_line(++number);
     if (contains(line, "TOTAL_DEVICE")) {
-      table.DeviceCount = read_total_device(line);
+      read_total_device(read, line, problems);
       device_section = true;
     }
     if (contains(line, "User Electronic Signature")) device_section = false;
-    if (device_section && contains(line, "DEVICE") && !contains(line, "_DEV")) read_device_line(table, line);
-    if (!device_section && contains(line, "UES") && contains(line, "$")) read_ues_line(table, line);
+    if (device_section && contains(line, "DEVICE") && !contains(line, "_DEV"))
+      read_device_line(read, line, problems);
+    if (!device_section && contains(line, "UES") && contains(line, "$")) read_ues_line(read, line, problems);
   }
+  std::vector<std::string> faults = problems.take();
+  if (!faults.empty()) return faults;
+  table = std::move(read);
   clear_results(table);
+  return faults;
 }
 
-bool load_jcd(ChainTable& table, const std::string& path) {
-  const auto text = read_file(path);
-  if (!text) return false;
-  parse_jcd(table, *text);
-  return true;
+bool load_jcd(ChainTable& table, const std::string& path, std::string* error) {
+  std::string reason;
+  const auto text = read_file(path, &reason);
+  if (!text) {
+    if (error != nullptr) *error = path + ": " + reason;
+    return false;
+  }
+  const std::vector<std::string> faults = parse_jcd(table, *text);
+  if (faults.empty()) return true;
+  if (error != nullptr) {
+    *error = path + ": not a usable chain file";
+    for (const std::string& fault : faults) *error += "\r" + fault;
+  }
+  return false;
 }
+
+namespace {
+
+bool has_marker(std::string_view text, std::string_view marker) {
+  for (const std::string& line : split_lines(text)) {
+    if (contains(line, marker)) return true;
+  }
+  return false;
+}
+
+// The checked load of both loaders: a file that cannot be read is told with the system's reason, one
+// without the marker with `no_marker`, a refused one with its faults. True when the table was read.
+bool checked_load(ChainTable& table, const std::string& path, std::string_view marker,
+                  const std::string& no_marker, Prompts& prompts) {
+  std::string reason;
+  const auto text = read_file(path, &reason);
+  if (!text) {
+    prompts.error(path + ": " + reason);
+    return false;
+  }
+  if (!has_marker(*text, marker)) {
+    prompts.error(no_marker);
+    return false;
+  }
+  const std::vector<std::string> faults = parse_jcd(table, *text);
+  if (faults.empty()) return true;
+  std::string error = path + ": not a usable chain file";
+  for (const std::string& fault : faults) error += "\r" + fault;
+  prompts.error(error);
+  return false;
+}
+
+}  // namespace
 
 bool open_jcd(ChainTable& table, const std::string& path, Prompts& prompts) {
   bool loaded = false;
   std::error_code ec;
   if (std::filesystem::exists(path, ec)) {
-    if (check_jcd(path, kJcdMarker)) {
-      table.JcdPath = path;
-      loaded = load_jcd(table, path);
-    } else {
-      prompts.error("Not a valid JCD file or not allow to access.");
-    }
+    loaded = checked_load(table, path, kJcdMarker, "Not a valid JCD file or not allow to access.", prompts);
+    if (loaded) table.JcdPath = path;
   }
   clear_results(table);
   return loaded;
@@ -191,11 +294,7 @@ bool load_batch_jcd(ChainTable& table, const std::string& path, Prompts& prompts
     prompts.error(path + "\rfile not found!");
     return false;
   }
-  if (!check_jcd(path, kBatchJcdMarker)) {
-    prompts.error("Not a valid Corvane' JCD file");
-    return false;
-  }
-  return load_jcd(table, path);
+  return checked_load(table, path, kBatchJcdMarker, "Not a valid Corvane' JCD file", prompts);
 }
 
 }  // namespace zepa::chain

@@ -14,6 +14,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chain/chain_table.h"
 #include "chain/prompts.h"
@@ -42,24 +43,31 @@ void write_jcd(ChainTable& table, const std::string& path);
 bool check_jcd(const std::string& path, std::string_view marker);
 
 // Reads chain-file text into the table (the parse pass), then sets `result` of all 60 positions to none.
-//  - "TOTAL_DEVICE" sets DeviceCount from the digits after the last 'E' (less one character), bounded to
-//    MaxDevices, and opens the device section;
+//  - "TOTAL_DEVICE" sets DeviceCount from the digits after the last 'E' (less one character) and opens the
+//    device section;
 //  - "User Electronic Signature" opens the signature section (where reading starts);
-//  - in the device section, a line with "DEVICE" and without "_DEV" sets loc, part, cmnd, IR_len and jed;
+//  - in the device section, a line with "DEVICE" and without "_DEV" sets loc, part, cmnd, IR_len and jed
+//    (and cmnd_word when the word names no operation);
 //  - in the signature section, a line with "UES" and "$" sets ues to the text after the '$'.
-// Lines naming a position outside 1..60 are ignored.
-void parse_jcd(ChainTable& table, std::string_view text);
+// A text the programmer cannot run as written is refused: a device count above MaxDevices or below 0, a
+// DEVICE or UES line naming a position outside 1..60, an IR length that is not 2..10 or 16. The faults come
+// back, one per fault as "line k: what is wrong", and the table is left as it was; empty when read.
+std::vector<std::string> parse_jcd(ChainTable& table, std::string_view text);
 
-// parse_jcd on the file's contents; false (table untouched) when the file cannot be read.
-bool load_jcd(ChainTable& table, const std::string& path);
+// parse_jcd on the file's contents; false (table untouched) when the file cannot be read (`error`, when
+// given, receives the path and the system's reason) or is refused (the path and its faults, one per line
+// after a CR).
+bool load_jcd(ChainTable& table, const std::string& path, std::string* error = nullptr);
 
 // The file menu's load: when the file exists and passes the check with kJcdMarker, JcdPath := path and the
 // file is read; without the marker the error "Not a valid JCD file or not allow to access." is shown and the
-// table is left alone. In every case the results are cleared afterwards. True when the file was read.
+// table is left alone, as it is (with the load's error shown) for a file that cannot be read or is refused.
+// In every case the results are cleared afterwards. True when the file was read.
 bool open_jcd(ChainTable& table, const std::string& path, Prompts& prompts);
 
 // The batch editor's load: a missing file gives the error "<path>\rfile not found!", a file without
-// kBatchJcdMarker the error "Not a valid Corvane' JCD file"; otherwise the file is read. True when read.
+// kBatchJcdMarker the error "Not a valid Corvane' JCD file"; otherwise the file is read (a refused file
+// shows the load's error). True when read.
 bool load_batch_jcd(ChainTable& table, const std::string& path, Prompts& prompts);
 
 }  // namespace zepa::chain

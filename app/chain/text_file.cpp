@@ -25,13 +25,18 @@ std::vector<std::string> split_lines(std::string_view text) {
   return lines;
 }
 
-std::optional<std::string> read_file(const std::string& path) {
+std::optional<std::string> read_file(const std::string& path, std::string* reason) {
+  auto fail = [reason](int error) -> std::optional<std::string> {
+    if (reason != nullptr) *reason = std::strerror(error);
+    return std::nullopt;
+  };
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return std::nullopt;
+  if (std::filesystem::is_directory(path, ec)) return fail(EISDIR);
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+  if (!in) return fail(errno != 0 ? errno : ENOENT);
   std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return std::nullopt;
+  if (in.bad()) return fail(errno != 0 ? errno : EIO);
   return content;
 }
 

@@ -13,8 +13,9 @@ namespace zepa::chain {
 // (without a trailing CR). An empty text has no lines.
 std::vector<std::string> split_lines(std::string_view text);
 
-// The whole file, or nothing when it cannot be opened or read.
-std::optional<std::string> read_file(const std::string& path);
+// The whole file, or nothing when it cannot be opened or read; `reason`, when given, then receives the
+// system's reason ("No such file or directory", "Is a directory", "Permission denied").
+std::optional<std::string> read_file(const std::string& path, std::string* reason = nullptr);
 
 // The file's lines (split_lines), or nothing when it cannot be opened or read.
 std::optional<std::vector<std::string>> read_text_lines(const std::string& path);

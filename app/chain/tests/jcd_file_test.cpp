@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "chain/tests/recording_prompts.h"
 #include "testsupport/scratch_dir.h"
@@ -161,8 +162,6 @@ std::string long_text(char c, std::size_t n) {
 const ReadCase kReadCases[] = {
     {"plain device line", kHead + crlf({"DEVICE 2           VTL3064A         4         PR      a.jed"}), 2, 3,
      kPartVtl3064A, 2, kOpProgram, "a.jed", "old"},
-    {"count above sixty loads as sixty", crlf({"TOTAL_DEVICE 75"}), 1, 60, kPartVtl3128, 4, kOpVerify,
-     "old.jed", "old"},
     {"count digits are concatenated", crlf({"TOTAL_DEVICE 1 2"}), 1, 12, kPartVtl3128, 4, kOpVerify,
      "old.jed", "old"},
     {"the character after the last E is passed over", crlf({"TOTAL_DEVICE12"}), 1, 2, kPartVtl3128, 4,
@@ -173,12 +172,10 @@ const ReadCase kReadCases[] = {
      kOpBulkErase, "", "old"},
     {"IR length 10 is code 8", kHead + crlf({"DEVICE 1 VTL3032A 10 ER"}), 1, 3, kPartVtl3032A, 8,
      kOpBulkErase, "", "old"},
-    {"IR length 11 is unknown", kHead + crlf({"DEVICE 1 VTL3032A 11 ER"}), 1, 3, kPartVtl3032A, kIrUnknown,
-     kOpBulkErase, "", "old"},
     {"SC reads back unknown", kHead + crlf({"DEVICE 1 VTL3032XL 5 SC"}), 1, 3, kPartVtl3032XL, 3, kOpUnknown,
      "", "old"},
-    {"command words are case-sensitive", kHead + crlf({"DEVICE 1 Others 2 no"}), 1, 3, kPartOthers, 0,
-     kOpUnknown, "", "old"},
+    {"command words are read without regard to case", kHead + crlf({"DEVICE 1 Others 2 no"}), 1, 3,
+     kPartOthers, 0, kOpNoOperation, "", "old"},
     {"Non names another device", kHead + crlf({"DEVICE 1 NonVeltrin 2 NO"}), 1, 3, kPartOthers, 0,
      kOpNoOperation, "", "old"},
     {"device line before TOTAL_DEVICE is ignored", crlf({"DEVICE 1 VTL3032A 4 PR a.jed", "TOTAL_DEVICE 1"}),
@@ -207,16 +204,8 @@ const ReadCase kReadCases[] = {
      kOpVerify, "old.jed", "sig"},
     {"line without IR length or command", kHead + crlf({"DEVICE 1 VTL3032A"}), 1, 3, kPartVtl3032A,
      kIrUnknown, kOpUnknown, "", "old"},
-    {"device 0 is ignored", kHead + crlf({"DEVICE 0 VTL3032A 4 PR"}), 1, 3, kPartVtl3128, 4, kOpVerify,
-     "old.jed", "old"},
-    {"device 61 is ignored", kHead + crlf({"DEVICE 61 VTL3032A 4 PR"}), 60, 3, kPartVtl3128, 4, kOpVerify,
-     "old.jed", "old"},
-    {"huge device number is ignored", kHead + crlf({"DEVICE 99999999999999999999 VTL3032A 4 PR"}), 60, 3,
-     kPartVtl3128, 4, kOpVerify, "old.jed", "old"},
     {"device line without a number is ignored", kHead + crlf({"DEVICE Others NO"}), 1, 3, kPartVtl3128, 4,
      kOpVerify, "old.jed", "old"},
-    {"signature 61 is ignored", kHead + kUesHead + crlf({"UES 61 $x"}), 60, 3, kPartVtl3128, 4, kOpVerify,
-     "old.jed", "old"},
     {"signature line without a number is ignored", kHead + kUesHead + crlf({"UES $x"}), 1, 3, kPartVtl3128, 4,
      kOpVerify, "old.jed", "old"},
 };
@@ -234,6 +223,89 @@ TEST(JcdRead, Cases) {
     EXPECT_EQ(dev.cmnd, c.cmnd);
     EXPECT_EQ(dev.jed, c.jed);
     EXPECT_EQ(dev.ues, c.ues);
+  }
+}
+
+// The word of a device line that names no operation is kept for the pre-run check's message; a word that
+// names one clears what an earlier load kept.
+TEST(JcdRead, KeepsTheWordThatNamesNoOperation) {
+  struct Case {
+    const char* line;
+    int cmnd;
+    const char* word;
+  };
+  const Case cases[] = {{"DEVICE 1 VTL3032A 4 XX a.jed", kOpUnknown, "XX"},
+                        {"DEVICE 1 VTL3032A 4 SC", kOpUnknown, "SC"},
+                        {"DEVICE 1 VTL3032A 4", kOpUnknown, ""},
+                        {"DEVICE 1 VTL3032A 4 pv a.jed", kOpProgramVerify, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    ChainTable table = preset_table();
+    table[1].cmnd_word = "OLD";
+    parse_jcd(table, kHead + crlf({c.line}));
+    EXPECT_EQ(table[1].cmnd, c.cmnd);
+    EXPECT_EQ(table[1].cmnd_word, c.word);
+  }
+}
+
+// What the table cannot hold or the programmer cannot run is refused, each fault told with its line, and
+// the table is left as it was (results included).
+TEST(JcdRead, RefusesWhatCannotRun) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::string> faults;
+  };
+  const std::string sixty_one = [] {
+    std::string text = crlf({"TOTAL_DEVICE 60"});
+    for (int n = 1; n <= 61; ++n) text += crlf({"DEVICE " + std::to_string(n) + " VTL3032A 4 ER"});
+    return text;
+  }();
+  const Case cases[] = {
+      {"count above sixty",
+       crlf({"TOTAL_DEVICE 75"}),
+       {"line 1: TOTAL_DEVICE 75 is more than the 60 devices a chain can hold"}},
+      {"negative count", crlf({"TOTAL_DEVICE -3"}), {"line 1: the device count cannot be negative"}},
+      {"sixty-one device lines", sixty_one, {"line 62: DEVICE 61: positions are 1..60"}},
+      {"device 0", kHead + crlf({"DEVICE 0 VTL3032A 4 PR"}), {"line 3: DEVICE 0: positions are 1..60"}},
+      {"negative device",
+       kHead + crlf({"DEVICE -1 VTL3032A 4 PR"}),
+       {"line 3: DEVICE -1: positions are 1..60"}},
+      {"huge device number",
+       kHead + crlf({"DEVICE 99999999999999999999 VTL3032A 4 PR"}),
+       {"line 3: DEVICE 99999999999999999999: positions are 1..60"}},
+      {"signature 61", kHead + kUesHead + crlf({"UES 61 $x"}), {"line 6: UES 61: positions are 1..60"}},
+      {"signature -2", kUesHead + crlf({"UES -2 $x"}), {"line 4: UES -2: positions are 1..60"}},
+      {"IR length 0",
+       kHead + crlf({"DEVICE 1 VTL3032A 0 ER"}),
+       {"line 3: IR length 0 of device #1 is not one of 2..10 or 16"}},
+      {"IR length 1",
+       kHead + crlf({"DEVICE 1 VTL3032A 1 ER"}),
+       {"line 3: IR length 1 of device #1 is not one of 2..10 or 16"}},
+      {"IR length 11",
+       kHead + crlf({"DEVICE 1 VTL3032A 11 ER"}),
+       {"line 3: IR length 11 of device #1 is not one of 2..10 or 16"}},
+      {"IR length 1000",
+       kHead + crlf({"DEVICE 2 VTL3032A 1000 ER"}),
+       {"line 3: IR length 1000 of device #2 is not one of 2..10 or 16"}},
+      {"negative IR length",
+       kHead + crlf({"DEVICE 1 VTL3032A -4 ER"}),
+       {"line 3: IR length -4 of device #1 is not one of 2..10 or 16"}},
+      {"every fault is told",
+       kHead + crlf({"DEVICE 1 VTL3032A 1 ER", "DEVICE 64 VTL3032A 4 ER"}),
+       {"line 3: IR length 1 of device #1 is not one of 2..10 or 16",
+        "line 4: DEVICE 64: positions are 1..60"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChainTable table = preset_table();
+    EXPECT_EQ(parse_jcd(table, c.text), c.faults);
+    EXPECT_EQ(table.DeviceCount, 7);
+    for (int n = 1; n <= 60; ++n) {
+      EXPECT_EQ(table[n].part, kPartVtl3128) << n;
+      EXPECT_EQ(table[n].IR_len, 4) << n;
+      EXPECT_EQ(table[n].result, kResultPass) << n;
+    }
   }
 }
 
@@ -276,9 +348,18 @@ TEST_F(JcdFile, LoadOfAMissingFileLeavesTheTable) {
   EXPECT_EQ(table[1].result, kResultPass);
 }
 
+// A chain of more devices than the table holds, as both loaders refuse it.
+const std::string kTooLongText =
+    crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 61", "DEVICE 1 VTL3032A 4 PR"});
+const std::string kTooLong =
+    ": not a usable chain file\rline 2: TOTAL_DEVICE 61 is more than the 60 devices a chain can hold";
+
 TEST_F(JcdFile, MenuLoad) {
   const std::string good = write("good.jcd", kHead + crlf({"DEVICE 1 VTL3032A 4 PR"}));
   const std::string bad = write("bad.jcd", crlf({"TOTAL_DEVICE 5", "DEVICE 1 VTL3032A 4 PR"}));
+  const std::string folder = path("folder.jcd");
+  std::filesystem::create_directory(folder);
+  const std::string too_long = write("long.jcd", kTooLongText);
   struct Case {
     std::string path;
     bool loaded;
@@ -290,6 +371,8 @@ TEST_F(JcdFile, MenuLoad) {
       {good, true, {}, 3, good},
       {bad, false, {"error: Not a valid JCD file or not allow to access."}, 7, "before.jcd"},
       {path("missing.jcd"), false, {}, 7, "before.jcd"},
+      {folder, false, {"error: " + folder + ": Is a directory"}, 7, "before.jcd"},
+      {too_long, false, {"error: " + too_long + kTooLong}, 7, "before.jcd"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
@@ -310,6 +393,9 @@ TEST_F(JcdFile, BatchLoad) {
   // Passes the file menu's check but not the batch editor's.
   const std::string menu_only = write("menu.jcd", crlf({"#device JTAG chain description", "TOTAL_DEVICE 1"}));
   const std::string missing = path("missing.jcd");
+  const std::string folder = path("folder.jcd");
+  std::filesystem::create_directory(folder);
+  const std::string too_long = write("long.jcd", kTooLongText);
   struct Case {
     std::string path;
     bool loaded;
@@ -319,6 +405,8 @@ TEST_F(JcdFile, BatchLoad) {
       {good, true, {}},
       {menu_only, false, {"error: Not a valid Corvane' JCD file"}},
       {missing, false, {"error: " + missing + "\rfile not found!"}},
+      {folder, false, {"error: " + folder + ": Is a directory"}},
+      {too_long, false, {"error: " + too_long + kTooLong}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);

@@ -1,11 +1,14 @@
 #include "ui/cli/cli_app.h"
 
+#include <algorithm>
 #include <clocale>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 
+#include "chain/jcd_file.h"
+#include "chain/text_file.h"
 #include "engine/workdir.h"
 #include "ui/cli/report.h"
 #include "ui/cli/terminal.h"
@@ -28,19 +31,17 @@ std::string absolute_path(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-bool is_file(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
-}
-
 int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal) {
   const std::string path = absolute_path(options.file);
-  if (!is_file(path)) {
+  std::error_code ec;
+  if (!fs::exists(path, ec)) {
     terminal.Box("error", options.file + ": file not found");
     return kExitUsage;
   }
   if (!programmer.load_jcd_file(path)) {
-    terminal.Box("error", options.file + ": not a chain description (no \"device JTAG chain des\" line)");
+    // The loader has told why: the system's reason, the missing marker line or the file's faults.
+    if (chain::read_file(path) && !chain::check_jcd(path, chain::kJcdMarker))
+      terminal.Box("error", options.file + ": not a chain description (no \"device JTAG chain des\" line)");
     return kExitUsage;
   }
   const ui::RunOutcome outcome = programmer.run_chain();
@@ -50,12 +51,39 @@ int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal
   return failed ? kExitFailed : kExitOk;
 }
 
+// A batch line that can name a chain file: not empty and free of control characters (what a binary file's
+// lines are full of).
+bool usable_path(std::string_view line) {
+  return !line.empty() && std::none_of(line.begin(), line.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+  });
+}
+
 int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal) {
   const std::string path = absolute_path(options.file);
   ui::BatchTable batch;
-  if (!is_file(path) || !ui::load_batch(batch, path)) {
+  std::error_code ec;
+  if (!fs::exists(path, ec)) {
     terminal.Box("error", options.file + ": file not found");
     return kExitUsage;
+  }
+  std::string reason;
+  if (!chain::read_file(path, &reason) || !ui::load_batch(batch, path)) {
+    terminal.Box("error", options.file + ": " + (reason.empty() ? std::string("cannot be read") : reason));
+    return kExitUsage;
+  }
+  int listed = 0;
+  for (int i = 1; i <= ui::kBatchRows; ++i) {
+    const std::string& line = batch.row(i).jcd;
+    if (line.empty()) continue;
+    ++listed;
+    if (!usable_path(line))
+      terminal.Box("error", options.file + " line " + std::to_string(i) + ": not a usable chain file path");
+  }
+  if (listed == 0) {
+    terminal.Box("error", options.file + ": no chain file listed");
+    return kExitFailed;
   }
   programmer.set_last_file(path);  // chain files named relative to the batch file
   const ui::BatchSummary summary = programmer.run_batch(batch);
@@ -69,9 +97,11 @@ int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal
     number.insert(0, 4 - std::min<std::size_t>(4, number.size()), ' ');
     std::string result = step.result.empty() ? "-" : step.result;
     result.resize(std::max<std::size_t>(result.size(), 7), ' ');
-    terminal.Line(number + "  " + result + "  " + step.jcd);
+    terminal.Line(number + "  " + result + "  " + (usable_path(step.jcd) ? step.jcd : "(not a usable path)"));
   }
-  return summary.failed_row != 0 ? kExitFailed : kExitOk;
+  // The batch passes only when every listed step ran and passed: a skipped step (missing file) fails it.
+  const bool passed = summary.failed_row == 0 && summary.skipped == 0 && summary.passed == listed;
+  return passed ? kExitOk : kExitFailed;
 }
 
 }  // namespace

@@ -231,6 +231,72 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
   }
 }
 
+// Chain files written by hand: every fault in them is refused with a message that names what is wrong and
+// a failing exit status; nothing of such a chain runs.
+TEST_F(CliTest, FaultyChainFilesAreRefusedWithTheirReason) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> devices;  // the device lines between the header and the signature section
+    int status;
+    const char* out_part;
+    const char* err_part;
+  };
+  const Case cases[] = {
+      {"lower-case words are read",
+       {"DEVICE 1 VTL3032C 4 id", "DEVICE 2 VTL5064C 4 Id"},
+       0,
+       "     2  VTL5064C    Read device ID    pass",
+       ""},
+      {"misspelt word",
+       {"DEVICE 1 VTL3032C 4 ID", "DEVICE 2 VTL5064C 4 XX"},
+       1,
+       "",
+       "error: Unknown operation \"XX\" for device #2!"},
+      {"missing word",
+       {"DEVICE 1 VTL3032C 4", "DEVICE 2 VTL5064C 4 ID"},
+       1,
+       "",
+       "error: No operation specified for device #1!"},
+      {"device beyond the table",
+       {"DEVICE 1 VTL3032C 4 ID", "DEVICE 2 VTL5064C 4 ID", "DEVICE 61 VTL5064C 4 ID"},
+       2,
+       "",
+       "line 5: DEVICE 61: positions are 1..60"},
+      {"IR length 1000",
+       {"DEVICE 1 VTL3032C 1000 ID", "DEVICE 2 VTL5064C 4 ID"},
+       2,
+       "",
+       "line 3: IR length 1000 of device #1 is not one of 2..10 or 16"},
+      {"negative IR length",
+       {"DEVICE 1 VTL3032C 4 ID", "DEVICE 2 VTL5064C -4 ID"},
+       2,
+       "",
+       "line 4: IR length -4 of device #2 is not one of 2..10 or 16"},
+      {"negative device",
+       {"DEVICE 1 VTL3032C 4 ID", "DEVICE -1 VTL5064C 4 ID"},
+       2,
+       "",
+       "line 4: DEVICE -1: positions are 1..60"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    write("board.sim", "device VTL3032C\ndevice VTL5064C\n");
+    fs::remove(path("board.sim.state"));
+    std::string text = crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 2"});
+    for (const std::string& line : c.devices) text += line + "\r\n";
+    text += crlf({"#User Electronic Signature", "UES 1 $", "UES 2 $"});
+    write("chain.jcd", text);
+
+    const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("chain.jcd")});
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, c.out_part)) << run.out;
+    EXPECT_TRUE(Contains(run.err, c.err_part)) << run.err;
+    if (c.status != 0) {
+      EXPECT_FALSE(Contains(run.out, "Begin operation")) << run.out;
+    }
+  }
+}
+
 // A parallel-port device that cannot be opened is told once, with its reason; the Windows driver's
 // "Driver "KPortIo1" not found" has no place on Linux, least of all once per cable of the fall-back.
 TEST_F(CliTest, AMissingPortDeviceIsToldOnceWithItsReason) {
@@ -268,6 +334,58 @@ TEST_F(CliTest, BatchFileRunsItsChainsUntilOneFails) {
   EXPECT_TRUE(Contains(run.out, "Batch step 1: running\n"));
   EXPECT_EQ(read("work/zepaisp.log"), crlf({"Executing ids.jcd  12:00:00 01/02/03 ...", "pass",
                                             "Executing short.jcd  12:00:00 01/02/03 ...", "fail"}));
+}
+
+// A batch passes only when every step it lists ran and passed; a batch that ran nothing fails, and a line
+// that is no path is told as such rather than echoed.
+TEST_F(CliTest, BatchThatRanNothingFails) {
+  write("board.sim", "device VTL3032C\ndevice VTL5064C\n");
+  Chain("ids.jcd", {chain::kPartVtl3032C, chain::kPartVtl5064C}, chain::kOpReadId);
+  struct Case {
+    const char* name;
+    std::string batch;
+    int status;
+    const char* out_part;
+    const char* err_part;
+  };
+  const Case cases[] = {
+      {"every step passes", crlf({"ids.jcd", "ids.jcd"}), 0, "   2  pass     ids.jcd\n", ""},
+      {"every file missing", crlf({"a.jcd", "b.jcd"}), 1, "   2  skip     b.jcd\n", ""},
+      {"a missing step among passing ones", crlf({"ids.jcd", "b.jcd"}), 1, "   2  skip     b.jcd\n", ""},
+      {"empty batch file", "", 1, "", "/steps.jbf: no chain file listed"},
+      {"only empty lines", crlf({"", ""}), 1, "", "/steps.jbf: no chain file listed"},
+      {"binary file",
+       std::string("\x7f"
+                   "ELF\x02\x01\x01\0\0\0\n\x01\x02\x03",
+                   15),
+       1, "   1  skip     (not a usable path)\n", "/steps.jbf line 1: not a usable chain file path"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    write("steps.jbf", c.batch);
+    fs::remove(path("board.sim.state"));
+    const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("steps.jbf")});
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, c.out_part)) << run.out;
+    EXPECT_TRUE(Contains(run.err, c.err_part)) << run.err;
+    EXPECT_FALSE(Contains(run.out, "ELF")) << "a binary line is never echoed";
+  }
+}
+
+// A file that cannot be read is told with the system's reason, not as a missing file or a file of the wrong
+// kind.
+TEST_F(CliTest, UnreadableFilesAreToldWithTheSystemsReason) {
+  write("board.sim", "device VTL3032C\n");
+  fs::create_directory(path("chain.jcd"));
+  fs::create_directory(path("steps.jbf"));
+  for (const char* name : {"chain.jcd", "steps.jbf"}) {
+    SCOPED_TRACE(name);
+    const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path(name)});
+    EXPECT_EQ(run.status, 2) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, path(name) + ": Is a directory")) << run.err;
+    EXPECT_FALSE(Contains(run.err, "not found")) << run.err;
+    EXPECT_FALSE(Contains(run.err, "not a chain description")) << run.err;
+  }
 }
 
 TEST_F(CliTest, ChangedChainFileIsSavedOnlyWithYes) {
