@@ -1,5 +1,6 @@
 #include "engine/runner.h"
 
+#include <array>
 #include <chrono>
 #include <ctime>
 #include <stdexcept>
@@ -52,17 +53,27 @@ class IspEngine::Marks final : public ResultMarks {
  public:
   Marks(IspEngine& engine, ResultMarks& outer) : engine_(engine), outer_(outer) {}
   void MarkResult(int position, bool passed) override {
-    if (table_ != nullptr && chain::ChainTable::valid_position(position))
+    // A device fails when any step of its operation failed: the pass mark of a later step (the erase that
+    // follows a failed verify) never turns a failure of this run back into a pass.
+    const bool valid = chain::ChainTable::valid_position(position);
+    if (valid && failed_[static_cast<std::size_t>(position)]) passed = false;
+    if (valid && !passed) failed_[static_cast<std::size_t>(position)] = true;
+    if (table_ != nullptr && valid)
       (*table_)[position].result = passed ? chain::kResultPass : chain::kResultFail;
     if (!passed) engine_.RunFailed = true;
     outer_.MarkResult(position, passed);
   }
-  void set_table(chain::ChainTable* table) { table_ = table; }
+  // Starts a run's marks (or ends them, with no table).
+  void set_table(chain::ChainTable* table) {
+    table_ = table;
+    failed_.fill(false);
+  }
 
  private:
   IspEngine& engine_;
   ResultMarks& outer_;
   chain::ChainTable* table_ = nullptr;
+  std::array<bool, chain::ChainTable::MaxDevices + 1> failed_{};  // by position, in the current run
 };
 
 IspEngine::IspEngine(port::PortIo& port, Clock& clock, const EngineHost& host, ProcessLauncher& launcher,
