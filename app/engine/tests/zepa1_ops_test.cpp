@@ -121,9 +121,20 @@ TEST(Zepa1Golden, ProgramAndVerifyFailingOnAStuckCellThenErases) {
       "",
   };
   EXPECT_EQ(rig.lines(), expected);
-  EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{1, false}, {1, true}}));
+  // The erase after the failure does not turn the device's result back into a pass.
+  EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{1, false}, {1, false}}));
+  EXPECT_EQ(rig.table[1].result, chain::kResultFail);
   EXPECT_TRUE(rig.engine.RunFailed);
   EXPECT_TRUE(rig.Part(1).memory().rows.empty()) << "the failed part is left erased";
+
+  // The next run starts afresh: its own erase passes.
+  rig.ClearMessages();
+  rig.Device(1, chain::kPartVtl3032C, chain::kOpBulkErase);
+  rig.engine.RunFailed = false;
+  rig.Run();
+  EXPECT_EQ(rig.marks.marks, (std::vector<std::pair<int, bool>>{{1, true}}));
+  EXPECT_EQ(rig.table[1].result, chain::kResultPass);
+  EXPECT_FALSE(rig.engine.RunFailed);
 }
 
 TEST(Zepa1Golden, BlankCheckStopsAtTheFirstRowWithAZero) {
@@ -181,6 +192,34 @@ TEST(Zepa1ReadId, WritesTheIdcodeAndSecurityFilesAndTheFieldsDecode) {
   EXPECT_EQ(fields.architecture, "ZEPA1");
   EXPECT_EQ(fields.macrocells.substr(0, 6), "128 MC");
   EXPECT_EQ(fields.voltage, "5 volt");
+}
+
+// A read off-line (nothing answers: all ones) or while pin vectors are recorded is compared with the
+// part like any other, so an IDCODE that names no part fails instead of passing as read.
+TEST(Zepa1ReadId, AReadThatNamesNoPartFailsOffLineAndWhileRecording) {
+  struct Case {
+    const char* name;
+    const char* board;
+    int options;
+    int result;
+  };
+  const Case cases[] = {
+      {"off-line", "device VTL3064A\n", kOptOffLine, chain::kResultFail},
+      {"recording, nothing answers", "device VTL3064A idcode=0xFFFFFFFF\n", kOptBif, chain::kResultFail},
+      {"recording, the part answers", "device VTL3064A\n", kOptBif, chain::kResultPass},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IspRig rig(c.board);
+    rig.Device(1, chain::kPartVtl3064A, chain::kOpReadId);
+    rig.Run(c.options);
+    EXPECT_EQ(rig.table[1].result, c.result);
+    EXPECT_EQ(rig.HasLine("Read IDcode completed."), c.result == chain::kResultPass);
+    if (c.result == chain::kResultFail) {
+      EXPECT_TRUE(rig.HasLine("(Device #1) is an unknown target device."));
+      EXPECT_FALSE(FileExists(rig.Path("dev__1.id"))) << "no IDCODE is left to be read back";
+    }
+  }
 }
 
 TEST(Zepa1Identify, AWrongPartInTheSocketAborts) {
