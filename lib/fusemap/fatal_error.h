@@ -19,8 +19,10 @@ enum FatalCode : int {
   kErrDesignPathLength = 303,  // design path of 200 characters or more
   kErrDesignPathNoExt = 304,   // design path whose file name has no '.' (no image name can be derived)
   kErrProgramPath = 305,       // the program's own folder cannot be found
+  kErrNoDesign = 306,          // a device to convert without a design file (and no signature image to make)
   kErrWrongPart = 321,         // the JEDEC file's fuse count belongs to another part
   kErrNoLegalPart = 322,       // the JEDEC file has no known fuse count
+  kErrUnknownPart = 323,       // the chain file names a part that is not in the part table
   kErrBitLineLength = 501,     // ZEPA3 .bit line of the wrong length
   // Writing the outputs.
   kErrAddressData = 901,  // ZEPA2 ISP line of other than 560 bits

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 
+#include "codes/operations.h"
 #include "codes/type_codes.h"
 #include "fusemap/file_io.h"
 #include "fusemap/fuse_array.h"
@@ -114,6 +115,16 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
   }
   jcd_type& r = chain.devices[static_cast<std::size_t>(loc - 1)];
   if (r.bypass) return;
+  // A run that would write nothing is a failure, never a silent success.
+  if (r.id == 0 && r.jed.empty()) {
+    throw FatalError(fusemap::kErrUnknownPart, "Part " + (r.part.empty() ? std::string("(none)") : r.part) +
+                                                   " is not a known part." + DeviceTag(loc));
+  }
+  const bool signature_image =
+      codes::IsSignatureOperation(r.cmnd) && (codes::IsZepa1Type(r.id) || codes::IsZepa3Type(r.id));
+  if (r.jed.empty() && !signature_image) {
+    throw FatalError(fusemap::kErrNoDesign, "No design file given." + DeviceTag(loc));
+  }
 
   fusemap::FuseArray fuse(r.jed_fuse, fusemap::FuseArray::Fill::kOnes);
   const int found = fusemap::read_jedec(r.jed, fusemap::ResolveInFolder(ctx.work_dir, r.jed), r.id, fuse);
@@ -190,6 +201,9 @@ int RunFusebuild(const std::vector<std::string>& args, const std::string& progra
   try {
     ctx.root_path = ProgramFolder(program_path);
     Chain chain = load_jcd_struct(jcd, jcd_name);
+    if (chain.devices.empty()) {
+      throw FatalError(fusemap::kErrDeviceNumber, jcd_name + ": not a chain file (it has no DEVICE lines).");
+    }
     jedec_to_bin(chain, ispDUT, ctx);
   } catch (const FatalError& e) {
     err << "FUSEBUILD error # " << e.code() << "\n" << e.what() << "\n";

@@ -83,7 +83,7 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   fusemap::get_part(rec, args[1], fusemap::Match128::kWholeName);
   if (!codes::IsZepa3Type(rec.id)) {
     env.err << "fusedump: " << args[1] << " is not a ZEPA3 part; nothing to convert.\n";
-    return 0;
+    return 1;
   }
   try {
     const int invalid = bin_to_jedec(rec, image_file, chip_flag, env);

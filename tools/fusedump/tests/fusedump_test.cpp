@@ -125,10 +125,10 @@ TEST_F(Fusedump, CommandLineErrorsAndOtherFamilies) {
       {"no arguments", {}, 1, "Usage:fusedump bin/isp_file device_name: "},
       {"one argument", {Path("design.isp")}, 1, "example:fusedump vtl256.isp VTL3256XL: "},
       {"missing image", {Path("nothing.isp"), "VTL3064XL"}, 1, "Error opening "},
-      {"ZEPA1 part", {Path("design.bin"), "VTL3064A"}, 0, "not a ZEPA3 part"},
-      {"ZEPA2 part", {Path("design.isp"), "VTL3960"}, 0, "not a ZEPA3 part"},
-      {"unknown part", {Path("design.isp"), "VTL9999"}, 0, "not a ZEPA3 part"},
-      {"128C is not searched in the name", {Path("design.isp"), "VTL3128CX"}, 0, "not a ZEPA3 part"},
+      {"ZEPA1 part", {Path("design.bin"), "VTL3064A"}, 1, "not a ZEPA3 part"},
+      {"ZEPA2 part", {Path("design.isp"), "VTL3960"}, 1, "not a ZEPA3 part"},
+      {"unknown part", {Path("design.isp"), "VTL9999"}, 1, "not a ZEPA3 part"},
+      {"128C is not searched in the name", {Path("design.isp"), "VTL3128CX"}, 1, "not a ZEPA3 part"},
       {"chip flag not a number", {Path("design.isp"), "VTL3064XL", "yes"}, 1, "not a decimal number"},
       {"image without extension", {Path("readback"), "VTL3064XL"}, 1, "FUSEDUMP error # 304"},
   };
@@ -186,6 +186,37 @@ TEST_F(Fusedump, InvalidHexDigitIsReportedAndReadAsZero) {
   const fusemap::Zepa3Map map(144);
   const auto frame = map.bits(0);
   for (int bit = 110; bit < 114; ++bit) EXPECT_EQ(back.read_fuse(frame[bit].fuse), 0) << bit;
+}
+
+// An image full of characters that are not hex digits tells the first ten where they are and counts the
+// rest in one line, instead of two lines for each.
+TEST_F(Fusedump, ManyInvalidDigitsAreToldTenAndCounted) {
+  struct Case {
+    int bad;              // characters replaced, from the start of the first line
+    int told;             // "Non-valid hex number" lines
+    const char* summary;  // the closing line, or nothing
+  };
+  const Case cases[] = {{1, 1, nullptr},
+                        {10, 10, nullptr},
+                        {11, 10, "  ... and 1 more non-valid hex numbers"},
+                        {20, 10, "  ... and 10 more non-valid hex numbers"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bad);
+    std::string image = ImageOf(144, RandomDesign(144, 4));
+    for (int i = 0; i < c.bad; ++i) image[static_cast<std::size_t>(i)] = 'x';
+    WriteFile(dir_ / "design.isp", image);
+    EXPECT_EQ(RunWith({Path("design.isp"), "VTL3032XL"}), 1);
+    const std::string out = out_.str();
+    int told = 0;
+    for (auto at = out.find("Non-valid hex number"); at != std::string::npos;
+         at = out.find("Non-valid hex number", at + 1))
+      ++told;
+    EXPECT_EQ(told, c.told) << out;
+    EXPECT_EQ(out.find("more non-valid") != std::string::npos, c.summary != nullptr) << out;
+    if (c.summary != nullptr) {
+      EXPECT_NE(out.find(c.summary), std::string::npos) << out;
+    }
+  }
 }
 
 // The program itself, as the programmer starts it: chksum.chk lands in the current folder.
