@@ -62,14 +62,22 @@ Zepa3ReadbackReport Isp2Fuse(const Zepa3Map& map, std::istream& in, std::string_
       throw FatalError(e.code(), where + ": " + e.what() + " (" + std::string(g.PART_NAME) + ").");
     }
     for (std::size_t pos : invalid) {
-      messages << "Non-valid hex number " << line[pos] << " in bit stream.\n";
-      messages << "  (" << where << ", character " << pos + 1 << ": its four bits read as 0)\n";
+      // The first few are told where they are; the rest only counted, so that an image full of them does
+      // not bury the output.
+      if (report.invalid_digits < kToldInvalidDigits) {
+        messages << "Non-valid hex number " << line[pos] << " in bit stream.\n";
+        messages << "  (" << where << ", character " << pos + 1 << ": its four bits read as 0)\n";
+      }
       ++report.invalid_digits;
     }
     const auto frame = map.bits(i);
     for (std::size_t b = 0; b < frame.size(); ++b) {
       if (frame[b].ReadsBack()) fuse.write_fuse(frame[b].fuse, bits[b]);
     }
+  }
+  if (report.invalid_digits > kToldInvalidDigits) {
+    messages << "  ... and " << report.invalid_digits - kToldInvalidDigits
+             << " more non-valid hex numbers, their bits read as 0 too.\n";
   }
   return report;
 }

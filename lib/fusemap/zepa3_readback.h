@@ -22,13 +22,17 @@ namespace zepa::fusemap {
 std::vector<std::uint8_t> get_ispFile_bit(std::string_view line, int dr_len,
                                           std::vector<std::size_t>& invalid);
 
+// How many invalid digits of an image are told one by one.
+inline constexpr int kToldInvalidDigits = 10;
+
 struct Zepa3ReadbackReport {
   int invalid_digits = 0;  // characters that were not hexadecimal digits; their bits read as 0
 };
 
 // Reads one image line per frame from `in` and sets every fuse that a data or ISP frame bit reads back
-// (bits that no field claims, bits without a fuse and the signature frames set nothing). Each invalid digit
-// prints "Non-valid hex number %c in bit stream.\n" on `messages`, followed by where it was. Throws
+// (bits that no field claims, bits without a fuse and the signature frames set nothing). Each of the first
+// kToldInvalidDigits invalid digits prints "Non-valid hex number %c in bit stream.\n" on `messages`, followed
+// by where it was; any further ones are counted in one closing line. Throws
 // FatalError 501 when the image ends before the last frame or a line is too short. `name` names the image in
 // messages.
 Zepa3ReadbackReport Isp2Fuse(const Zepa3Map& map, std::istream& in, std::string_view name, FuseArray& fuse,
