@@ -149,7 +149,7 @@ TEST_F(Zepa2FusebuildTest, RunsThatWriteNothing) {
   };
   const std::vector<Case> cases{
       {"a VTL3960 design for a VTL3320", {"chain.jcd", "3"}, 1, "FUSEBUILD error # 321\n"},
-      {"a ZEPA2 device without a design", {"chain.jcd", "4"}, 0, ""},
+      {"a ZEPA2 device without a design", {"chain.jcd", "4"}, 1, "FUSEBUILD error # 306\n"},
   };
   const std::vector<std::string> before = Files();
   for (const Case& c : cases) {
