@@ -2,9 +2,11 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <utility>
 
@@ -217,8 +219,16 @@ int read_jedec(std::istream& in, const std::string& name, int expected_id, FuseA
 
 int read_jedec(const std::string& name, const std::string& open_path, int expected_id, FuseArray& fuse) {
   if (name.empty()) return expected_id;
+  // The system's reason goes with the failure: a folder opens like a file here and would read as an empty
+  // design of no known part.
+  auto open_failed = [&name](int error) {
+    return FatalError(kErrJedecOpen, name + ": File open failed. (" + std::strerror(error) + ")");
+  };
+  std::error_code ec;
+  if (std::filesystem::is_directory(open_path, ec)) throw open_failed(EISDIR);
+  errno = 0;
   std::ifstream in(open_path, std::ios::binary);
-  if (!in) throw FatalError(kErrJedecOpen, name + ": File open failed.");
+  if (!in) throw open_failed(errno != 0 ? errno : ENOENT);
   return read_jedec(in, name, expected_id, fuse);
 }
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 
@@ -185,7 +186,13 @@ int RunFusebuild(const std::vector<std::string>& args, const std::string& progra
     return 1;
   }
   const std::string& jcd_name = args[0];
-  std::ifstream jcd(fusemap::ResolveInFolder(work_dir, jcd_name), std::ios::binary);
+  const std::string jcd_path = fusemap::ResolveInFolder(work_dir, jcd_name);
+  std::error_code ec;
+  if (std::filesystem::is_directory(jcd_path, ec)) {
+    err << "Error opening " << jcd_name << ": " << std::strerror(EISDIR) << "\n";
+    return 1;
+  }
+  std::ifstream jcd(jcd_path, std::ios::binary);
   if (!jcd) {
     err << "Error opening " << jcd_name << ": " << std::strerror(errno) << "\n";
     return 1;

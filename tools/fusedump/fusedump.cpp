@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "codes/type_codes.h"
@@ -62,6 +63,11 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   }
   const std::string& image_file = args[0];
   {
+    std::error_code ec;
+    if (std::filesystem::is_directory(fusemap::NativePath(image_file), ec)) {
+      env.err << "Error opening " << image_file << ": " << std::strerror(EISDIR) << "\n";
+      return 1;
+    }
     std::ifstream probe(fusemap::NativePath(image_file), std::ios::binary);
     if (!probe) {
       env.err << "Error opening " << image_file << ": " << SystemErrorText() << "\n";

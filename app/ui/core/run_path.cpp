@@ -373,8 +373,11 @@ BatchSummary Programmer::run_batch(BatchTable& batch) {
 }
 
 bool Programmer::run_batch_file(BatchTable& batch, const std::string& path) {
-  if (!load_batch(batch, path)) {
-    prompts_.error(path + "\rfile not found!");
+  std::string reason;
+  if (!chain::read_file(path, &reason) || !load_batch(batch, path)) {
+    // A file that is there but cannot be read is told with the system's reason.
+    std::error_code ec;
+    prompts_.error(path + "\r" + (fs::exists(path, ec) ? reason : std::string("file not found!")));
     return false;
   }
   run_batch(batch);

@@ -144,7 +144,7 @@ class Programmer {
   BatchSummary run_batch(BatchTable& batch);
 
   // A batch file named on the command line: loaded into `batch` and run. False, with the error
-  // "<path>\rfile not found!", when it cannot be read.
+  // "<path>\rfile not found!" when it is missing or "<path>\r<the system's reason>" when it cannot be read.
   bool run_batch_file(BatchTable& batch, const std::string& path);
 
  private:

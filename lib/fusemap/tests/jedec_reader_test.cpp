@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -200,15 +201,29 @@ TEST(ReadJedecTest, LFieldsOutsideThePartRejectTheFile) {
   }
 }
 
-TEST(ReadJedecTest, MissingFileIsFatalError200) {
-  FuseArray fuse(20542, FuseArray::Fill::kOnes);
-  try {
-    read_jedec("no/such/design.jed", kZepa1_32, fuse);
-    FAIL() << "no error";
-  } catch (const FatalError& e) {
-    EXPECT_EQ(e.code(), kErrJedecOpen);
-    EXPECT_STREQ(e.what(), "no/such/design.jed: File open failed.");
+// A design that cannot be opened is error 200 with the system's reason; a folder is no empty design.
+TEST(ReadJedecTest, UnopenableFileIsFatalError200WithItsReason) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zepa_jedec_folder.jed";
+  std::filesystem::create_directories(folder);
+  struct Case {
+    std::string name;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"no/such/design.jed", "no/such/design.jed: File open failed. (No such file or directory)"},
+      {folder.string(), folder.string() + ": File open failed. (Is a directory)"},
+  };
+  for (const auto& c : cases) {
+    FuseArray fuse(20542, FuseArray::Fill::kOnes);
+    try {
+      read_jedec(c.name, kZepa1_32, fuse);
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const FatalError& e) {
+      EXPECT_EQ(e.code(), kErrJedecOpen);
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
   }
+  std::filesystem::remove(folder);
 }
 
 TEST(JedecGeneratorTest, WritesFieldsAndChecksumsTheReaderAccepts) {

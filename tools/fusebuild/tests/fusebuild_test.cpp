@@ -140,7 +140,7 @@ TEST_F(FusebuildRunTest, ConvertsOneDeviceOrFailsWithItsCode) {
        {{"m.jcd", "DEVICE 1 VTL3032C 4 PR missing.jed\n"}},
        {"m.jcd"},
        1,
-       "FUSEBUILD error # 200\nmissing.jed: File open failed.\n",
+       "FUSEBUILD error # 200\nmissing.jed: File open failed. (No such file or directory)\n",
        {},
        {"missing.bin"}},
       {"unknown part without design",
@@ -260,6 +260,11 @@ TEST_F(FusebuildRunTest, UsageAndMissingChainFile) {
   r = Run({"nothere.jcd"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error opening nothere.jcd: No such file or directory\n");
+
+  fs::create_directories(dir_ / "folder.jcd");
+  r = Run({"folder.jcd"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error opening folder.jcd: Is a directory\n");
 }
 
 TEST_F(FusebuildRunTest, AFailedRunKeepsTheOldImage) {

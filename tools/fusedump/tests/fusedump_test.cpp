@@ -115,6 +115,7 @@ TEST_F(Fusedump, CommandLineErrorsAndOtherFamilies) {
   WriteFile(dir_ / "design.isp", ImageOf(145, RandomDesign(145, 5)));
   WriteFile(dir_ / "design.bin", "3\x01\x02");
   WriteFile(dir_ / "readback", ImageOf(145, RandomDesign(145, 5)));
+  fs::create_directory(dir_ / "folder.isp");
   struct Case {
     const char* what;
     std::vector<std::string> args;
@@ -124,7 +125,8 @@ TEST_F(Fusedump, CommandLineErrorsAndOtherFamilies) {
   const Case cases[] = {
       {"no arguments", {}, 1, "Usage:fusedump bin/isp_file device_name: "},
       {"one argument", {Path("design.isp")}, 1, "example:fusedump vtl256.isp VTL3256XL: "},
-      {"missing image", {Path("nothing.isp"), "VTL3064XL"}, 1, "Error opening "},
+      {"missing image", {Path("nothing.isp"), "VTL3064XL"}, 1, "nothing.isp: No such file or directory"},
+      {"folder for an image", {Path("folder.isp"), "VTL3064XL"}, 1, "folder.isp: Is a directory"},
       {"ZEPA1 part", {Path("design.bin"), "VTL3064A"}, 1, "not a ZEPA3 part"},
       {"ZEPA2 part", {Path("design.isp"), "VTL3960"}, 1, "not a ZEPA3 part"},
       {"unknown part", {Path("design.isp"), "VTL9999"}, 1, "not a ZEPA3 part"},
@@ -136,7 +138,7 @@ TEST_F(Fusedump, CommandLineErrorsAndOtherFamilies) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(RunWith(c.args), c.status);
     EXPECT_NE(err_.str().find(c.err), std::string::npos) << err_.str();
-    EXPECT_EQ(Files(), (std::vector<std::string>{"design.bin", "design.isp", "readback"}));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"design.bin", "design.isp", "folder.isp", "readback"}));
   }
 }
 

@@ -586,6 +586,12 @@ TEST_F(RunPathTest, MissingBatchFileIsReported) {
   BatchTable batch;
   EXPECT_FALSE(rig.programmer->run_batch_file(batch, path("none.jbf")));
   EXPECT_EQ(rig.prompts.boxes, std::vector<std::string>{"error: " + path("none.jbf") + "\rfile not found!"});
+
+  // One that is there but cannot be read is told with the system's reason.
+  std::filesystem::create_directory(path("folder.jbf"));
+  rig.prompts.boxes.clear();
+  EXPECT_FALSE(rig.programmer->run_batch_file(batch, path("folder.jbf")));
+  EXPECT_EQ(rig.prompts.boxes, std::vector<std::string>{"error: " + path("folder.jbf") + "\rIs a directory"});
 }
 
 // ---------------------------------------------------------------------------------------------------------
