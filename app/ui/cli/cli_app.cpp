@@ -111,6 +111,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   TerminalMessages messages(terminal);
   TerminalPrompts prompts(terminal, options.yes);
   TerminalView view(terminal);
+  LineEndingLauncher launcher(terminal, system.launcher);
 
   std::unique_ptr<ui::Session> session;
   try {
@@ -118,7 +119,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
         options.io,
         ui::SessionEnvironment{
             .clock = system.clock,
-            .launcher = system.launcher,
+            .launcher = launcher,
             .program_dir = system.program_dir,
             .work_dir = system.work_dir,
             .timestamp = system.timestamp,

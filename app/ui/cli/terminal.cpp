@@ -50,7 +50,7 @@ void TerminalMessages::add_message(std::string_view text) {
 }
 
 void TerminalMessages::replace_last_message(std::string_view text) {
-  if (any_ && text.substr(0, last_.size()) == last_) {
+  if (any_ && terminal_.line_open() && text.substr(0, last_.size()) == last_) {
     terminal_.Write(text.substr(last_.size()));
   } else {
     terminal_.EndLine();
@@ -58,6 +58,14 @@ void TerminalMessages::replace_last_message(std::string_view text) {
   }
   last_.assign(text);
   any_ = true;
+}
+
+engine::ProcessResult LineEndingLauncher::Run(const std::string& program,
+                                              const std::vector<std::string>& args,
+                                              const std::vector<std::string>& environment) {
+  terminal_.EndLine();
+  terminal_.out().flush();
+  return launcher_.Run(program, args, environment);
 }
 
 void TerminalPrompts::show(chain::BoxIcon icon, std::string_view /*caption*/, std::string_view text) {

@@ -7,10 +7,12 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chain/chain_table.h"
 #include "chain/prompts.h"
 #include "engine/messages.h"
+#include "engine/process.h"
 #include "ui/core/run_path.h"
 
 namespace zepa::cli {
@@ -24,6 +26,8 @@ class Terminal {
   void Write(std::string_view text);
   // Ends the open line, if any.
   void EndLine();
+  // Whether a line is open (printed without its line end).
+  bool line_open() const { return line_open_; }
   // A whole line on standard output, after the open line has been ended.
   void Line(std::string_view text);
   // Lines already ended ("...\n"), after the open line has been ended.
@@ -45,14 +49,28 @@ class TerminalMessages final : public engine::MessageSink {
 
   void add_message(std::string_view text) override;
   std::string last_message() const override { return last_; }
-  // When the new text extends the last line, only the new part is printed; any other replacement prints
-  // the whole text on a line of its own.
+  // When the new text extends the last line and that line is still open, only the new part is printed; any
+  // other replacement prints the whole text on a line of its own.
   void replace_last_message(std::string_view text) override;
 
  private:
   Terminal& terminal_;
   std::string last_;
   bool any_ = false;
+};
+
+// Starts the converters the way the given launcher does, after ending the open message line: they share the
+// terminal, and what they print must not land in the middle of a line being built.
+class LineEndingLauncher final : public engine::ProcessLauncher {
+ public:
+  LineEndingLauncher(Terminal& terminal, engine::ProcessLauncher& launcher)
+      : terminal_(terminal), launcher_(launcher) {}
+  engine::ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& environment) override;
+
+ private:
+  Terminal& terminal_;
+  engine::ProcessLauncher& launcher_;
 };
 
 class TerminalPrompts final : public chain::Prompts {

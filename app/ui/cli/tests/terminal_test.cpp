@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace zepa::cli {
 namespace {
@@ -38,6 +40,30 @@ TEST_F(TerminalTest, ReplacingTheLastLineWithOtherTextPrintsItWhole) {
   terminal.EndLine();
   EXPECT_EQ(out.str(), "first\nsecond\n\nthird\n");
   EXPECT_EQ(messages.last_message(), "third");
+}
+
+// A converter shares the terminal: its output must start on a line of its own, and the marks that follow
+// it continue the message line in full rather than as a stray tail.
+TEST_F(TerminalTest, ConvertersStartAfterTheOpenLineEnds) {
+  struct Child final : engine::ProcessLauncher {
+    std::ostringstream& out;
+    explicit Child(std::ostringstream& o) : out(o) {}
+    engine::ProcessResult Run(const std::string&, const std::vector<std::string>&,
+                              const std::vector<std::string>&) override {
+      out << "FUSEBUILD error # 200\n";  // what the child writes on the shared terminal
+      return {.started = true, .exit_status = 1, .error = ""};
+    }
+  } child(out);
+  LineEndingLauncher launcher(terminal, child);
+  messages.add_message("---------------Begin operation---------------");
+  EXPECT_EQ(launcher.Run("fusebuild", {"c.jcd", "1", "0"}, {}).exit_status, 1);
+  messages.add_message("Program... (Device #1)");
+  EXPECT_EQ(launcher.Run("fusebuild", {"c.jcd", "1", "0"}, {}).exit_status, 1);
+  messages.append_to_last_message(" *");
+  terminal.EndLine();
+  EXPECT_EQ(out.str(),
+            "---------------Begin operation---------------\nFUSEBUILD error # 200\n"
+            "Program... (Device #1)\nFUSEBUILD error # 200\nProgram... (Device #1) *\n");
 }
 
 TEST_F(TerminalTest, BoxesGoToStandardErrorAfterTheOpenLineEnds) {
