@@ -189,10 +189,11 @@ int DetectJedecPart(EngineContext& context, int position, int expected, const st
     }
   }
   if (detected == codes::kZepa1_128C && expected == codes::kZepa1_128A) detected = codes::kZepa1_128A;
+  // A file without a fuse count names no part: checked for a known part that is a mismatch with "unknown",
+  // which says what the file lacks; only for a part of no family is it just an illegal file.
   std::string message;
-  if (qf.empty()) {
-    message = "An illegal jedec file. " + Tag(position);
-  } else if (detected != expected) {
+  if (qf.empty()) message = "An illegal jedec file. " + Tag(position);
+  if (detected != expected) {
     message =
         Tag(position) + " does not match with (a possible " +
         (detected == codes::kZepa1_128C ? std::string("VTL3128A/5128C") : std::string(TypeName(detected))) +

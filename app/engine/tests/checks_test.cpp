@@ -150,7 +150,9 @@ TEST(DetectJedecPart, TheFuseCountNamesThePart) {
       {"QF115869*", 148, 148, ""},
       {"QF82930*", 119, 0, "(Device #1) does not match with (a possible VTL3128A/5128C) design file!"},
       {"QF20542*", 85, 0, "(Device #1) does not match with (a possible VTLx032_C/A) design file!"},
-      {"NOTE QF20542*\r\nL0 1*", 51, 0, "An illegal jedec file. (Device #1)"},
+      // Without a fuse count the file names no part: a mismatch with "unknown" for any known part.
+      {"NOTE QF20542*\r\nL0 1*", 51, 0, "(Device #1) does not match with (a possible unknown) design file!"},
+      {"no count at all", 148, 0, "(Device #1) does not match with (a possible unknown) design file!"},
       {"no count at all", 0, 0, "An illegal jedec file. (Device #1)"},
   };
   for (const Case& c : cases) {
