@@ -8,19 +8,17 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "util/line_ends.h"
+
 namespace zepa::chain {
 
 std::vector<std::string> split_lines(std::string_view text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (end == std::string_view::npos) end = text.size();
-    std::size_t stop = end;
-    if (stop > start && text[stop - 1] == '\r') --stop;
-    lines.emplace_back(text.substr(start, stop - start));
-    start = next;
+    const util::LineBounds line = util::FindLineEnd(text, start);
+    lines.emplace_back(text.substr(start, line.end - start));
+    start = line.next;
   }
   return lines;
 }

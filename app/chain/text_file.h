@@ -1,5 +1,5 @@
-// Text files as the programmer reads and writes them: lines end in CR LF when written; when read, a CR
-// before the LF (or before the end of the file) belongs to the line end and never to the text.
+// Text files as the programmer reads and writes them: lines end in CR LF when written; when read, LF, CR LF
+// and a CR alone all end a line, and a CR never belongs to the text.
 #pragma once
 
 #include <optional>
@@ -9,8 +9,8 @@
 
 namespace zepa::chain {
 
-// Splits text into lines. LF ends a line and a CR right before it is dropped; a last line without LF counts
-// (without a trailing CR). An empty text has no lines.
+// Splits text into lines at LF, CR LF or a lone CR; a last line without a line end counts. An empty text
+// has no lines.
 std::vector<std::string> split_lines(std::string_view text);
 
 // The whole file, or nothing when it cannot be opened or read; `reason`, when given, then receives the

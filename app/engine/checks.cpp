@@ -11,6 +11,7 @@
 #include "engine/zepa1_protocol.h"
 #include "engine/zepa2_protocol.h"
 #include "engine/zepa3_protocol.h"
+#include "util/line_ends.h"
 
 namespace zepa::engine {
 namespace {
@@ -59,17 +60,15 @@ std::string Hex4(unsigned value) {
   return text;
 }
 
-// The file's lines without their line ends (LF, CR LF).
+// The file's lines without their line ends (LF, CR LF or a lone CR).
 template <typename Visit>
 void ForEachLine(const std::string& bytes, Visit visit) {
+  const std::string_view text(bytes);
   std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string_view line(bytes.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!visit(line)) return;
-    start = end + 1;
+  while (start < text.size()) {
+    const util::LineBounds bounds = util::FindLineEnd(text, start);
+    if (!visit(text.substr(start, bounds.end - start))) return;
+    start = bounds.next;
   }
 }
 

@@ -7,6 +7,7 @@
 #include "engine/checks.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
+#include "util/line_ends.h"
 
 namespace zepa::engine {
 namespace {
@@ -18,11 +19,9 @@ constexpr int kLineBits = kZepa2LineDigits * 4;  // 560
 constexpr std::size_t kMaxWriteLine = 150;
 constexpr std::size_t kMaxCompareLine = 145;
 
-// Reads one line without its line end (a CR of a DOS file included); false at the end of the file.
+// Reads one line without its line end (LF, CR LF or a lone CR); false at the end of the file.
 bool ReadLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
+  return util::ReadLine(in, line);
 }
 
 class Zepa2Device {

@@ -13,6 +13,7 @@
 #include "engine/workdir.h"
 #include "engine/zepa1_ops.h"
 #include "engine/zepa3_protocol.h"
+#include "util/line_ends.h"
 
 namespace zepa::engine {
 namespace {
@@ -181,10 +182,7 @@ IspLines Zepa3Device::OpenIsp(const std::string& file) const {
   const std::string text = ReadFileBytes(file);
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
+  for (std::string line; util::ReadLine(in, line);) lines.push_back(line);
   const std::size_t rows = static_cast<std::size_t>(2 * SideStride(R_));
   if (lines.size() < rows) {
     AbortDevice(c_.host, pos_,

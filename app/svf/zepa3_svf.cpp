@@ -9,6 +9,7 @@
 #include "engine/zepa3_ops.h"
 #include "engine/zepa3_protocol.h"
 #include "svf/svf_block.h"
+#include "util/line_ends.h"
 
 namespace zepa::svf {
 namespace {
@@ -70,8 +71,7 @@ class IspReader {
   }
   std::string Next() {
     std::string line;
-    if (!std::getline(in_, line)) return "";
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!util::ReadLine(in_, line)) return "";
     return line;
   }
 

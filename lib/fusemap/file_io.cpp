@@ -4,17 +4,12 @@
 #include <fstream>
 #include <system_error>
 
+#include "util/line_ends.h"
+
 namespace zepa::fusemap {
 
 bool LineReader::Next(std::string& line, bool& ended) {
-  line.clear();
-  ended = false;
-  if (!std::getline(in_, line)) {
-    return false;
-  }
-  ended = !in_.eof();
-  if (ended && !line.empty() && line.back() == '\r') line.pop_back();
-  return true;
+  return util::ReadLine(in_, line, ended);
 }
 
 std::size_t FileNameStart(std::string_view path) {

@@ -9,13 +9,12 @@
 
 namespace zepa::fusemap {
 
-// Reads text lines the way a text-mode reader on Windows sees them: LF ends a line and a CR right before
-// it belongs to the line end, never to the text. Any other CR is text.
+// Reads text lines: LF, CR LF or a lone CR ends a line, and a CR never belongs to the text.
 class LineReader {
  public:
   explicit LineReader(std::istream& in) : in_(in) {}
-  // The next line without its line end; `ended` tells whether a LF was read (false on a last line without
-  // one). Returns false at end of input.
+  // The next line without its line end; `ended` tells whether a line end was read (false on a last line
+  // without one). Returns false at end of input.
   bool Next(std::string& line, bool& ended);
   bool Next(std::string& line) {
     bool ended = false;

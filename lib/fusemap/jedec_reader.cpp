@@ -13,6 +13,7 @@
 #include "fusemap/fatal_error.h"
 #include "fusemap/file_io.h"
 #include "fusemap/part_table.h"
+#include "util/line_ends.h"
 
 namespace zepa::fusemap {
 namespace {
@@ -127,22 +128,15 @@ std::string ReadAll(std::istream& in, std::size_t& start) {
   return text;
 }
 
-// Walks the lines of a text as a text-mode reader sees them: LF ends a line and a CR right before it
-// belongs to the line end; a last line without LF keeps all its characters.
+// Walks the lines of a text: LF, CR LF or a lone CR ends a line; a last line without one counts.
 class LineScanner {
  public:
   LineScanner(std::string_view text, std::size_t pos) : text_(text), pos_(pos) {}
   bool Next(std::string_view& line) {
     if (pos_ >= text_.size()) return false;
-    const std::size_t lf = text_.find('\n', pos_);
-    if (lf == std::string_view::npos) {
-      line = text_.substr(pos_);
-      pos_ = text_.size();
-      return true;
-    }
-    line = text_.substr(pos_, lf - pos_);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos_ = lf + 1;
+    const util::LineBounds bounds = util::FindLineEnd(text_, pos_);
+    line = text_.substr(pos_, bounds.end - pos_);
+    pos_ = bounds.next;
     return true;
   }
 

@@ -86,6 +86,40 @@ TEST(CheckJedec, ChecksumOfTheWholeFuseArray) {
   }
 }
 
+// A file whose lines end in a lone CR is read line by line like any other: its fuses and its checksum are
+// seen, so a wrong checksum is caught rather than both reading as 0.
+TEST(CheckJedec, LinesEndingInALoneCr) {
+  struct Case {
+    const char* what;
+    std::string body;
+    const char* expected;
+    bool aborts;
+  };
+  const Case cases[] = {
+      {"matching checksum", "L000000 1011*\rC000D*\r", "(Device #1) JEDEC checksum=000D", false},
+      {"wrong checksum", "L000000 1011*\rC0000*\r",
+       "(Device #1) JEDEC checksum error! <Read:0000, Actual:000D>", true},
+      {"mixed line ends", "L000000 1011*\r\nL000020 1*\rC001D*\n", "(Device #1) JEDEC checksum=001D", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    IspRig rig("device VTL3320\n");
+    std::string text = Jedec("QF173492", c.body);
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos && at < text.find("F0*") + 4;)
+      text.erase(at + 1, 1);  // the header's lines end in CR alone too
+    const std::string file = rig.File("d.jed", text);
+    EngineContext context = rig.Context(chain::kPartVtl3320, file);
+    EXPECT_EQ(DetectJedecPart(context, 1, codes::kVtl3320, file), codes::kVtl3320);
+    const std::string abort = AbortMessage(rig, [&] { CheckJedec(context, 1, file); });
+    if (c.aborts) {
+      EXPECT_EQ(abort, c.expected);
+    } else {
+      EXPECT_EQ(abort, "");
+      EXPECT_EQ(rig.lines(), Lines{c.expected});
+    }
+  }
+}
+
 TEST(CheckJedec, OnlyLegalJedecFilesAreExamined) {
   IspRig rig("device VTL3320\n");
   const std::string note_only = rig.File("n.jed", "NOTE QF173492*\r\nL000000 1*\r\nC0001*\r\n");

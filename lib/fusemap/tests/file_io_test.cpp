@@ -54,16 +54,29 @@ TEST(ResolveInFolderTest, RelativePathsStartInTheWorkFolder) {
   for (const Case& c : cases) EXPECT_EQ(ResolveInFolder(c.work_dir, c.path), c.expected) << c.path;
 }
 
-TEST(LineReaderTest, CrBeforeLfBelongsToTheLineEnd) {
-  std::istringstream in("a\r\nb\n\r\nc\rd\r\n\nlast\r");
-  LineReader reader(in);
-  std::vector<std::pair<std::string, bool>> lines;
-  std::string line;
-  bool ended = false;
-  while (reader.Next(line, ended)) lines.emplace_back(line, ended);
-  const std::vector<std::pair<std::string, bool>> expected = {{"a", true},    {"b", true}, {"", true},
-                                                              {"c\rd", true}, {"", true},  {"last\r", false}};
-  EXPECT_EQ(lines, expected);
+// LF, CR LF and a lone CR each end a line; a CR is never text.
+TEST(LineReaderTest, EveryLineEndEndsALine) {
+  struct Case {
+    std::string text;
+    std::vector<std::pair<std::string, bool>> lines;  // text and whether a line end was read
+  };
+  const Case cases[] = {
+      {"a\r\nb\n\r\nc\rd\r\n\nlast\r",
+       {{"a", true}, {"b", true}, {"", true}, {"c", true}, {"d", true}, {"", true}, {"last", true}}},
+      {"QF1*\rL0 1*\rC0001*", {{"QF1*", true}, {"L0 1*", true}, {"C0001*", false}}},
+      {"\r\r\n\n", {{"", true}, {"", true}, {"", true}}},
+      {"no end", {{"no end", false}}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.text);
+    LineReader reader(in);
+    std::vector<std::pair<std::string, bool>> lines;
+    std::string line;
+    bool ended = false;
+    while (reader.Next(line, ended)) lines.emplace_back(line, ended);
+    EXPECT_EQ(lines, c.lines) << c.text;
+  }
 }
 
 class ReplaceFileTest : public ::testing::Test {

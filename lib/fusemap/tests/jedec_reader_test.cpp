@@ -165,13 +165,19 @@ TEST(ReadJedecTest, LongRunsSetTheSameFusesAsDigitByDigit) {
 }
 
 // A last line without LF keeps every character: a CR there is a fuse digit like any other non-'0'.
-TEST(ReadJedecTest, LastLineWithoutLineEndKeepsItsCr) {
-  FuseArray fuse(20542, FuseArray::Fill::kZeros);
-  std::istringstream in("QF20542*\r\nL000010 00\r");
-  ASSERT_EQ(read_jedec(in, "t.jed", kZepa1_32, fuse), kZepa1_32);
-  EXPECT_EQ(fuse.read_fuse(10), 0);
-  EXPECT_EQ(fuse.read_fuse(11), 0);
-  EXPECT_EQ(fuse.read_fuse(12), 1);
+// Lines that end in a lone CR (the last one included) are lines like any other: the part and the fuses are
+// found, and the CR is no fuse data.
+TEST(ReadJedecTest, LoneCrEndsALine) {
+  for (const std::string text :
+       {"QF20542*\rL000010 01*\rL000012 1\r", "QF20542*\r\nL000010 01*\nL000012 1\r"}) {
+    FuseArray fuse(20542, FuseArray::Fill::kZeros);
+    std::istringstream in(text);
+    ASSERT_EQ(read_jedec(in, "t.jed", kZepa1_32, fuse), kZepa1_32) << text;
+    EXPECT_EQ(fuse.read_fuse(10), 0) << text;
+    EXPECT_EQ(fuse.read_fuse(11), 1) << text;
+    EXPECT_EQ(fuse.read_fuse(12), 1) << text;
+    EXPECT_EQ(fuse.read_fuse(13), 0) << text << ": the CR is no fuse";
+  }
 }
 
 struct ErrorCase {

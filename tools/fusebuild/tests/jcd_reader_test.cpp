@@ -118,9 +118,15 @@ TEST(FusebuildJcdTest, ReadsDevicesAndSignatures) {
   }
 }
 
-TEST(FusebuildJcdTest, ACrInsideALineIsText) {
-  std::istringstream in("DEVICE 1 VTL3128 4 PR a\rb.jed\r\n");
-  EXPECT_EQ(load_jcd_struct(in, "t.jcd").devices.at(0).jed, "a\rb.jed");
+// A chain file whose lines end in a lone CR holds its devices one per line, as with any other line end.
+TEST(FusebuildJcdTest, ALoneCrEndsALine) {
+  std::istringstream in(
+      "TOTAL_DEVICE 2\rDEVICE 1 VTL3128 4 PR a.jed\rDEVICE 2 VTL3064A 4 PV b.jed\rUES 2 $x\r");
+  const Chain chain = load_jcd_struct(in, "t.jcd");
+  ASSERT_EQ(chain.devices.size(), 2u);
+  EXPECT_EQ(chain.devices[0].jed, "a.jed");
+  EXPECT_EQ(chain.devices[1].jed, "b.jed");
+  EXPECT_EQ(chain.devices[1].ues, "x\n") << "a signature keeps the line end it was read with";
 }
 
 TEST(FusebuildJcdTest, RejectsWhatTheDeviceRecordCannotHold) {
