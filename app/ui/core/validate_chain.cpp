@@ -67,7 +67,7 @@ bool validate_chain(const chain::ChainTable& table, chain::Prompts& prompts) {
                       "You need to specified a upload file " + (zepa1 ? "(.BIN)" : "(.JED)") +
                       " to save upload data\rDouble click 'Design file name' field to specify a file");
         ok = false;
-      } else if (!zepa1 && names_existing_file(dev.jed) &&
+      } else if (names_existing_file(dev.jed) &&
                  !prompts.confirm("File already exist, do you want to overwrite?",
                                   chain::Prompts::Answers::kOkCancel)) {
         ok = false;

@@ -15,7 +15,7 @@ namespace zepa::ui {
 //    "No design file specified or not exist for device #n!";
 //  - Upload on a ZEPA1 part without a ".bin" file name or on a ZEPA3 part without a ".jed" file name (either
 //    case): "No upload file specified for device #n!" and how to name one;
-//  - Upload on a ZEPA3 part into an existing ".jed" file: asks "File already exist, do you want to
+//  - Upload on a ZEPA1 or ZEPA3 part into an existing file: asks "File already exist, do you want to
 //    overwrite?" (OK / Cancel); Cancel fails the check.
 // Relative design file names are looked up from the current folder. True when nothing was found.
 bool validate_chain(const chain::ChainTable& table, chain::Prompts& prompts);
