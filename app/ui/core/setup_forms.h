@@ -14,9 +14,6 @@
 
 namespace zepa::ui {
 
-// The product's version, shown by the about box.
-inline constexpr std::string_view VersionText = "4.14";
-
 // ---- Port setup ----
 
 // The device-count box read as a whole number (blanks around it allowed). Nothing for any other text,
