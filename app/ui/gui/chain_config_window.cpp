@@ -46,14 +46,31 @@ QTableWidgetItem* shown_cell(const QString& text) {
   return item;
 }
 
-// The Part's column widths are defaults: a header that today's fonts would clip widens its column.
-void size_columns(QTableWidget* grid, const int* widths, int count) {
-  const QFontMetrics metrics(grid->horizontalHeader()->font());
-  for (int c = 0; c < count; ++c) {
-    const int header = metrics.horizontalAdvance(grid->horizontalHeaderItem(c)->text()) + 16;
-    grid->setColumnWidth(c, std::max(widths[c], header));
+// The texts a column of the device grid can show besides what the user chooses as a file.
+std::vector<QString> column_texts(int column) {
+  std::vector<QString> texts;
+  if (column == ui::kColDevice) texts.push_back("60");
+  if (column == ui::kColPart) texts = list_items(ui::kPartListItems);
+  if (column == ui::kColIrLength) texts = list_items(ui::kIrListItems);
+  if (column == ui::kColOperation) {
+    for (int op = chain::kOpBulkErase; op <= chain::kOpNoOperation; ++op) texts.push_back(qs(chain::operation_text(op)));
   }
-  grid->verticalHeader()->setDefaultSectionSize(std::max(kRowHeight, QFontMetrics(grid->font()).height() + 6));
+  if (column == ui::kColResult) texts = {"pass", "fail"};
+  return texts;
+}
+
+// The column widths are defaults: a header or a cell that today's fonts would clip widens its column.
+void size_columns(QTableWidget* grid, const int* widths, int count, bool device_grid) {
+  const QFontMetrics header_metrics(grid->horizontalHeader()->font());
+  const QFontMetrics cell_metrics(grid->font());
+  for (int c = 0; c < count; ++c) {
+    int width = std::max(widths[c], header_metrics.horizontalAdvance(grid->horizontalHeaderItem(c)->text()) + 16);
+    if (device_grid) {
+      for (const QString& text : column_texts(c)) width = std::max(width, cell_metrics.horizontalAdvance(text) + 12);
+    }
+    grid->setColumnWidth(c, width);
+  }
+  grid->verticalHeader()->setDefaultSectionSize(std::max(kRowHeight, cell_metrics.height() + 6));
 }
 
 QLabel* styled_label(const QString& text, const char* name, const QColor& colour, bool bold, bool italic) {
@@ -127,8 +144,10 @@ ChainConfigWindow::ChainConfigWindow(chain::ChainTable& table, ui::Programmer& p
   layout->addWidget(pages_, 1);
 
   int width = 0;
-  for (int c = 0; c < ui::kGridColumns; ++c) width += grid_->columnWidth(c);
-  resize(width + grid_->verticalScrollBar()->sizeHint().width() + 40, 330);
+  for (int c = 0; c < ui::kGridColumns; ++c) {
+    width += c == ui::kColDesignFile ? kColumnWidths[ui::kColDesignFile] : grid_->columnWidth(c);
+  }
+  resize(std::max(width + grid_->verticalScrollBar()->sizeHint().width() + 30, sizeHint().width()), 330);
   refresh();
 }
 
@@ -143,8 +162,10 @@ void ChainConfigWindow::build_device_page(QWidget* page) {
   for (int c = 0; c < ui::kGridColumns; ++c) {
     grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(qs(ui::kGridHeaders[static_cast<std::size_t>(c)])));
   }
-  size_columns(grid_, kColumnWidths.data(), ui::kGridColumns);
-  grid_->horizontalHeader()->setStretchLastSection(false);
+  size_columns(grid_, kColumnWidths.data(), ui::kGridColumns, true);
+  // The design file takes the room a wider window gives.
+  grid_->horizontalHeader()->setMinimumSectionSize(20);
+  grid_->horizontalHeader()->setSectionResizeMode(ui::kColDesignFile, QHeaderView::Stretch);
   grid_->viewport()->installEventFilter(this);
 
   part_list_ = make_list("part_list", list_items(ui::kPartListItems));
@@ -169,7 +190,7 @@ void ChainConfigWindow::build_ues_page(QWidget* page) {
   ues_grid_->verticalHeader()->hide();
   ues_grid_->setHorizontalHeaderItem(0, new QTableWidgetItem("Device #"));
   ues_grid_->setHorizontalHeaderItem(1, new QTableWidgetItem("User Electronic Signature"));
-  size_columns(ues_grid_, kUesColumnWidths.data(), 2);
+  size_columns(ues_grid_, kUesColumnWidths.data(), 2, false);
   ues_grid_->horizontalHeader()->setStretchLastSection(true);
   ues_grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);

@@ -97,8 +97,10 @@ PortSetupDialog::PortSetupDialog(ui::Programmer& programmer, ui::PortChoice& por
     if (backend.name == "ppdev") {
       ppdev_device_ = new QLineEdit;
       ppdev_device_->setObjectName("ppdev_device");
-      ppdev_device_->setPlaceholderText("/dev/parport0 or 378=/dev/parport0 (empty: found by address)");
-      ppdev_device_->setToolTip("The ppdev device of the port, for every address (PATH) or one (ADDR=PATH)");
+      ppdev_device_->setPlaceholderText("/dev/parport0 or 378=/dev/parport0");
+      ppdev_device_->setToolTip(
+          "The ppdev device of the port, for every address (PATH) or for one (ADDR=PATH); empty: the "
+          "device is found by the port's address");
       access_layout->addWidget(ppdev_device_, row, 1, 1, 2);
     }
     ++row;
