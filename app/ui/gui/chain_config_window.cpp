@@ -53,7 +53,8 @@ std::vector<QString> column_texts(int column) {
   if (column == ui::kColPart) texts = list_items(ui::kPartListItems);
   if (column == ui::kColIrLength) texts = list_items(ui::kIrListItems);
   if (column == ui::kColOperation) {
-    for (int op = chain::kOpBulkErase; op <= chain::kOpNoOperation; ++op) texts.push_back(qs(chain::operation_text(op)));
+    for (int op = chain::kOpBulkErase; op <= chain::kOpNoOperation; ++op)
+      texts.push_back(qs(chain::operation_text(op)));
   }
   if (column == ui::kColResult) texts = {"pass", "fail"};
   return texts;
@@ -64,9 +65,11 @@ void size_columns(QTableWidget* grid, const int* widths, int count, bool device_
   const QFontMetrics header_metrics(grid->horizontalHeader()->font());
   const QFontMetrics cell_metrics(grid->font());
   for (int c = 0; c < count; ++c) {
-    int width = std::max(widths[c], header_metrics.horizontalAdvance(grid->horizontalHeaderItem(c)->text()) + 16);
+    int width =
+        std::max(widths[c], header_metrics.horizontalAdvance(grid->horizontalHeaderItem(c)->text()) + 16);
     if (device_grid) {
-      for (const QString& text : column_texts(c)) width = std::max(width, cell_metrics.horizontalAdvance(text) + 12);
+      for (const QString& text : column_texts(c))
+        width = std::max(width, cell_metrics.horizontalAdvance(text) + 12);
     }
     grid->setColumnWidth(c, width);
   }
@@ -160,7 +163,8 @@ void ChainConfigWindow::build_device_page(QWidget* page) {
   grid_->verticalHeader()->hide();
   grid_->setWordWrap(false);
   for (int c = 0; c < ui::kGridColumns; ++c) {
-    grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(qs(ui::kGridHeaders[static_cast<std::size_t>(c)])));
+    grid_->setHorizontalHeaderItem(c,
+                                   new QTableWidgetItem(qs(ui::kGridHeaders[static_cast<std::size_t>(c)])));
   }
   size_columns(grid_, kColumnWidths.data(), ui::kGridColumns, true);
   // The design file takes the room a wider window gives.
@@ -353,7 +357,8 @@ void ChainConfigWindow::open_list(QListWidget* list, int row, int column) {
   const int item_height = std::max(1, list->sizeHintForRow(0));
   const QSize area = grid_->viewport()->size();
   const int height = std::min(list->count() * item_height + frame, std::max(area.height(), item_height * 4));
-  const int scroll = list->count() * item_height + frame > height ? list->verticalScrollBar()->sizeHint().width() : 0;
+  const int scroll =
+      list->count() * item_height + frame > height ? list->verticalScrollBar()->sizeHint().width() : 0;
   const int width = std::max(cell.width(), list->sizeHintForColumn(0) + frame + scroll + 4);
   const int x = std::clamp(cell.left(), 0, std::max(0, area.width() - width));
   const int y = std::clamp(cell.top(), 0, std::max(0, area.height() - height));

@@ -41,9 +41,9 @@ class ChainConfigWindow : public QWidget {
   void set_file_chooser(FileChooser chooser);
 
  signals:
-  void execute_requested();        // the Execute button
+  void execute_requested();            // the Execute button
   void device_selected(int position);  // a grid row clicked
-  void chain_edited();             // the table changed by an edit
+  void chain_edited();                 // the table changed by an edit
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,7 +81,7 @@ class ChainConfigWindow : public QWidget {
   QListWidget* operation_list_ = nullptr;
   QMenu* delete_menu_ = nullptr;
 
-  int SelectedRow = 0;         // the device row being edited
+  int SelectedRow = 0;           // the device row being edited
   bool double_clicked_ = false;  // a double-click waits for its button release
   bool running_ = false;
   bool filling_ = false;  // the grids are being refilled: their change signals are no edits

@@ -56,8 +56,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   big.setBold(true);
   big.setPointSizeF(big.pointSizeF() * 1.4);
   product->setFont(big);
-  auto* version = new QLabel("Version " + QString::fromUtf8(ui::VersionText.data(),
-                                                            static_cast<qsizetype>(ui::VersionText.size())));
+  auto* version = new QLabel(
+      "Version " + QString::fromUtf8(ui::VersionText.data(), static_cast<qsizetype>(ui::VersionText.size())));
   version->setObjectName("version");
 
   auto* texts = new QVBoxLayout;

@@ -80,9 +80,9 @@ DeviceIdDialog::DeviceIdDialog(chain::ChainTable& table, QWidget* parent) : QDia
   manufacturer_ = value_label("manufacturer");
   bit0_ = value_label("bit0");
   const std::pair<const char*, QLabel*> rows[] = {
-      {"IDCODE: ", idcode_},        {"Version:", version_}, {"Arch:", architecture_},
-      {"Tech:", technology_},       {"MC#:", macrocells_},  {"Voltage:", voltage_},
-      {"Package:", package_},       {"Mft ID:", manufacturer_}, {"Mft bit:", bit0_},
+      {"IDCODE: ", idcode_},  {"Version:", version_},     {"Arch:", architecture_},
+      {"Tech:", technology_}, {"MC#:", macrocells_},      {"Voltage:", voltage_},
+      {"Package:", package_}, {"Mft ID:", manufacturer_}, {"Mft bit:", bit0_},
   };
   int row = 0;
   for (const auto& [caption, value] : rows) {
@@ -127,7 +127,9 @@ void DeviceIdDialog::step(int direction) {
 
 void DeviceIdDialog::show_device(int n) {
   const ui::DeviceIdTexts texts = ui::device_id_texts(table_, n);
-  const auto set = [](QLabel* label, const std::string& text) { label->setText(QString::fromStdString(text)); };
+  const auto set = [](QLabel* label, const std::string& text) {
+    label->setText(QString::fromStdString(text));
+  };
   set(device_, texts.device);
   set(state_, texts.state);
   set(idcode_, texts.idcode);

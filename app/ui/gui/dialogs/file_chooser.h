@@ -10,9 +10,9 @@ namespace zepa::gui {
 
 struct FileRequest {
   QString caption;
-  QString folder;        // where the dialog starts; empty: the current folder
-  QString filter;        // "JEDEC files (*.jed);;All files (*)"
-  QString preset;        // the name the dialog starts with ("*.bin"); may be empty
+  QString folder;          // where the dialog starts; empty: the current folder
+  QString filter;          // "JEDEC files (*.jed);;All files (*)"
+  QString preset;          // the name the dialog starts with ("*.bin"); may be empty
   bool must_exist = true;  // false: a file to be written, which need not exist yet
 };
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,7 +14,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-#include <QFileInfo>
 #include <algorithm>
 
 #include "port/port_backends.h"
@@ -59,7 +59,8 @@ PortSetupDialog::PortSetupDialog(ui::Programmer& programmer, ui::PortChoice& por
   byteblaster_ = new QCheckBox("Map to Altera's ByteBlaster download cable.");
   byteblaster_->setObjectName("byteblaster");
   byteblaster_->setToolTip(
-      "This allow you to drop in Veltrin ISP parts into Altera's sockets while still using ByteBlaster cable");
+      "This allow you to drop in Veltrin ISP parts into Altera's sockets while still using ByteBlaster "
+      "cable");
   corvane_ = new QCheckBox("Use Corvane's Parallel download cable.");
   corvane_->setObjectName("corvane");
   corvane_->setToolTip("This allow you to use Corvane's Parallel cable to program Veltrin' ISP parts");
@@ -140,12 +141,14 @@ void PortSetupDialog::load() {
   corvane_->setChecked(port.cable == engine::CableKind::CorvaneParallelCable);
 
   sim_choice_->setChecked(port_choice_.kind == ui::PortChoice::Kind::kSim);
-  board_file_->setText(port_choice_.kind == ui::PortChoice::Kind::kSim ? QString::fromStdString(port_choice_.argument)
-                                                                       : QString());
+  board_file_->setText(port_choice_.kind == ui::PortChoice::Kind::kSim
+                           ? QString::fromStdString(port_choice_.argument)
+                           : QString());
   const auto backends = port::PortBackends();
   for (std::size_t i = 0; i < backends.size(); ++i) {
-    const bool chosen = port_choice_.kind == ui::PortChoice::Kind::kBackend &&
-                        (port_choice_.backend == backends[i].name || (port_choice_.backend.empty() && i == 0));
+    const bool chosen =
+        port_choice_.kind == ui::PortChoice::Kind::kBackend &&
+        (port_choice_.backend == backends[i].name || (port_choice_.backend.empty() && i == 0));
     if (chosen) backend_choices_[i]->setChecked(true);
   }
   if (ppdev_device_) {
