@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -213,6 +214,7 @@ QListWidget* ChainConfigWindow::make_list(const char* name, const std::vector<QS
   for (const QString& item : items) list->addItem(item);
   list->setFrameShape(QFrame::Box);
   list->viewport()->installEventFilter(this);
+  list->installEventFilter(this);
   list->hide();
   connect(list, &QListWidget::itemClicked, this,
           [this, list](QListWidgetItem* item) { list_clicked(list, list->row(item)); });
@@ -287,6 +289,21 @@ void ChainConfigWindow::set_running(bool running) {
 
 bool ChainConfigWindow::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::KeyPress) {
+    // From the keyboard: Enter chooses the list's current item, Escape cancels like the right button.
+    for (QListWidget* list : {part_list_, ir_list_, operation_list_}) {
+      if (watched != list) continue;
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Escape) {
+        list->hide();
+        return true;
+      }
+      if ((key == Qt::Key_Return || key == Qt::Key_Enter) && list->currentRow() >= 0) {
+        list_clicked(list, list->currentRow());
+        return true;
+      }
+    }
+  }
   const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
                      type == QEvent::MouseButtonDblClick;
   if (!mouse) return QWidget::eventFilter(watched, event);
@@ -363,7 +380,11 @@ void ChainConfigWindow::open_list(QListWidget* list, int row, int column) {
   const int x = std::clamp(cell.left(), 0, std::max(0, area.width() - width));
   const int y = std::clamp(cell.top(), 0, std::max(0, area.height() - height));
   list->setGeometry(x, y, width, height);
-  list->clearSelection();
+  // The row's present value is the list's current item.
+  const chain::ChainDevice& dev = table_[row];
+  const int present = column == ui::kColPart ? dev.part : column == ui::kColIrLength ? dev.IR_len : dev.cmnd;
+  list->setCurrentRow(present >= 0 && present < list->count() ? present : -1);
+  if (list->currentItem()) list->scrollToItem(list->currentItem());
   list->show();
   list->raise();
   list->setFocus();

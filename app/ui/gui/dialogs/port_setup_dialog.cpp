@@ -135,7 +135,8 @@ void PortSetupDialog::showEvent(QShowEvent* event) {
 
 void PortSetupDialog::load() {
   const ui::PortSetup& port = programmer_.settings.port;
-  count_box_->setText(QString::number(port.device_count_box));
+  // The box shows the chain's count: a chain file loaded since the last OK has set it.
+  count_box_->setText(QString::number(programmer_.table().DeviceCount));
   port_list_->setCurrentIndex(std::clamp(port.port_index, 0, engine::kAutoPortSelection));
   byteblaster_->setChecked(port.cable == engine::CableKind::AlteraByteBlaster);
   corvane_->setChecked(port.cable == engine::CableKind::CorvaneParallelCable);

@@ -29,7 +29,7 @@ class ChainConfigTest : public QObject {
   void cleanup();
 
   void part_ir_and_operation_lists_follow_the_part();
-  void right_button_cancels_a_list();
+  void right_button_or_escape_cancels_a_list();
   void edits_below_the_chain_are_ignored();
   void no_devices_shows_only_the_headers();
   void delete_empties_the_design_file_cell();
@@ -226,7 +226,7 @@ void ChainConfigTest::part_ir_and_operation_lists_follow_the_part() {
   }
 }
 
-void ChainConfigTest::right_button_cancels_a_list() {
+void ChainConfigTest::right_button_or_escape_cancels_a_list() {
   double_click(grid(), 0, ui::kColOperation);
   QListWidget* shown = list("operation_list");
   QVERIFY(shown->isVisible());
@@ -236,6 +236,20 @@ void ChainConfigTest::right_button_cancels_a_list() {
   QVERIFY(!shown->isVisible());
   QCOMPARE(rig_->table()[1].cmnd, int(kOpProgramVerify));
   QCOMPARE(cell(1, ui::kColOperation), QString("Prog & Verify"));
+
+  // From the keyboard: Escape cancels, Enter chooses the current item.
+  double_click(grid(), 0, ui::kColOperation);
+  QVERIFY(shown->isVisible());
+  shown->setCurrentRow(kOpBlankCheck);
+  QTest::keyClick(shown, Qt::Key_Escape);
+  QVERIFY(!shown->isVisible());
+  QCOMPARE(rig_->table()[1].cmnd, int(kOpProgramVerify));
+  double_click(grid(), 0, ui::kColOperation);
+  shown->setCurrentRow(kOpBlankCheck);
+  QTest::keyClick(shown, Qt::Key_Return);
+  QVERIFY(!shown->isVisible());
+  QCOMPARE(rig_->table()[1].cmnd, int(kOpBlankCheck));
+  QCOMPARE(cell(1, ui::kColOperation), QString("Blank Check"));
 }
 
 void ChainConfigTest::edits_below_the_chain_are_ignored() {

@@ -136,11 +136,17 @@ void DialogsTest::port_setup_applies_port_cable_and_count() {
   QVERIFY(rig_->prompts().boxes.empty());
   QCOMPARE(changed.count(), 0);  // same port access: the session stays
 
-  // Shown again, the dialog shows what was set.
+  // Shown again, the dialog shows what was set, and the count of a chain loaded since.
   dialog.show();
   QCOMPARE(child<QComboBox>(&dialog, "port_list")->currentIndex(), 1);
   QVERIFY(child<QCheckBox>(&dialog, "byteblaster")->isChecked());
   QCOMPARE(child<QLineEdit>(&dialog, "device_count")->text(), QString("5"));
+  dialog.hide();
+  QVERIFY(rig_->programmer().load_jcd_file(std::string(ZEPA_SOURCE_DIR) + "/examples/chain.jcd"));
+  dialog.show();
+  QCOMPARE(child<QLineEdit>(&dialog, "device_count")->text(), QString("3"));
+  click(&dialog, "ok");
+  QCOMPARE(rig_->table().DeviceCount, 3);
 }
 
 void DialogsTest::port_setup_cable_ticks_exclude_each_other() {
