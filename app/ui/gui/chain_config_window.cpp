@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QBrush>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QHBoxLayout>
@@ -412,7 +413,8 @@ void ChainConfigWindow::browse_design_file(int row) {
   request.must_exist = !browse.upload;
   const QString chosen = choose_file_(this, request);
   if (chosen.isEmpty()) return;
-  if (ui::choose_design_file(table_, programmer_, row, chosen.toStdString(), prompts_)) edited(row);
+  const std::string path = QDir::toNativeSeparators(chosen).toStdString();
+  if (ui::choose_design_file(table_, programmer_, row, path, prompts_)) edited(row);
 }
 
 void ChainConfigWindow::delete_design_file() {

@@ -71,10 +71,10 @@ bool save_dialog_screenshots(QWidget* parent, ui::Session& session, const ui::Po
   return saved;
 }
 
-bool save_dialog_screenshots(QWidget* parent, ui::Session& session, const QString& dir) {
+void save_dialog_screenshots(QWidget* parent, ui::Session& session, const QString& dir) {
   ui::PortChoice choice;
   if (session.simulated()) choice.kind = ui::PortChoice::Kind::kSim;
-  return save_dialog_screenshots(parent, session, choice, dir);
+  save_dialog_screenshots(parent, session, choice, dir);
 }
 
 }  // namespace zepa::gui

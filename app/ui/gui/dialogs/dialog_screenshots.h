@@ -14,6 +14,6 @@ namespace zepa::gui {
 bool save_dialog_screenshots(QWidget* parent, ui::Session& session, const ui::PortChoice& port_choice,
                              const QString& dir);
 // The same with the port choice the session suggests (a simulated board without its file name).
-bool save_dialog_screenshots(QWidget* parent, ui::Session& session, const QString& dir);
+void save_dialog_screenshots(QWidget* parent, ui::Session& session, const QString& dir);
 
 }  // namespace zepa::gui

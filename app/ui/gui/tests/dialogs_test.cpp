@@ -339,7 +339,11 @@ void DialogsTest::screenshots_are_written() {
   read_back_device_2();
   const QString dir = QDir(rig_->dir.path()).filePath("shots");
   QVERIFY(QDir().mkpath(dir));
-  QVERIFY(save_dialog_screenshots(nullptr, rig_->session(), dir));
+  const ui::PortChoice choice{.kind = ui::PortChoice::Kind::kSim, .backend = {}, .argument = "board.sim"};
+  QVERIFY(save_dialog_screenshots(nullptr, rig_->session(), choice, dir));
+  QVERIFY(!save_dialog_screenshots(nullptr, rig_->session(), choice, dir + "/missing-folder"));
+  QVERIFY(QFile::remove(QDir(dir).filePath("dialog-about.png")));
+  save_dialog_screenshots(nullptr, rig_->session(), dir);
   for (const char* name : {"port-setup", "device-id", "review", "debug-options", "about"}) {
     const QImage picture(QDir(dir).filePath(QString("dialog-%1.png").arg(name)));
     QVERIFY2(!picture.isNull() && picture.width() > 100 && picture.height() > 50, name);
