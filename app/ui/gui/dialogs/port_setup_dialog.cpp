@@ -225,11 +225,12 @@ void PortSetupDialog::ok() {
                                          : engine::CableKind::RelayCable;
   if (!ui::apply_port_setup_form(programmer_, form, count_box_->text().toStdString(), prompts_)) return;
 
+  accept();
   if (port_changed) {
     port_choice_ = chosen;
+    // Last: the receiver builds a new session and may delete this dialog with the old one.
     emit port_choice_changed();
   }
-  accept();
 }
 
 }  // namespace zepa::gui

@@ -32,7 +32,8 @@ class PortSetupDialog : public QDialog {
   void set_file_chooser(FileChooser chooser);
 
  signals:
-  // OK changed the port choice: the session must be built again over the new port.
+  // OK changed the port choice: the session must be built again over the new port. Emitted last, after
+  // the dialog closed; a receiver that deletes the dialog with the old session uses deleteLater().
   void port_choice_changed();
 
  protected:

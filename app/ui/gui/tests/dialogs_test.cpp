@@ -172,6 +172,10 @@ void DialogsTest::port_setup_changes_the_port_access() {
   ui::PortChoice choice{.kind = ui::PortChoice::Kind::kSim, .backend = {}, .argument = board.toStdString()};
   PortSetupDialog dialog(rig_->programmer(), choice, rig_->prompts());
   QSignalSpy changed(&dialog, &PortSetupDialog::port_choice_changed);
+  // The receiver rebuilds the session: by then the dialog is closed and the choice is the new one.
+  std::vector<std::pair<bool, std::string>> seen;
+  QObject::connect(&dialog, &PortSetupDialog::port_choice_changed,
+                   [&] { seen.emplace_back(dialog.isVisible(), choice.argument); });
   dialog.show();
   QVERIFY(child<QRadioButton>(&dialog, "sim_choice")->isChecked());
   QCOMPARE(child<QLineEdit>(&dialog, "board_file")->text(), board);
@@ -196,6 +200,7 @@ void DialogsTest::port_setup_changes_the_port_access() {
   QCOMPARE(changed.count(), 1);
   QVERIFY(choice.kind == ui::PortChoice::Kind::kSim);
   QCOMPARE(choice.argument, chosen.toStdString());
+  QVERIFY(seen == (std::vector<std::pair<bool, std::string>>{{false, chosen.toStdString()}}));
 
   // A port backend of this system.
   auto* ppdev = dialog.findChild<QRadioButton*>("backend_ppdev");
