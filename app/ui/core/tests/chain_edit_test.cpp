@@ -140,8 +140,8 @@ TEST(ChainEditTest, EditsOutsideTheChainAreIgnored) {
     RecordingPrompts prompts;
     const bool any_item_valid = c.item >= 0 && c.item < 17;
     EXPECT_FALSE(choose_part(table, c.row, c.item, prompts));
-    EXPECT_FALSE(choose_ir_length(table, c.row, any_item_valid ? 20 : c.item));
-    EXPECT_FALSE(choose_operation(table, c.row, any_item_valid ? 11 : c.item));
+    EXPECT_FALSE(choose_ir_length(table, c.row, any_item_valid ? 1 : c.item));
+    EXPECT_FALSE(choose_operation(table, c.row, any_item_valid ? 1 : c.item));
     if (!row_editable(table, c.row)) {
       EXPECT_FALSE(delete_design_file(table, c.row));
       EXPECT_FALSE(set_signature(table, c.row, "changed"));
