@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/core/tests/session_rig.h"
+#include "ui/core/tests/example_board_session.h"
 #include "ui/core/tests/test_support.h"
 
 namespace zepa::ui {

@@ -11,7 +11,7 @@
 
 #include "engine/isp_options.h"
 #include "ui/core/idcode.h"
-#include "ui/core/tests/session_rig.h"
+#include "ui/core/tests/example_board_session.h"
 #include "ui/core/tests/test_support.h"
 
 namespace zepa::ui {

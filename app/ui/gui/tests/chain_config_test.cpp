@@ -12,7 +12,7 @@
 
 #include "ui/core/chain_edit.h"
 #include "ui/gui/chain_config_window.h"
-#include "ui/gui/tests/gui_rig.h"
+#include "ui/gui/tests/window_rig.h"
 
 namespace zepa::gui {
 namespace {

@@ -21,7 +21,7 @@
 #include "ui/gui/dialogs/dialog_screenshots.h"
 #include "ui/gui/dialogs/port_setup_dialog.h"
 #include "ui/gui/dialogs/review_dialog.h"
-#include "ui/gui/tests/gui_rig.h"
+#include "ui/gui/tests/window_rig.h"
 
 namespace zepa::gui {
 namespace {

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "ui/core/tests/session_rig.h"
+#include "ui/core/tests/example_board_session.h"
 
 namespace zepa::gui::testing {
 
