@@ -1,0 +1,18 @@
+#include "ui/gui/dialogs/file_chooser.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace zepa::gui {
+
+QString choose_file_with_dialog(QWidget* parent, const FileRequest& request) {
+  QFileDialog dialog(parent, request.caption, request.folder, request.filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  if (!request.preset.isEmpty()) dialog.selectFile(request.preset);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+}  // namespace zepa::gui
