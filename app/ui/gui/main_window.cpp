@@ -116,6 +116,7 @@ class MainWindow::WindowView final : public ui::RunView {
   }
   void mark_result(int position, bool passed) override {
     if (w_.chain_window_ != nullptr) w_.chain_window_->mark_result(position, passed);
+    emit w_.result_marked(position, passed);
   }
   void show_ues(int n, std::string_view ues) override {
     if (w_.chain_window_ != nullptr) w_.chain_window_->show_ues(n, qs(ues));

@@ -112,6 +112,8 @@ class MainWindow final : public QMainWindow {
   void job_finished();
   // The start-up work (cable check, the chain file and batch of the command line) is done.
   void startup_finished();
+  // The engine's pass/fail mark of a position reached the window (position 0: the run's failure only).
+  void result_marked(int position, bool passed);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
