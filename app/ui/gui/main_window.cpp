@@ -204,6 +204,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     set_running(true);  // nothing starts before the start-up work has run
     QTimer::singleShot(30, this, &MainWindow::startup);
   } else {
+    session_->programmer().StartupPending = false;
     started_ = true;
   }
 }
