@@ -272,7 +272,8 @@ void MainWindow::rebuild_session() {
   for (QDialog* dialog :
        std::initializer_list<QDialog*>{port_setup_, device_id_, review_, debug_options_, about_})
     dialog->deleteLater();
-  QWidget* old_chain = chain_window_;
+  // The old windows go before the session they refer to.
+  delete chain_window_;
   chain_window_ = nullptr;
   session_.reset();
   build_session(port_choice_);
@@ -281,7 +282,6 @@ void MainWindow::rebuild_session() {
   session_->programmer().LastFile = last_file;
   session_->programmer().StartupPending = false;
   config_child_->setWidget(chain_window_);
-  delete old_chain;
   chain_window_->set_current_file(qs(table.JcdPath));
   chain_window_->set_offline(settings.OffLine);
   chain_window_->refresh();
@@ -510,6 +510,9 @@ void MainWindow::set_running(bool running) {
   stop_button_->setEnabled(running);
   status_->setText(running ? "Running..." : "Ready");
   if (chain_window_ != nullptr) chain_window_->set_running(running);
+  // A settings dialog left open must not change what the worker reads.
+  if (port_setup_ != nullptr) port_setup_->setEnabled(!running);
+  if (debug_options_ != nullptr) debug_options_->setEnabled(!running);
 }
 
 bool MainWindow::start_job(std::function<void()> job, std::function<void()> done) {
