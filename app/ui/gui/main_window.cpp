@@ -323,7 +323,8 @@ void MainWindow::build_menus() {
   view_ate->addAction("PCF vector (.vcl)")->setEnabled(false);
   view_ate_action_ = view_ate->menuAction();
   view_ate_action_->setVisible(false);
-  file->addAction("Invoke Editor", this, &MainWindow::invoke_editor);
+  // The chain file's name and the table change during a run: what reads them waits for its end.
+  lock(file->addAction("Invoke Editor", this, &MainWindow::invoke_editor));
   file->addSeparator();
   file->addAction("E&xit", this, &QWidget::close);
 
@@ -336,16 +337,16 @@ void MainWindow::build_menus() {
   }));
 
   QMenu* info = bar->addMenu("Device Info");
-  QAction* review = info->addAction("Review", this, [this] {
+  QAction* review = lock(info->addAction("Review", this, [this] {
     review_->refresh();
     review_->exec();
-  });
+  }));
   review->setVisible(false);
-  info->addAction("IDcode", this, [this] {
+  lock(info->addAction("IDcode", this, [this] {
     device_id_->refresh();
     device_id_->show();
     device_id_->raise();
-  });
+  }));
 
   ate_menu_ = bar->addMenu("ATE output OFF");
   svf_action_ = lock(ate_menu_->addAction("Generate SVF vectors (.svf)"));
@@ -644,8 +645,9 @@ bool MainWindow::save_jcd(const QString& path) {
 }
 
 void MainWindow::choose_and_view(const QString& filter) {
-  const QString path = QFileDialog::getOpenFileName(this, "View file", qs(session_->programmer().LastDir),
-                                                    filter + ";;All files (*)");
+  // The worker may move the last folder while it runs; the dialog then starts in the current one.
+  const QString start = running() ? QString() : qs(session_->programmer().LastDir);
+  const QString path = QFileDialog::getOpenFileName(this, "View file", start, filter + ";;All files (*)");
   if (!path.isEmpty()) view_file(path);
 }
 
