@@ -145,6 +145,7 @@ class MainWindowTest : public QObject {
   void ateTogglesAreExclusive();
   void aBatchFirstOnTheCommandLineRunsHidden();
   void childWindowsOnlyMinimise();
+  void menuItemsAndArrangements();
   void messageWindowAppendsAndReplaces();
   void messageWindowEditsOnlyTheLastLine();
   void viewerShowsImagesAsHex();
@@ -385,6 +386,50 @@ void MainWindowTest::childWindowsOnlyMinimise() {
   QVERIFY(!message->isMinimized());
   QCOMPARE(message->height(), 150);
   QCOMPARE(window->windowTitle(), QString("Zepa Programmer 4.14"));
+}
+
+void MainWindowTest::menuItemsAndArrangements() {
+  Bench bench;
+  auto window = bench.window();
+  QVERIFY(start(*window));
+  struct Item {
+    const char* caption;
+    bool visible, enabled;  // a hidden item is never enabled either
+  };
+  const Item items[] = {
+      {"Review", false, false},
+      {"IDcode", true, true},
+      {"&Batch Editor...", true, false},
+      {"SS configuration...", true, false},
+      {"Nude", false, false},
+      {"Tropical fish", false, false},
+      {"View ATE file", false, false},
+      {"PCF vector (.vcl)", true, false},
+      {"&Stop", true, false},
+      {"Check connection", true, true},
+  };
+  for (const Item& item : items) {
+    QAction* action = window->find_action(item.caption);
+    QVERIFY2(action != nullptr, item.caption);
+    QVERIFY2(action->isVisible() == item.visible, item.caption);
+    QVERIFY2(action->isEnabled() == item.enabled, item.caption);
+  }
+
+  struct Arrangement {
+    const char* caption;
+    bool config_minimised, message_minimised, route_minimised;
+  };
+  const Arrangement arrangements[] = {
+      {"Descrption + Message", false, false, true}, {"Descrption + Chain", false, true, false},
+      {"Message + Chain", true, false, false},      {"&Minimize all", true, true, true},
+      {"&Restore all", false, false, false},
+  };
+  for (const Arrangement& a : arrangements) {
+    window->find_action(a.caption)->trigger();
+    QVERIFY2(window->child("Configure JTAG chain devices")->isMinimized() == a.config_minimised, a.caption);
+    QVERIFY2(window->child("Message")->isMinimized() == a.message_minimised, a.caption);
+    QVERIFY2(window->child("JTAG chain route")->isMinimized() == a.route_minimised, a.caption);
+  }
 }
 
 void MainWindowTest::messageWindowAppendsAndReplaces() {
