@@ -441,7 +441,7 @@ void MainWindow::place_children() {
 }
 
 void MainWindow::restore_all() {
-  showNormal();
+  if (isVisible()) showNormal();  // the window itself is shown by its owner
   // Wider when the menu bar's captions would not fit in the usual width.
   const int width = std::max(kMainWidth, menuBar()->sizeHint().width() + 8);
   resize(width, kMainHeight);
@@ -453,6 +453,14 @@ void MainWindow::restore_all() {
   for (QMdiSubWindow* c : {config_child_, message_child_, route_child_}) c->showNormal();
   // The client area has its size once the frame has been laid out.
   if (centralWidget() != nullptr && layout() != nullptr) layout()->activate();
+  place_children();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (placed_) return;
+  // The client area has its real size only now.
+  placed_ = true;
   place_children();
 }
 

@@ -117,6 +117,7 @@ class MainWindow final : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   class WindowView;
@@ -183,6 +184,7 @@ class MainWindow final : public QMainWindow {
   bool horizontal_tiling_ = true;
   bool close_after_job_ = false;
   bool started_ = false;
+  bool placed_ = false;  // the children placed in the shown window
 };
 
 }  // namespace zepa::gui

@@ -298,16 +298,26 @@ void MainWindowTest::theEventLoopServesDuringALongRun() {
     last = now;
     ++ticks;
   });
+  // What the machine's own load costs the event loop with no run going on: a busy build machine delays a
+  // ready thread too, and that is no stall of ours.
   clock.start();
   ticker.start();
+  QTest::qWait(500);
+  const qint64 idle_longest = longest;
+  longest = 0;
+  last = -1;
+  clock.restart();
   QVERIFY(execute(*window, 120000));
   ticker.stop();
   const qint64 run_ms = clock.elapsed();
 
   QCOMPARE(window->session().table()[1].result, chain::kResultPass);
   QVERIFY2(run_ms > 1000, "the run was too short to tell");
-  QVERIFY2(longest < 100, qPrintable(QString("the event loop stalled for %1 ms").arg(longest)));
-  qInfo("program and verify of a VTL3384XL: %lld ms, %d ticks, longest gap %lld ms", run_ms, ticks, longest);
+  QVERIFY2(
+      longest < 100 + idle_longest,
+      qPrintable(QString("the event loop stalled for %1 ms (%2 ms idle)").arg(longest).arg(idle_longest)));
+  qInfo("program and verify of a VTL3384XL: %lld ms, %d ticks, longest gap %lld ms (idle: %lld ms)", run_ms,
+        ticks, longest, idle_longest);
 }
 
 void MainWindowTest::ateTogglesAreExclusive() {
