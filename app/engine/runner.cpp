@@ -153,6 +153,13 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
 void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context) {
   std::string file;  // carried over to a device that needs none, whose operation ignores it
   for (int d = 1; d <= chain_.DeviceCount; ++d) {
+    if (StopRequested()) {
+      const std::string first = "device #" + std::to_string(d);
+      host_.messages.add_message(
+          "Stopped by the user: " + first +
+          (d == chain_.DeviceCount ? "" : " to #" + std::to_string(chain_.DeviceCount)) + " not started.");
+      break;
+    }
     chain_.TargetDevice = d;
     const int op = table[d].cmnd;
     try {

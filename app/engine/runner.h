@@ -11,6 +11,7 @@
 //   if (engine.RunFailed) ...                            // any device marked "fail"
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -76,6 +77,13 @@ class IspEngine {
 
   // Engine state the programmer sets between runs and reads after them.
   bool RunFailed = false;  // set by every "fail" mark; the programmer clears it
+
+  // Stopping a run from another thread: the device being worked on finishes its operation (never cut in
+  // the middle of an erase or a program), the devices after it are not started, and the message window
+  // says which. The request holds until ClearStop, which the front end calls before it starts a run.
+  void RequestStop() { stop_requested_.store(true, std::memory_order_relaxed); }
+  void ClearStop() { stop_requested_.store(false, std::memory_order_relaxed); }
+  bool StopRequested() const { return stop_requested_.load(std::memory_order_relaxed); }
   // "<time> <date>" for report headers (the local time by default).
   void set_timestamp(std::function<std::string()> timestamp);
   // The SVF generator; without one, SVF runs abort each device with a message.
@@ -105,6 +113,7 @@ class IspEngine {
   SvfGenerator* svf_ = nullptr;
   std::function<std::string()> timestamp_;
   std::string svf_file_;
+  std::atomic<bool> stop_requested_{false};
 };
 
 }  // namespace zepa::engine

@@ -172,6 +172,68 @@ TEST(RunChain, PinVectorsAreRecordedIntoTheChainsBifFile) {
 
 // Each part runs its family's sequences, told apart by their side lines; a part of no family runs the ZEPA1
 // ones (off-line, so nothing identifies the parts first).
+// A stop asked for from another thread while device `stop_during` is being worked on (0: before the run):
+// that device finishes, the ones after it are never started, and the run still ends with its end line.
+TEST(RunChain, AStopEndsTheRunBetweenDevices) {
+  struct Case {
+    int stop_during;
+    Marks marks;
+    const char* line;
+  };
+  const Case cases[] = {
+      {0, {}, "Stopped by the user: device #1 to #3 not started."},
+      {1, {{1, true}}, "Stopped by the user: device #2 to #3 not started."},
+      {2, {{1, true}, {2, true}}, "Stopped by the user: device #3 not started."},
+      {3, {{1, true}, {2, true}, {3, true}}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stop_during);
+    IspRig rig("device VTL3032C\ndevice VTL5128C\ndevice VTL3064A\n");
+    rig.Device(1, chain::kPartVtl3032C, chain::kOpProgramVerify,
+               rig.File("one.jed", Design("QF20542", "C0025")));
+    rig.Device(2, chain::kPartVtl5128C, chain::kOpProgramVerify,
+               rig.File("two.jed", Design("QF82930", "C0025")));
+    rig.Device(3, chain::kPartVtl3064A, chain::kOpProgramVerify,
+               rig.File("three.jed", Design("QF41306", "C0025")));
+    const std::vector<std::pair<std::string, std::string>> images = {
+        {"one.bin", MakeZepa1Image(chain::kPartVtl3032C, 1)},
+        {"two.bin", MakeZepa1Image(chain::kPartVtl5128C, 2)},
+        {"three.bin", MakeZepa1Image(chain::kPartVtl3064A, 3)}};
+    // The converter of device k runs at the start of device k's work: the stop arrives in the middle of it.
+    rig.launcher.action = [&rig, &images, &c](const testing::ScriptedLauncher::Call& call) {
+      const int position = std::stoi(call.args.at(1));
+      if (position == c.stop_during) rig.engine.RequestStop();
+      const auto& [name, bytes] = images.at(static_cast<std::size_t>(position - 1));
+      rig.File(name, bytes);
+      return ProcessResult{.started = true, .exit_status = 0, .error = ""};
+    };
+    if (c.stop_during == 0) rig.engine.RequestStop();
+    rig.Run();
+
+    EXPECT_EQ(rig.marks.marks, c.marks);
+    EXPECT_EQ(rig.launcher.calls.size(), c.marks.size()) << "no later device is converted";
+    for (std::size_t n = c.marks.size() + 1; n <= 3; ++n)
+      EXPECT_TRUE(rig.Part(static_cast<int>(n)).memory().rows.empty()) << "device " << n << " untouched";
+    if (c.line != nullptr) {
+      EXPECT_EQ(rig.lines()[rig.lines().size() - 3], c.line);
+    }
+    EXPECT_EQ(rig.lines()[rig.lines().size() - 2], "----------------End operation----------------");
+    EXPECT_FALSE(rig.engine.RunFailed) << "a stop is no failure";
+
+    // The request holds until it is cleared; then the next run goes through every device.
+    EXPECT_TRUE(rig.engine.StopRequested());
+    rig.engine.ClearStop();
+    rig.launcher.action = [&rig, &images](const testing::ScriptedLauncher::Call& call) {
+      const auto& [name, bytes] = images.at(static_cast<std::size_t>(std::stoi(call.args.at(1)) - 1));
+      rig.File(name, bytes);
+      return ProcessResult{.started = true, .exit_status = 0, .error = ""};
+    };
+    rig.ClearMessages();
+    rig.Run();
+    EXPECT_EQ(rig.marks.marks, (Marks{{1, true}, {2, true}, {3, true}}));
+  }
+}
+
 TEST(Dispatch, EachPartRunsItsFamilysSequences) {
   IspRig rig("device VTL3032C\ndevice VTL3320\ndevice VTL3032XL\ndevice Others irlen=4\n");
   rig.Device(1, chain::kPartVtl3032C, chain::kOpBlankCheck);

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "engine/context.h"
-#include "port/port_backends.h"
+#include "ui/core/port_args.h"
 
 namespace zepa::cli {
 namespace {
@@ -35,12 +35,11 @@ constexpr Flag kFlags[] = {
 };
 
 int ParsePort(std::string_view value) {
-  const std::string v = lower(value);
-  if (v == "278") return 0;
-  if (v == "378") return 1;
-  if (v == "3bc") return 2;
-  if (v == "auto") return engine::kAutoPortSelection;
-  throw UsageError("--port: \"" + std::string(value) + "\" is not one of 278, 378, 3bc, auto");
+  try {
+    return ui::parse_port_argument(value);
+  } catch (const ui::PortArgError& e) {
+    throw UsageError(e.what());
+  }
 }
 
 std::optional<engine::CableKind> ParseCable(std::string_view value) {
@@ -53,22 +52,11 @@ std::optional<engine::CableKind> ParseCable(std::string_view value) {
 }
 
 IoChoice ParseIo(std::string_view value) {
-  const std::size_t colon = value.find(':');
-  const std::string name = lower(value.substr(0, colon));
-  const std::string argument = colon == std::string_view::npos ? "" : std::string(value.substr(colon + 1));
-  if (name == "sim") {
-    if (argument.empty()) throw UsageError("--io sim: name the board file, as in --io sim:board.sim");
-    return {IoChoice::Kind::kSim, "", argument};
+  try {
+    return ui::parse_io_argument(value);
+  } catch (const ui::PortArgError& e) {
+    throw UsageError(e.what());
   }
-  std::string known = "sim:BOARD";
-  for (const port::PortBackend& backend : port::PortBackends()) {
-    known += ", " + std::string(backend.name);
-    if (backend.name != name) continue;
-    if (!argument.empty() && name != "ppdev")
-      throw UsageError("--io " + name + " takes no argument (\"" + argument + "\" given)");
-    return {IoChoice::Kind::kBackend, name, argument};
-  }
-  throw UsageError("--io: unknown port backend \"" + name + "\" (known: " + known + ")");
 }
 
 }  // namespace
@@ -79,7 +67,7 @@ bool CliOptions::is_batch() const {
 
 CliOptions ParseCommandLine(const std::vector<std::string>& args) {
   CliOptions options;
-  options.io.backend = std::string(port::PortBackends().front().name);
+  options.io = ui::default_port_choice();
   bool files_only = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {

@@ -350,7 +350,9 @@ class Programmer::BatchSteps final : public BatchHost {
 
   bool run_step() override {
     const RunOutcome outcome = p_.run_chain();
-    return outcome == RunOutcome::kRan && !p_.engine_.RunFailed && !p_.LoadFailed;
+    // A run the user stopped did not do all its work: the step fails and the batch ends there.
+    return outcome == RunOutcome::kRan && !p_.engine_.RunFailed && !p_.LoadFailed &&
+           !p_.engine_.StopRequested();
   }
 
   void show_result(int row, std::string_view result) override { p_.view_.show_batch_result(row, result); }

@@ -581,6 +581,31 @@ TEST_F(RunPathTest, BatchRunsStepsUntilOneFailsAndLogsEachResult) {
   }
 }
 
+TEST_F(RunPathTest, AStoppedStepFailsAndEndsTheBatch) {
+  Rig& rig = MakeRig("device VTL3032C\n");
+  SetChain({{chain::kPartVtl3032C, chain::kOpNoOperation}});
+  chain::write_jcd(rig.table, path("a.jcd"));
+  chain::write_jcd(rig.table, path("b.jcd"));
+  write("steps.jbf", crlf({path("a.jcd"), path("b.jcd")}));
+  fs::remove(work(kRunLogName));
+
+  // The user pressed Stop: the step's device is never started, so the step did not do its work.
+  rig.engine->RequestStop();
+  BatchTable batch;
+  ASSERT_TRUE(rig.programmer->run_batch_file(batch, path("steps.jbf")));
+  EXPECT_EQ(batch.row(1).result, "fail");
+  EXPECT_EQ(batch.row(2).result, "");
+  EXPECT_TRUE(rig.has_line("Stopped by the user: device #1 not started."));
+  EXPECT_EQ(chain::split_lines(read("work/zepaisp.log")),
+            (std::vector<std::string>{"Executing " + path("a.jcd") + "  " + kStamp + " ...", "fail"}));
+
+  // Cleared, the same batch passes.
+  rig.engine->ClearStop();
+  ASSERT_TRUE(rig.programmer->run_batch_file(batch, path("steps.jbf")));
+  EXPECT_EQ(batch.row(1).result, "pass");
+  EXPECT_EQ(batch.row(2).result, "pass");
+}
+
 TEST_F(RunPathTest, MissingBatchFileIsReported) {
   Rig& rig = MakeRig();
   BatchTable batch;
