@@ -97,6 +97,7 @@ class MainWindow final : public QMainWindow {
   bool started() const { return started_; }
 
   ui::Session& session() { return *session_; }
+  const ui::PortChoice& port_choice() const { return port_choice_; }
   MessageWindow& message_window() { return *messages_; }
   ChainConfigWindow& chain_window() { return *chain_window_; }
   DeviceIdDialog& device_id_dialog() { return *device_id_; }

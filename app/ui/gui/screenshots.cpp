@@ -10,16 +10,10 @@
 
 #include "chain/chain_names.h"
 #include "chain/jcd_file.h"
+#include "ui/gui/dialogs/dialog_screenshots.h"
 #include "ui/gui/main_window.h"
 #include "ui/gui/message_window.h"
 #include "ui/gui/session_windows.h"
-
-#if __has_include("ui/gui/dialogs/dialog_screenshots.h")
-#include "ui/gui/dialogs/dialog_screenshots.h"
-#define ZEPA_GUI_HAS_DIALOG_SCREENSHOTS 1
-#else
-#define ZEPA_GUI_HAS_DIALOG_SCREENSHOTS 0
-#endif
 
 namespace zepa::gui {
 namespace {
@@ -58,12 +52,9 @@ void take_screenshots(MainWindow& window, const QString& dir) {
         QTimer::singleShot(300, &window, [&window, dir, read_id_file] {
           window.message_window().flush();
           save(window, QDir(dir).filePath("zepaisp-main.png"));
-#if ZEPA_GUI_HAS_DIALOG_SCREENSHOTS
-          save_dialog_screenshots(&window, window.session(), dir);
-#else
-          // TODO(merge): the dialogs' pictures come with save_dialog_screenshots (dialogs/dialog_screenshots.h).
-          std::cerr << "zepaisp: dialog screenshots skipped (the dialogs are not built in)\n";
-#endif
+          if (!save_dialog_screenshots(&window, window.session(), window.port_choice(), dir)) {
+            std::cerr << "zepaisp: cannot write the dialogs' pictures into " << dir.toStdString() << '\n';
+          }
           if (!read_id_file->isEmpty()) QFile::remove(*read_id_file);
           QApplication::quit();
         });
