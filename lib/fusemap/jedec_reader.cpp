@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "fusemap/fatal_error.h"
-#include "fusemap/file_io.h"
 #include "fusemap/part_table.h"
+#include "util/path.h"
 
 namespace zepa::fusemap {
 namespace {
@@ -223,7 +223,7 @@ int read_jedec(const std::string& name, const std::string& open_path, int expect
 }
 
 int read_jedec(const std::string& name, int expected_id, FuseArray& fuse) {
-  return read_jedec(name, NativePath(name), expected_id, fuse);
+  return read_jedec(name, util::NativePath(name), expected_id, fuse);
 }
 
 }  // namespace zepa::fusemap

@@ -204,6 +204,15 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
   file.Commit();
 }
 
+bool TryReplaceFile(const std::string& path, std::string_view bytes) {
+  try {
+    ReplaceFile(path, bytes);
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
+}
+
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return !path.empty() && fs::is_regular_file(path, ec);

@@ -38,6 +38,14 @@ std::string ChangeExtension(std::string_view path, std::string_view ext) {
   return out;
 }
 
+std::optional<std::string> ReplaceExtension(std::string_view path, std::string_view ext) {
+  const std::size_t start = ExtensionStart(path);
+  if (start == std::string_view::npos) return std::nullopt;
+  std::string out(path.substr(0, start));
+  out += ext;
+  return out;
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string out(folder);
   if (out.empty()) return std::string(name);

@@ -9,18 +9,14 @@
 #include <vector>
 
 #include "fusemap/fatal_error.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusemap {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zepa::testing::ReadFile;
 
 const JedecHeader kHeader{"design.jed", "Wed Jun 30 21:49:08 1993", "VTL3032XL"};
 
@@ -100,11 +96,11 @@ TEST(JedecName, FromTheImageName) {
   }
 }
 
-class JedecFiles : public testing::Test {
+class JedecFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("jedec_writer_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("jedec_writer_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

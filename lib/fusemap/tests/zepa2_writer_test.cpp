@@ -19,6 +19,7 @@
 #include "fusemap/part_table.h"
 #include "fusemap/zepa2_frames.h"
 #include "fusemap/zepa2_packet.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
@@ -30,10 +31,7 @@ class FixedClock final : public Clock {
   std::string Now() const override { return "Thu Jan  1 00:00:00 1970"; }
 };
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using zepa::testing::ReadFile;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

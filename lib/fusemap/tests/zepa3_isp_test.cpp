@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fusemap/fatal_error.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusemap {
 namespace {
@@ -22,12 +23,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return out;
 }
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zepa::testing::ReadFile;
 
 TEST(Zepa3IspLine, LastBitFirstFourToADigit) {
   struct Case {
@@ -123,7 +119,7 @@ TEST(Zepa3Image, SignatureFrames) {
     expected_low[static_cast<std::size_t>(61 + i)] = ab[static_cast<std::size_t>(i)];
   // The chain file's line end is not part of the text; a text without one loses nothing.
   for (const char* ues : {"AB\n", "AB\r\n", "AB"}) {
-    SCOPED_TRACE(testing::PrintToString(std::string(ues)));
+    SCOPED_TRACE(::testing::PrintToString(std::string(ues)));
     EXPECT_EQ(printout_zepa3_ues_field(map, 0, ues), expected_low);
     EXPECT_EQ(printout_zepa3_ues_field(map, 1, ues), std::string(114, '1'));
   }
@@ -174,11 +170,11 @@ TEST(Zepa3Image, BaseName) {
   }
 }
 
-class Zepa3Files : public testing::Test {
+class Zepa3Files : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("zepa3_isp_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("zepa3_isp_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     get_part(rec_, "VTL3032XL");

@@ -71,7 +71,7 @@ TEST(Zepa3Readback, HexLineToFrameBits) {
   EXPECT_THROW(get_ispFile_bit("FF", 12, invalid), FatalError);
 }
 
-class Zepa3ReadbackErrors : public testing::Test {
+class Zepa3ReadbackErrors : public ::testing::Test {
  protected:
   Zepa3ReadbackErrors() : map_(144), design_(RandomFuses(11529, 7)) {
     std::istringstream in(build_zepa3_image(map_, design_, "").isp_text);

@@ -187,6 +187,18 @@ TEST_F(FilesTest, AnUnwritableFolderIsRefused) {
   EXPECT_EQ(fs::directory_iterator(dir_ / "ro")->path().filename(), "old.bin");
 }
 
+TEST_F(FilesTest, TryReplaceFileTellsFailureAndLeavesTheOldFile) {
+  write("image.bin", "old contents that are longer");
+  ASSERT_TRUE(TryReplaceFile(path("image.bin"), std::string("new\0bytes", 9)));
+  EXPECT_EQ(read("image.bin"), std::string("new\0bytes", 9));
+  // The target is a folder; then a folder that does not exist.
+  fs::create_directories(dir_ / "folder.bin" / "keep");
+  EXPECT_FALSE(TryReplaceFile(path("folder.bin"), "data"));
+  EXPECT_TRUE(fs::is_directory(dir_ / "folder.bin" / "keep"));
+  EXPECT_FALSE(TryReplaceFile(path("missing/image.bin"), "data"));
+  EXPECT_EQ(files(), (std::vector<std::string>{"folder.bin", "image.bin"}));
+}
+
 TEST_F(FilesTest, FileExistsMeansARegularFile) {
   write("f", "");
   fs::create_directories(dir_ / "d");

@@ -48,6 +48,18 @@ TEST(Lines, LineReaderAgreesWithSplitLinesAndTellsAMissingLastLf) {
   }
 }
 
+TEST(Lines, LineReaderKeepsALoneCrAsText) {
+  std::istringstream in("a\r\nb\n\r\nc\rd\r\n\nlast\r");
+  LineReader reader(in);
+  std::vector<std::pair<std::string, bool>> lines;
+  std::string line;
+  bool ended = false;
+  while (reader.Next(line, ended)) lines.emplace_back(line, ended);
+  const std::vector<std::pair<std::string, bool>> expected = {{"a", true},    {"b", true}, {"", true},
+                                                              {"c\rd", true}, {"", true},  {"last\r", false}};
+  EXPECT_EQ(lines, expected);
+}
+
 TEST(Lines, ACrAtTheVeryEndIsALineEndForSplitLinesOnly) {
   // Whole-file readers treat a last "text CR" as a line end; the stream reader sees no LF and keeps it.
   EXPECT_EQ(SplitLines("a\r\nb\r"), (std::vector<std::string>{"a", "b"}));

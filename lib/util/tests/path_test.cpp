@@ -48,6 +48,34 @@ TEST(Path, ChangeExtensionReplacesOrAdds) {
   }
 }
 
+TEST(Path, ReplaceExtensionOnlyWhereTheFileNameHasOne) {
+  struct Case {
+    const char* path;
+    const char* expected;  // nullptr: no extension to replace
+  };
+  const Case cases[] = {
+      {"design.jed", "design.bin"},
+      {"C:\\work\\design.jed", "C:\\work\\design.bin"},
+      {"boards/v1.2/top.jed", "boards/v1.2/top.bin"},
+      {"boards\\v1.2\\top.jed", "boards\\v1.2\\top.bin"},
+      {"top.v2.jed", "top.v2.bin"},
+      {"./top", nullptr},
+      {"boards/v1.2/top", nullptr},
+      {"boards\\v1.2\\top", nullptr},
+      {"boards/v1.2/", nullptr},
+      {".jed", ".bin"},
+      {"DESIGN.JED", "DESIGN.bin"},
+  };
+  for (const Case& c : cases) {
+    const auto got = ReplaceExtension(c.path, ".bin");
+    if (c.expected == nullptr) {
+      EXPECT_FALSE(got.has_value()) << c.path;
+    } else {
+      EXPECT_EQ(got.value_or("<none>"), c.expected) << c.path;
+    }
+  }
+}
+
 TEST(Path, JoinPathPutsOneSeparatorBetween) {
   const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
   EXPECT_EQ(JoinPath("", "dev__1.id"), "dev__1.id");

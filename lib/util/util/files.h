@@ -51,6 +51,10 @@ std::string ReadFileOrThrow(const std::string& path);
 // and no temporary file is left.
 void ReplaceFile(const std::string& path, std::string_view bytes);
 
+// ReplaceFile for callers with their own message: false on failure (the target untouched, no temporary
+// file left).
+bool TryReplaceFile(const std::string& path, std::string_view bytes);
+
 // A file written piece by piece under its temporary name and put in place by Commit(). Dropped without
 // Commit() (an error, an exception), the temporary file is removed and the target stays as it was.
 class PendingFile {

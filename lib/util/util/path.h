@@ -2,6 +2,7 @@
 // chain file written on Windows ("designs\top.jed") reads the same everywhere.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ std::string StemPath(std::string_view path);
 // `path` with its extension replaced by `ext` (given with or without its '.'), or added when it has none:
 // ("top.jed", "bin") -> "top.bin", ("top", ".bin") -> "top.bin".
 std::string ChangeExtension(std::string_view path, std::string_view ext);
+
+// `path` with its extension (from its '.') replaced by `ext` as given ("x/v1.2/top.jed", ".bin" ->
+// "x/v1.2/top.bin"; "_chip.jed" may stand for ext); nothing when the file name has no extension.
+std::optional<std::string> ReplaceExtension(std::string_view path, std::string_view ext);
 
 // `name` inside `folder`: a separator goes between them unless `folder` ends with one; an empty folder
 // gives `name` alone.

@@ -19,6 +19,7 @@
 #include "fusemap/tests/support/example_chain.h"
 #include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa1_image.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusebuild {
 namespace {
@@ -31,10 +32,7 @@ std::string Jedec(long fuse_count, const std::vector<long>& zeros = {}) {
   return JedecText(FusesWithZeros(fuse_count, zeros));
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using zepa::testing::ReadFile;
 
 class FusebuildRunTest : public ::testing::Test {
  protected:

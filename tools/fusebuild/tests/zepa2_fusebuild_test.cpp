@@ -17,16 +17,14 @@
 #include "fusemap/zepa2_frames.h"
 #include "fusemap/zepa2_packet.h"
 #include "fusemap/zepa2_writer.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using zepa::testing::ReadFile;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -14,6 +14,7 @@
 #include "fusemap/jedec_writer.h"
 #include "fusemap/zepa3_isp.h"
 #include "fusemap/zepa3_readback.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusedump {
 namespace {
@@ -26,17 +27,8 @@ class FixedClock : public Clock {
   std::time_t Now() const override { return 741476948; }
 };
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary);
-  out << text;
-}
+using zepa::testing::ReadFile;
+using zepa::testing::WriteFile;
 
 FuseArray RandomDesign(int id, unsigned seed) {
   const long count = fusemap::load_ZEPA3_jed_struct(id)->FuseCount();
@@ -50,11 +42,11 @@ std::string ImageOf(int id, const FuseArray& design) {
   return fusemap::build_zepa3_image(fusemap::Zepa3Map(id), design, "UES\n").isp_text;
 }
 
-class Fusedump : public testing::Test {
+class Fusedump : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("fusedump_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("fusedump_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

@@ -14,6 +14,7 @@
 #include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa3_isp.h"
 #include "fusemap/zepa3_map.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusedump {
 namespace {
@@ -26,14 +27,9 @@ int Shell(const std::string& cmd) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zepa::testing::ReadFile;
 
-class RoundTrip : public testing::TestWithParam<int> {
+class RoundTrip : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("zepa3_roundtrip_" + std::to_string(GetParam()));
@@ -88,7 +84,7 @@ TEST_P(RoundTrip, JedecThroughFusebuildAndFusedumpGivesTheFusesBack) {
   EXPECT_EQ(ReadFile(dir_ / "chksum.chk"), jed.substr(jed.size() - 6, 4));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllZepa3Parts, RoundTrip, testing::Values(144, 145, 146, 148, 149));
+INSTANTIATE_TEST_SUITE_P(AllZepa3Parts, RoundTrip, ::testing::Values(144, 145, 146, 148, 149));
 
 // A ZEPA3 device without a design: "PU" and "RU" write the signature-only image tempues.* in the program's
 // folder, any other operation writes nothing.
