@@ -11,6 +11,7 @@
 #include "engine/zepa1_protocol.h"
 #include "engine/zepa2_protocol.h"
 #include "engine/zepa3_protocol.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -109,7 +110,7 @@ bool ConvertedZepa3Part(int id) {
 }  // namespace
 
 std::unique_ptr<JedecContents> ReadJedecForCheck(const std::string& file) {
-  const std::string bytes = ReadFileBytes(file);
+  const std::string bytes = util::ReadFileOrThrow(file);
   auto jedec = std::make_unique<JedecContents>();
   jedec->legal = !FirstKnownFuseCount(bytes).empty();
   if (!jedec->legal) return jedec;
@@ -180,7 +181,7 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
 
 int DetectJedecPart(EngineContext& context, int position, int expected, const std::string& file) {
   if (file.empty()) return expected;
-  const std::string_view qf = FirstKnownFuseCount(ReadFileBytes(file));
+  const std::string_view qf = FirstKnownFuseCount(util::ReadFileOrThrow(file));
   int detected = 0;
   for (const FuseCountCode& entry : kFuseCountCodes) {
     if (!qf.empty() && entry.qf == qf) {
@@ -292,14 +293,14 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
     context.zepa2_last_address = zepa2->last;
   }
   const std::string output = ImageFileName(context, position, rec.id, rec.jed);
-  if (!output.empty()) RemoveFile(output);
+  if (!output.empty()) util::RemoveFile(output);
 
   const ProcessResult result =
       context.launcher.Run(ProgramBeside(context.program_dir, "fusebuild"),
                            {jcd_file, std::to_string(position), std::to_string(options)},
                            {std::string(kWorkDirVariable) + "=" + context.work_dir});
   if (!result.started) context.host.prompts.show(BoxIcon::kError, "Error", "Error running FUSEBUILD!");
-  if (!result.started || result.exit_status != 0 || !FileExists(output))
+  if (!result.started || result.exit_status != 0 || !util::FileExists(output))
     AbortDevice(context.host, position, "No output bin/isp files generated!");
   return output;
 }
@@ -312,7 +313,7 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
   if (HasExtension(file, ".bin")) {
     if (five_bit_family)
       AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
-    const std::string bytes = ReadFileBytes(file);
+    const std::string bytes = util::ReadFileOrThrow(file);
     const int first = bytes.empty() ? -1 : static_cast<unsigned char>(bytes[0]);
     if (first != rec.id) {
       AbortDevice(context.host, position,

@@ -11,12 +11,14 @@
 #include "engine/zepa1_ops.h"
 #include "engine/zepa2_ops.h"
 #include "engine/zepa3_ops.h"
+#include "util/files.h"
 #include "util/local_time.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 
 std::string EngineContext::WorkFile(const std::string& name) const {
-  return JoinPath(work_dir, name);
+  return util::JoinPath(work_dir, name);
 }
 
 namespace {
@@ -109,8 +111,8 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
   cable_.InitCableLines();
 
   if (request.jcd_file.find(kScanFileName) != std::string::npos) {
-    ReplaceFile(context.WorkFile(kScanFileName),
-                "TOTAL_DEVICE 1\nDEVICE 1           VTL5128C           4         SC\n");
+    util::ReplaceFile(context.WorkFile(kScanFileName),
+                      "TOTAL_DEVICE 1\nDEVICE 1           VTL5128C           4         SC\n");
     chain_.DeviceCount = 1;
     chain_.TargetDevice = 1;
     ScanChain(jtag_);  // whatever family position 1 had before: a scan always scans
@@ -118,7 +120,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     return;
   }
 
-  if (!FileExists(request.jcd_file)) {
+  if (!util::FileExists(request.jcd_file)) {
     host_.prompts.show(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
     return;
   }
@@ -136,7 +138,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
 
   messages.add_message("----------------End operation----------------");
   messages.add_message("");
-  RemoveFile(context.WorkFile(kScanFileName));
+  util::RemoveFile(context.WorkFile(kScanFileName));
 }
 
 void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context) {

@@ -7,6 +7,7 @@
 #include "engine/checks.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -41,7 +42,7 @@ class Zepa2Device {
   }
   // The design file must be there before the part is touched; a missing one fails the device.
   bool DesignPresent(const std::string& file) {
-    if (FileExists(file)) return true;
+    if (util::FileExists(file)) return true;
     c_.host.prompts.show(BoxIcon::kError, "Error", "Can not find " + file + " !");
     c_.host.marks.MarkResult(pos_, false);
     return false;
@@ -164,7 +165,7 @@ void Zepa2Device::Verify(const std::string& file) {
   j_.TapStep(RunTestIdle);
   j_.Delay(kFrameWait);
   LoadInstructionZ3(j_, kFrameWrite);
-  ReplaceFile(in_file, readback);
+  util::ReplaceFile(in_file, readback);
   Line("Read completed!");
 
   const bool passed = CompareFrameFiles(in_file, WithExtension(in_file, "isp"));

@@ -13,6 +13,7 @@
 #include "engine/workdir.h"
 #include "engine/zepa1_ops.h"
 #include "engine/zepa3_protocol.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -178,7 +179,7 @@ class Zepa3Device final : public FamilyDevice {
 };
 
 IspLines Zepa3Device::OpenIsp(const std::string& file) const {
-  const std::string text = ReadFileBytes(file);
+  const std::string text = util::ReadFileOrThrow(file);
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
@@ -207,7 +208,7 @@ IspLines Zepa3Device::OpenIsp(const std::string& file) const {
 void Zepa3Device::AbortIfZepa1TestSecured() {
   // The 4-bit loader's test, unchanged: its instruction codes 9 and 12 are the same in five bits.
   Zepa1Operations().Run(c_, chain::kOpSecurityTest, pos_, "");
-  const std::string result = ReadFileBytes(ResultFile(".sec"));
+  const std::string result = util::ReadFileOrThrow(ResultFile(".sec"));
   if (!result.empty() && result[0] == '0') AbortSecured();
 }
 
@@ -215,7 +216,7 @@ void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
                                    std::optional<std::uint16_t> jedec_checksum) {
   // fusedump leaves "chksum.chk" in the current folder, which it shares with the engine.
   const std::string checksum_file = "chksum.chk";
-  RemoveFile(checksum_file);
+  util::RemoveFile(checksum_file);
   std::string part = rec_.part;
   std::transform(part.begin(), part.end(), part.begin(),
                  [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
@@ -223,8 +224,8 @@ void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
       c_.launcher.Run(ProgramBeside(c_.program_dir, "fusedump"), {rd_file, part, std::to_string(flag)},
                       {std::string(kWorkDirVariable) + "=" + c_.work_dir});
   if (!result.started) c_.host.prompts.show(BoxIcon::kError, "Error", "Error running FUSEDUMP!");
-  if (!FileExists(checksum_file)) Abort("No JEDEC readback file generated!");
-  std::string text = ReadFileBytes(checksum_file);
+  if (!util::FileExists(checksum_file)) Abort("No JEDEC readback file generated!");
+  std::string text = util::ReadFileOrThrow(checksum_file);
   text = text.substr(0, text.find_first_of("\r\n"));
   Line("Chip checksum=" + text);
   if (!jedec_checksum) return;
@@ -316,7 +317,7 @@ void Zepa3Device::Verify(const std::string& file) {
     return true;
   });
   FinishAndClose();
-  ReplaceFile(rd_file, rd);
+  util::ReplaceFile(rd_file, rd);
   Line(passed ? "Verify succeeded!" : "Verify failed!");
   Mark(passed);
   ReadbackChecksum(rd_file, 1, DesignChecksum(checksum));
@@ -402,7 +403,7 @@ void Zepa3Device::ProgramAndVerify(const std::string& file) {
   j_.TapStep(RunTestIdle);
   j_.Delay(kShortWait);
   Load(kLeaveThroughReset);
-  ReplaceFile(rd_file, rd);
+  util::ReplaceFile(rd_file, rd);
   if (passed) {
     Line("Program and Verify succeeded!");
     Mark(true);
@@ -436,8 +437,8 @@ void Zepa3Device::ReadDeviceId() {
   const std::string id_file = ResultFile(".id");
   const std::string sec_file = ResultFile(".sec");
   IdentifyTarget(c_, pos_);
-  RemoveFile(id_file);
-  RemoveFile(sec_file);
+  util::RemoveFile(id_file);
+  util::RemoveFile(sec_file);
   OperationLine("Read Device IDcode... (Device #");
   Open();
   Load(kIdcode);
@@ -519,7 +520,7 @@ void Zepa3Device::ReadSignature() {
     rows[side] = ReadRow();
   }
   FinishAndClose();
-  ReplaceFile(ResultFile(".ues"), Zepa3SignatureBytes(rec_.id, rows[0], rows[1]) + "\n");
+  util::ReplaceFile(ResultFile(".ues"), Zepa3SignatureBytes(rec_.id, rows[0], rows[1]) + "\n");
   Completed("Read User Signature completed.");
 }
 
@@ -538,7 +539,7 @@ void Zepa3Device::Upload() {
     return true;
   });
   FinishAndClose();
-  ReplaceFile(rd_file, rd);
+  util::ReplaceFile(rd_file, rd);
   Line("Upload completed!");
   ReadbackChecksum(rd_file, 0, std::nullopt);
   Line("");

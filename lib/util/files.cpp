@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 
 const char* Doing(FileError::Step step) {
   switch (step) {
+    case FileError::Step::kOpen:
+      return "cannot open the file";
     case FileError::Step::kRead:
       return "cannot read the file";
     case FileError::Step::kCreate:
@@ -65,7 +67,7 @@ void CheckTargetWritable(const std::string& path) {
 }  // namespace
 
 FileError::FileError(Step step, std::string path, std::error_code reason)
-    : std::runtime_error(path + ": " + Doing(step) + ": " + reason.message()),
+    : std::runtime_error(path + ": " + Doing(step) + (step == Step::kPlace ? ": " + reason.message() : "")),
       step_(step),
       path_(std::move(path)),
       reason_(reason) {}
@@ -81,10 +83,10 @@ std::optional<std::string> ReadFile(const std::string& path) {
 std::string ReadFileOrThrow(const std::string& path) {
   std::error_code ec;
   if (fs::is_directory(path, ec))
-    throw FileError(FileError::Step::kRead, path, make_error_code(std::errc::is_a_directory));
+    throw FileError(FileError::Step::kOpen, path, make_error_code(std::errc::is_a_directory));
   errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(FileError::Step::kRead, path, LastError(errno));
+  if (!in) throw FileError(FileError::Step::kOpen, path, LastError(errno));
   std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (in.bad()) throw FileError(FileError::Step::kRead, path, LastError(errno));
   return bytes;

@@ -16,6 +16,7 @@
 #include "ui/core/idcode.h"
 #include "ui/core/validate_chain.h"
 #include "util/local_time.h"
+#include "util/path.h"
 
 namespace zepa::ui {
 namespace {
@@ -106,7 +107,7 @@ Programmer::Programmer(chain::ChainTable& table, engine::IspEngine& engine, engi
       work_dir_(std::move(work_dir)) {}
 
 std::string Programmer::work_file(std::string_view name) const {
-  return engine::JoinPath(work_dir_, std::string(name));
+  return util::JoinPath(work_dir_, std::string(name));
 }
 
 void Programmer::set_last_file(const std::string& path) {

@@ -40,10 +40,9 @@ TEST_F(FilesTest, ReadFileOrThrowNamesTheFileAndTheSystemReason) {
       ReadFileOrThrow(path(c.name));
       ADD_FAILURE() << c.name << " was read";
     } catch (const FileError& e) {
-      EXPECT_EQ(e.step(), FileError::Step::kRead);
+      EXPECT_EQ(e.step(), FileError::Step::kOpen);
       EXPECT_EQ(e.reason(), std::make_error_code(c.reason)) << c.name;
-      EXPECT_EQ(std::string(e.what()),
-                path(c.name) + ": cannot read the file: " + std::make_error_code(c.reason).message());
+      EXPECT_EQ(std::string(e.what()), path(c.name) + ": cannot open the file");
     }
   }
 }
@@ -125,8 +124,7 @@ TEST_F(FilesTest, FailuresNameTheStepAndLeaveNoTemporaryFile) {
       EXPECT_EQ(e.step(), c.step) << c.what;
       EXPECT_EQ(e.reason(), std::make_error_code(c.reason)) << c.what << ": " << e.what();
       EXPECT_EQ(e.path(), c.target);
-      EXPECT_NE(std::string(e.what()).find(c.target + ": cannot create the file: "), std::string::npos)
-          << e.what();
+      EXPECT_EQ(std::string(e.what()), c.target + ": cannot create the file");
     }
   }
   EXPECT_EQ(files(), std::vector<std::string>{"target_is_a_folder"});

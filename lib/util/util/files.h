@@ -18,13 +18,21 @@
 #include <string_view>
 #include <system_error>
 
+// <windows.h> makes ReplaceFile a macro for its own ReplaceFileA/W; here the name is this library's.
+#ifdef ReplaceFile
+#undef ReplaceFile
+#endif
+
 namespace zepa::util {
 
-// What went wrong with a file, with the system's reason. what() reads "<file>: <doing>: <reason>".
+// What went wrong with a file, with the system's reason. what() is the programmer's message, "<file>:
+// cannot open the file" and so on; a failed rename also names the system's reason there, the other steps
+// keep it in reason() (what the system said: no such file, permission denied, no space left ...).
 class FileError : public std::runtime_error {
  public:
   enum class Step {
-    kRead,    // opening or reading a file
+    kOpen,    // opening a file for reading
+    kRead,    // reading an opened file
     kCreate,  // making the temporary file, or the target refused writing
     kWrite,   // writing or closing the temporary file
     kPlace,   // putting the temporary file in place
@@ -44,7 +52,7 @@ class FileError : public std::runtime_error {
 // The whole file as bytes; nothing when it is missing, a folder, or cannot be read.
 std::optional<std::string> ReadFile(const std::string& path);
 
-// The whole file as bytes; throws FileError (kRead) with the system's reason.
+// The whole file as bytes; throws FileError (kOpen, kRead) with the system's reason.
 std::string ReadFileOrThrow(const std::string& path);
 
 // Replaces `path` with `bytes` as described above. Throws FileError; on failure the target is untouched
