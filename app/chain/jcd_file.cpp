@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "chain/text_file.h"
+#include "util/files.h"
+#include "util/lines.h"
 
 namespace zepa::chain {
 namespace {
@@ -143,7 +145,7 @@ void write_jcd(ChainTable& table, const std::string& path) {
 }
 
 bool check_jcd(const std::string& path, std::string_view marker) {
-  const auto lines = read_text_lines(path);
+  const auto lines = util::ReadLines(path);
   if (!lines) return false;
   return std::any_of(lines->begin(), lines->end(),
                      [marker](const std::string& line) { return contains(line, marker); });
@@ -151,7 +153,7 @@ bool check_jcd(const std::string& path, std::string_view marker) {
 
 void parse_jcd(ChainTable& table, std::string_view text) {
   bool device_section = false;
-  for (const std::string& line : split_lines(text)) {
+  for (const std::string& line : util::SplitLines(text)) {
     if (contains(line, "TOTAL_DEVICE")) {
       table.DeviceCount = read_total_device(line);
       device_section = true;
@@ -164,7 +166,7 @@ void parse_jcd(ChainTable& table, std::string_view text) {
 }
 
 bool load_jcd(ChainTable& table, const std::string& path) {
-  const auto text = read_file(path);
+  const auto text = util::ReadFile(path);
   if (!text) return false;
   parse_jcd(table, *text);
   return true;

@@ -12,6 +12,7 @@
 #include "engine/zepa2_protocol.h"
 #include "engine/zepa3_protocol.h"
 #include "util/files.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -148,7 +149,7 @@ std::unique_ptr<JedecContents> ReadJedecForCheck(const std::string& file) {
 }
 
 std::uint16_t CheckJedec(EngineContext& context, int position, const std::string& file) {
-  if (!HasExtension(file, ".jed")) return 0;
+  if (!util::HasExtension(file, ".jed")) return 0;
   const std::unique_ptr<JedecContents> jedec = ReadJedecForCheck(file);
   if (!jedec->legal) {
     context.host.prompts.show(BoxIcon::kError, "Error", "Not a legal JEDEC file for Corvane's ISP device!");
@@ -264,8 +265,8 @@ void IdentifyTarget(EngineContext& context, int position) {
 
 bool NeedsConversion(const JcdRec& rec, int options) {
   // The extension's first four characters: ".jed" also covers ".jedec".
-  const std::string ext = FileExtension(rec.jed).substr(0, 4);
-  if (HasExtension("x" + ext, ".jed")) return true;
+  const std::string ext = util::ExtensionOf(rec.jed).substr(0, 4);
+  if (util::HasExtension("x" + ext, ".jed")) return true;
   if (rec.jed.empty() && rec.cmnd == chain::kOpProgramUes) return true;
   return options > 63 && rec.cmnd == chain::kOpReadUes;
 }
@@ -274,11 +275,15 @@ std::string ImageFileName(const EngineContext& context, int position, int type_c
   const int cmnd = context.jtag.chain().Rec(position).cmnd;
   const bool signature_run = jed.empty() && chain::IsSignatureOperation(cmnd);
   if (ConvertedZepa1Part(type_code))
-    return signature_run ? context.WorkFile("tempues.bin") : jed.empty() ? "" : WithExtension(jed, "bin");
+    return signature_run ? context.WorkFile("tempues.bin")
+           : jed.empty() ? ""
+                         : util::ChangeExtension(jed, "bin");
   if (ConvertedZepa3Part(type_code))
-    return signature_run ? context.WorkFile("tempues.isp") : jed.empty() ? "" : WithExtension(jed, "isp");
+    return signature_run ? context.WorkFile("tempues.isp")
+           : jed.empty() ? ""
+                         : util::ChangeExtension(jed, "isp");
   if (type_code == codes::kVtl3320 || type_code == codes::kVtl3960)
-    return jed.empty() ? "" : WithExtension(jed, "isp");
+    return jed.empty() ? "" : util::ChangeExtension(jed, "isp");
   return "";
 }
 
@@ -310,7 +315,7 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
   const JcdRec& rec = context.rec(position);
   // The families of the 5-bit instruction register take .isp images; the others .bin images.
   const bool five_bit_family = codes::IsZepa2Type(rec.id) || codes::IsZepa3Type(rec.id);
-  if (HasExtension(file, ".bin")) {
+  if (util::HasExtension(file, ".bin")) {
     if (five_bit_family)
       AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
     const std::string bytes = util::ReadFileOrThrow(file);
@@ -320,7 +325,7 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
                   "Specified device does not match with (a possible " + std::string(TypeName(first)) +
                       ") design file " + Tag(position));
     }
-  } else if (HasExtension(file, ".isp")) {
+  } else if (util::HasExtension(file, ".isp")) {
     if (!five_bit_family) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
     if (const Zepa2Geometry* zepa2 = Zepa2GeometryOf(rec.id)) {
       if (rec.bin_size != zepa2->isp_bytes) context.messages().add_message("Not a legal ZEPA2 .isp file!");

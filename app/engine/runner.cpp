@@ -124,13 +124,13 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     host_.prompts.show(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
     return;
   }
-  svf_file_ = WithExtension(request.jcd_file, "svf");
+  svf_file_ = util::ChangeExtension(request.jcd_file, "svf");
   LoadChainRecords(chain_, table, host_);
   messages.add_message("---------------Begin operation---------------");
 
   const bool bif = (request.options & kOptBif) != 0;
   if (bif) {
-    jtag_.recorder.Open(WithExtension(request.jcd_file, "bif"));
+    jtag_.recorder.Open(util::ChangeExtension(request.jcd_file, "bif"));
     cable_.WriteDataDirect(0xFD);
   }
   RunDevices(request, table, context);
@@ -148,7 +148,7 @@ void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, 
     const int op = table[d].cmnd;
     try {
       JcdRec& rec = chain_.Rec(d);
-      if (HasExtension(rec.jed, ".bin") || HasExtension(rec.jed, ".isp")) {
+      if (util::HasExtension(rec.jed, ".bin") || util::HasExtension(rec.jed, ".isp")) {
         file = rec.jed;
         if (op == chain::kOpProgramUes && !rec.ues.empty()) {
           rec.jed.clear();

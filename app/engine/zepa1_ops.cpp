@@ -6,6 +6,7 @@
 #include "engine/workdir.h"
 #include "engine/zepa1_protocol.h"
 #include "util/files.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -169,7 +170,7 @@ bool Zepa1Device::VerifyCompare() {
   const VerifyReport report = BuildVerifyReport(j_, L_, c_.timestamp ? c_.timestamp() : std::string());
   std::string text;
   for (const std::string& line : report.lines) text += line + "\n";
-  util::ReplaceFile(WithExtension(rec_.jed, "vrf"), text);
+  util::ReplaceFile(util::ChangeExtension(rec_.jed, "vrf"), text);
   if (report.failures > 0) Line(report.lines.back());
   return report.failures == 0;
 }
@@ -339,7 +340,7 @@ void Zepa1Device::Upload() {
     if (used < 8) byte = used <= 0 ? 0 : static_cast<std::uint8_t>(byte & (0xFF << (8 - used)));
     bytes += static_cast<char>(byte);
   }
-  util::ReplaceFile(WithExtension(rec_.jed, "bin"), bytes);
+  util::ReplaceFile(util::ChangeExtension(rec_.jed, "bin"), bytes);
   Mark(true);
 }
 

@@ -8,6 +8,7 @@
 #include "engine/records.h"
 #include "engine/workdir.h"
 #include "util/files.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -142,7 +143,7 @@ void Zepa2Device::Verify(const std::string& file) {
   CheckJedec(c_, pos_, c_.rec(pos_).jed);
   if (!DesignPresent(file)) return;
   Line("Read... " + Tag());
-  const std::string in_file = WithExtension(file, "in");
+  const std::string in_file = util::ChangeExtension(file, "in");
 
   LoadInstructionZ3(j_, kResetToIdle);
   LoadInstructionZ3(j_, kEnable);
@@ -168,7 +169,7 @@ void Zepa2Device::Verify(const std::string& file) {
   util::ReplaceFile(in_file, readback);
   Line("Read completed!");
 
-  const bool passed = CompareFrameFiles(in_file, WithExtension(in_file, "isp"));
+  const bool passed = CompareFrameFiles(in_file, util::ChangeExtension(in_file, "isp"));
   Line(passed ? "Verify succeeded!" : "Verify FAILED!");
   c_.host.marks.MarkResult(pos_, passed);
 }

@@ -14,6 +14,8 @@
 #include "engine/zepa1_ops.h"
 #include "engine/zepa3_protocol.h"
 #include "util/files.h"
+#include "util/path.h"
+#include "util/text.h"
 
 namespace zepa::engine {
 namespace {
@@ -163,14 +165,14 @@ class Zepa3Device final : public FamilyDevice {
   IspLines OpenIsp(const std::string& file) const;
   std::string ReadbackName() const {
     if (rec_.jed.empty()) throw std::runtime_error("no design file is named for the readback of the device");
-    return WithExtension(rec_.jed, "rd");
+    return util::ChangeExtension(rec_.jed, "rd");
   }
   void AbortIfZepa1TestSecured();
   // Runs fusedump on the readback and reports the chip checksum; with `jedec_checksum` also compares.
   void ReadbackChecksum(const std::string& rd_file, int flag, std::optional<std::uint16_t> jedec_checksum);
   std::optional<std::uint16_t> DesignChecksum(std::uint16_t checksum) const {
     // Only a JEDEC design has a checksum to compare with; an .isp given as the design has none.
-    if (HasExtension(rec_.jed, ".jed")) return checksum;
+    if (util::HasExtension(rec_.jed, ".jed")) return checksum;
     return std::nullopt;
   }
 
@@ -217,9 +219,7 @@ void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
   // fusedump leaves "chksum.chk" in the current folder, which it shares with the engine.
   const std::string checksum_file = "chksum.chk";
   util::RemoveFile(checksum_file);
-  std::string part = rec_.part;
-  std::transform(part.begin(), part.end(), part.begin(),
-                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+  const std::string part = util::ToLowerAscii(rec_.part);
   const ProcessResult result =
       c_.launcher.Run(ProgramBeside(c_.program_dir, "fusedump"), {rd_file, part, std::to_string(flag)},
                       {std::string(kWorkDirVariable) + "=" + c_.work_dir});

@@ -1,5 +1,7 @@
 #include "util/lines.h"
 
+#include "util/files.h"
+
 namespace zepa::util {
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -15,6 +17,12 @@ std::vector<std::string> SplitLines(std::string_view text) {
     start = next;
   }
   return lines;
+}
+
+std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
+  auto content = ReadFile(path);
+  if (!content) return std::nullopt;
+  return SplitLines(*content);
 }
 
 bool LineReader::Next(std::string& line, bool& ended) {

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "util/text.h"
+
 namespace zepa::util {
 
 std::size_t FileNameStart(std::string_view path) {
@@ -25,6 +27,10 @@ std::size_t ExtensionStart(std::string_view path) {
 std::string ExtensionOf(std::string_view path) {
   const std::size_t start = ExtensionStart(path);
   return start == std::string_view::npos ? std::string() : std::string(path.substr(start));
+}
+
+bool HasExtension(std::string_view path, std::string_view ext) {
+  return EqualsIgnoreCase(ExtensionOf(path), ext);
 }
 
 std::string StemPath(std::string_view path) {

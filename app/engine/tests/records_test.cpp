@@ -1,4 +1,4 @@
-// The device table, type names, file-name helpers and the loading of the records from the chain table.
+// The device table, type names and the loading of the records from the chain table.
 #include "engine/records.h"
 
 #include <gtest/gtest.h>
@@ -8,29 +8,6 @@
 
 namespace zepa::engine {
 namespace {
-
-TEST(FileNames, ExtensionsComeFromTheFileNameAlone) {
-  struct Case {
-    const char* path;
-    const char* extension;
-    const char* as_bin;
-  };
-  const Case cases[] = {
-      {"design.jed", ".jed", "design.bin"},
-      {"dir.v2/top.JED", ".JED", "dir.v2/top.bin"},
-      {"C:\\work.1\\design.jed", ".jed", "C:\\work.1\\design.bin"},
-      {"a.b.c.jed", ".jed", "a.b.c.bin"},
-      {"dir.v2/noext", "", "dir.v2/noext.bin"},
-      {"Mixed/Case.Isp", ".Isp", "Mixed/Case.bin"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FileExtension(c.path), c.extension) << c.path;
-    EXPECT_EQ(WithExtension(c.path, "bin"), c.as_bin) << c.path;
-  }
-  EXPECT_TRUE(HasExtension("TOP.JeD", ".jed"));
-  EXPECT_FALSE(HasExtension("top.jedx", ".jed"));
-  EXPECT_FALSE(HasExtension("jed", ".jed"));
-}
 
 TEST(DeviceTable, ImageSizesFitTheRowGeometryAndNamesFollowTheCodes) {
   for (int part = 0; part <= 8; ++part) {

@@ -5,16 +5,10 @@
 
 #include "engine/context.h"
 #include "port/port_backends.h"
+#include "util/text.h"
 
 namespace zepa::cli {
 namespace {
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 struct Flag {
   std::string_view name;
@@ -35,7 +29,7 @@ constexpr Flag kFlags[] = {
 };
 
 int ParsePort(std::string_view value) {
-  const std::string v = lower(value);
+  const std::string v = util::ToLowerAscii(value);
   if (v == "278") return 0;
   if (v == "378") return 1;
   if (v == "3bc") return 2;
@@ -44,7 +38,7 @@ int ParsePort(std::string_view value) {
 }
 
 std::optional<engine::CableKind> ParseCable(std::string_view value) {
-  const std::string v = lower(value);
+  const std::string v = util::ToLowerAscii(value);
   if (v == "auto") return std::nullopt;
   if (v == "relay") return engine::CableKind::RelayCable;
   if (v == "corvane") return engine::CableKind::CorvaneParallelCable;
@@ -54,7 +48,7 @@ std::optional<engine::CableKind> ParseCable(std::string_view value) {
 
 IoChoice ParseIo(std::string_view value) {
   const std::size_t colon = value.find(':');
-  const std::string name = lower(value.substr(0, colon));
+  const std::string name = util::ToLowerAscii(value.substr(0, colon));
   const std::string argument = colon == std::string_view::npos ? "" : std::string(value.substr(colon + 1));
   if (name == "sim") {
     if (argument.empty()) throw UsageError("--io sim: name the board file, as in --io sim:board.sim");
@@ -74,7 +68,7 @@ IoChoice ParseIo(std::string_view value) {
 }  // namespace
 
 bool CliOptions::is_batch() const {
-  return file.size() >= 4 && lower(std::string_view(file).substr(file.size() - 4)) == ".jbf";
+  return util::EndsWithIgnoreCase(file, ".jbf");
 }
 
 CliOptions ParseCommandLine(const std::vector<std::string>& args) {

@@ -15,8 +15,10 @@
 #include "engine/workdir.h"
 #include "ui/core/idcode.h"
 #include "ui/core/validate_chain.h"
+#include "util/lines.h"
 #include "util/local_time.h"
 #include "util/path.h"
+#include "util/text.h"
 
 namespace zepa::ui {
 namespace {
@@ -26,12 +28,6 @@ namespace fs = std::filesystem;
 constexpr engine::CableKind kFallbackOrder[] = {engine::CableKind::RelayCable,
                                                 engine::CableKind::CorvaneParallelCable,
                                                 engine::CableKind::AlteraByteBlaster};
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 bool is_file(const std::string& path) {
   std::error_code ec;
@@ -46,7 +42,7 @@ void remove_file(const std::string& path) {
 // The first line of a file, or nothing when the file is missing or unreadable.
 std::optional<std::string> first_line(const std::string& path) {
   if (!is_file(path)) return std::nullopt;
-  auto lines = chain::read_text_lines(path);
+  auto lines = util::ReadLines(path);
   if (!lines) return std::nullopt;
   return lines->empty() ? std::string() : lines->front();
 }
@@ -75,12 +71,12 @@ std::string local_timestamp() {
 }
 
 bool jcd_files_differ(const std::string& a, const std::string& b) {
-  const auto lines_a = chain::read_text_lines(a);
-  const auto lines_b = chain::read_text_lines(b);
+  const auto lines_a = util::ReadLines(a);
+  const auto lines_b = util::ReadLines(b);
   if (!lines_a || !lines_b) return true;
   const std::size_t common = std::min(lines_a->size(), lines_b->size());
   for (std::size_t i = 0; i < common; ++i) {
-    if (!equal_ignoring_case((*lines_a)[i], (*lines_b)[i])) return true;
+    if (!util::EqualsIgnoreCase((*lines_a)[i], (*lines_b)[i])) return true;
   }
   return false;
 }

@@ -34,6 +34,29 @@ TEST(Path, PartsOfAPathWithEitherSeparator) {
   }
 }
 
+TEST(Path, ExtensionsComeFromTheFileNameAlone) {
+  struct Case {
+    const char* path;
+    const char* extension;
+    const char* as_bin;
+  };
+  const Case cases[] = {
+      {"design.jed", ".jed", "design.bin"},
+      {"dir.v2/top.JED", ".JED", "dir.v2/top.bin"},
+      {"C:\\work.1\\design.jed", ".jed", "C:\\work.1\\design.bin"},
+      {"a.b.c.jed", ".jed", "a.b.c.bin"},
+      {"dir.v2/noext", "", "dir.v2/noext.bin"},
+      {"Mixed/Case.Isp", ".Isp", "Mixed/Case.bin"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExtensionOf(c.path), c.extension) << c.path;
+    EXPECT_EQ(ChangeExtension(c.path, "bin"), c.as_bin) << c.path;
+  }
+  EXPECT_TRUE(HasExtension("TOP.JeD", ".jed"));
+  EXPECT_FALSE(HasExtension("top.jedx", ".jed"));
+  EXPECT_FALSE(HasExtension("jed", ".jed"));
+}
+
 TEST(Path, ChangeExtensionReplacesOrAdds) {
   struct Case {
     const char* path;

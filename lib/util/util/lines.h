@@ -3,6 +3,7 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,9 @@ namespace zepa::util {
 
 // Splits text into lines; a last line without LF counts (without a trailing CR). An empty text has no lines.
 std::vector<std::string> SplitLines(std::string_view text);
+
+// The file's lines (SplitLines), or nothing when it cannot be opened or read.
+std::optional<std::vector<std::string>> ReadLines(const std::string& path);
 
 // Reads lines from a stream one at a time.
 class LineReader {

@@ -27,6 +27,9 @@ std::size_t ExtensionStart(std::string_view path);
 // The extension with its '.' ("top.JED" -> ".JED"); empty when there is none.
 std::string ExtensionOf(std::string_view path);
 
+// True when the extension equals `ext` (".jed", ...) without regard to ASCII case.
+bool HasExtension(std::string_view path, std::string_view ext);
+
 // `path` without its extension ("x/v1.2/top.jed" -> "x/v1.2/top"); the path itself when it has none.
 std::string StemPath(std::string_view path);
 
