@@ -4,12 +4,12 @@
 #include <string>
 
 #include "sim/board.h"
-#include "sim/tests/temp_dir.h"
+#include "testsupport/files.h"
 
 namespace zepa::sim {
 namespace {
 
-using testing::TempDir;
+using zepa::testing::TempDir;
 
 Bits Pattern(std::size_t n, unsigned seed) {
   Bits bits(n);

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "engine/workdir.h"
-#include "sim/tests/temp_dir.h"
+#include "testsupport/files.h"
 #include "util/files.h"
 #include "util/path.h"
 
@@ -101,7 +101,7 @@ TEST(WorkDir, TheProgramsFolderWhenWritableElseAPerUserFolder) {
 }
 
 TEST(WorkDir, FilesAreReplacedWholeOrNotAtAll) {
-  sim::testing::TempDir dir;
+  zepa::testing::TempDir dir;
   const std::string path = dir.File("dev__1.id");
   util::ReplaceFile(path, "old\n");
   util::ReplaceFile(path, "new\n");
