@@ -12,6 +12,7 @@
 #include "engine/zepa2_protocol.h"
 #include "engine/zepa3_protocol.h"
 #include "util/files.h"
+#include "util/hex.h"
 #include "util/path.h"
 
 namespace zepa::engine {
@@ -75,13 +76,6 @@ void ForEachLine(const std::string& bytes, Visit visit) {
   }
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The QF text of the first line (skipping "NOTE" lines) that names a known fuse count; empty when none.
 std::string_view FirstKnownFuseCount(const std::string& bytes) {
   std::string_view found;
@@ -134,7 +128,7 @@ std::unique_ptr<JedecContents> ReadJedecForCheck(const std::string& file) {
     } else if (!line.empty() && line[0] == 'C' && line.size() >= 5) {
       unsigned value = 0;
       for (std::size_t i = 1; i <= 4; ++i) {
-        const int digit = HexDigit(line[i]);
+        const int digit = util::HexDigitValue(line[i]);
         if (digit < 0) return true;
         value = value * 16 + static_cast<unsigned>(digit);
       }

@@ -8,6 +8,7 @@
 #include "engine/records.h"
 #include "engine/workdir.h"
 #include "util/files.h"
+#include "util/hex.h"
 #include "util/path.h"
 
 namespace zepa::engine {
@@ -217,33 +218,11 @@ bool Zepa2Device::CompareFrameFiles(const std::string& in_file, const std::strin
 }  // namespace
 
 std::optional<std::string> HexLineToBits(const std::string& line) {
-  std::string bits;
-  bits.reserve(line.size() * 4);
-  for (char ch : line) {
-    int v = 0;
-    if (ch >= '0' && ch <= '9') {
-      v = ch - '0';
-    } else if (ch >= 'A' && ch <= 'F') {
-      v = ch - 'A' + 10;
-    } else if (ch >= 'a' && ch <= 'f') {
-      v = ch - 'a' + 10;
-    } else {
-      return std::nullopt;
-    }
-    for (int b = 3; b >= 0; --b) bits += (v >> b) & 1 ? '1' : '0';
-  }
-  return bits;
+  return util::HexToBitText(line);
 }
 
 std::string BitsToHexLine(const std::string& bits) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (std::size_t i = 0; i + 4 <= bits.size(); i += 4) {
-    int v = 0;
-    for (std::size_t b = 0; b < 4; ++b) v = v * 2 + (bits[i + b] == '1');
-    hex += kDigits[v];
-  }
-  return hex;
+  return util::BitTextToHex(bits);
 }
 
 void Zepa2Operations::Run(EngineContext& context, int op, int position, const std::string& file) {

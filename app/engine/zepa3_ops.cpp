@@ -14,6 +14,7 @@
 #include "engine/zepa1_ops.h"
 #include "engine/zepa3_protocol.h"
 #include "util/files.h"
+#include "util/hex.h"
 #include "util/path.h"
 #include "util/text.h"
 
@@ -33,13 +34,6 @@ constexpr SignatureLayout kSignatureLayouts[] = {
     {146, {{5, 19}, {47, 73}, {170, 265}}},  {147, {{5, 19}, {55, 89}, {186, 281}}},
     {148, {{5, 19}, {66, 111}, {208, 303}}}, {149, {{15, 29}, {156, 218}, {363, 506}}},
 };
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The .isp image as the operations read it: the lines of the rows, checked before the part is touched.
 class IspLines {
@@ -132,7 +126,7 @@ class Zepa3Device final : public FamilyDevice {
   std::string RowBits(const std::string& line) {
     std::string bits = Zepa3RowBits(line, L_);
     for (std::size_t d = 0; d < hex_len_; ++d) {
-      if (HexValue(line[d]) < 0) Line("Non-valid hex number in bit stram.");
+      if (util::HexDigitValue(line[d]) < 0) Line("Non-valid hex number in bit stram.");
     }
     return bits;
   }
@@ -551,7 +545,7 @@ std::string Zepa3RowBits(std::string_view line, int bits) {
   std::string out;
   out.reserve(static_cast<std::size_t>(bits) + 3);
   for (std::size_t d = 0; d < line.size() && static_cast<int>(out.size()) < bits; ++d) {
-    const int v = HexValue(line[d]);
+    const int v = util::HexDigitValue(line[d]);
     for (int b = 3; b >= 0; --b) out += v < 0 ? '?' : ((v >> b) & 1) ? '1' : '0';
   }
   if (static_cast<int>(out.size()) > bits) out.resize(static_cast<std::size_t>(bits));

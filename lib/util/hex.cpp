@@ -13,6 +13,17 @@ std::optional<std::string> HexToBitText(std::string_view hex) {
   return bits;
 }
 
+std::string BitTextToHex(std::string_view bits) {
+  std::string hex;
+  hex.reserve(bits.size() / 4);
+  for (std::size_t i = 0; i + 4 <= bits.size(); i += 4) {
+    int v = 0;
+    for (std::size_t b = 0; b < 4; ++b) v = v * 2 + (bits[i + b] == '1');
+    hex += HexDigitChar(v);
+  }
+  return hex;
+}
+
 std::string BitsToHex(const std::vector<bool>& bits) {
   std::string out;
   out.reserve((bits.size() + 3) / 4);

@@ -25,6 +25,21 @@ TEST(Hex, BitTextFromDigitsMostSignificantFirst) {
   EXPECT_EQ(HexToBitText("12 "), std::nullopt);
 }
 
+TEST(Hex, BitTextToHexTakesWholeDigitsOnly) {
+  struct Case {
+    const char* bits;
+    const char* hex;
+  };
+  for (const Case& c :
+       {Case{"", ""}, Case{"101", ""}, Case{"10100101", "A5"}, Case{"1111000", "F"},
+        Case{"000100100011010001010110011110001001101010111100110111101111", "123456789ABCDEF"}}) {
+    EXPECT_EQ(BitTextToHex(c.bits), c.hex) << c.bits;
+    if (std::string(c.bits).size() % 4 == 0) {
+      EXPECT_EQ(HexToBitText(c.hex), c.bits);
+    }
+  }
+}
+
 TEST(Hex, BitsRoundTripWithPaddingInTheLastDigit) {
   struct Case {
     std::vector<bool> bits;

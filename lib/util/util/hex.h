@@ -25,6 +25,10 @@ inline char HexDigitChar(int value) {
 // The bits of `hex` as '0'/'1' characters, four a digit; nothing when a character is not a digit.
 std::optional<std::string> HexToBitText(std::string_view hex);
 
+// The digits of '0'/'1' characters, four to a digit (any character but '1' is a 0 bit); bits short of a
+// whole digit at the end are left out.
+std::string BitTextToHex(std::string_view bits);
+
 // The digits of `bits` (one bool a bit); a last group short of four is filled with 0 bits after it.
 std::string BitsToHex(const std::vector<bool>& bits);
 
