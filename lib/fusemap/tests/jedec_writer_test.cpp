@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -98,13 +99,9 @@ TEST(JedecName, FromTheImageName) {
 
 class JedecFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("jedec_writer_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
+  std::optional<zepa::testing::TempDir> temp_;
   fs::path dir_;
 };
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -59,14 +60,8 @@ FuseArray RandomDesign(int part, unsigned seed) {
 
 class Zepa2WriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ =
-        fs::temp_directory_path() / ("zepa2_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   Options Opts(int dbg_level) const {
     Options o;
@@ -94,6 +89,8 @@ class Zepa2WriterTest : public ::testing::Test {
     fs::remove(bin);
     return bytes;
   }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
   FixedClock clock_;

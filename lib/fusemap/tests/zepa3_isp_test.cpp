@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -173,14 +174,13 @@ TEST(Zepa3Image, BaseName) {
 class Zepa3Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zepa3_isp_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = temp_.emplace().path();
     get_part(rec_, "VTL3032XL");
     get_cmnd(rec_, "PV");
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { temp_.reset(); }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
   jcd_type rec_;

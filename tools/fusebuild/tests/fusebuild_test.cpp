@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,14 +37,8 @@ using zepa::testing::ReadFile;
 
 class FusebuildRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("zepa_fusebuild_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   void Write(const std::string& name, const std::string& bytes) {
     fs::create_directories((dir_ / name).parent_path());
@@ -59,6 +54,8 @@ class FusebuildRunTest : public ::testing::Test {
     const int status = RunFusebuild(args, "/opt/zepa/bin/fusebuild", dir_.string(), out, err);
     return {status, out.str(), err.str()};
   }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
 };

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -50,10 +51,7 @@ class FixedClock final : public Clock {
 class Zepa2FusebuildTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("zepa2fb_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
+    dir_ = temp_.emplace().path();
     fs::create_directories(dir_ / "rev.2");
     testing::WriteFile((dir_ / "rev.2" / "big.jed").string(), testing::JedecText(fuses960_, {"VTL3960"}));
     testing::WriteFile((dir_ / "small.jed").string(), testing::JedecText(fuses320_, {"VTL3320"}));
@@ -67,7 +65,7 @@ class Zepa2FusebuildTest : public ::testing::Test {
         "DEVICE 4 VTL3960 5 PR\n";
     testing::WriteFile((dir_ / "chain.jcd").string(), chain);
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { temp_.reset(); }
 
   struct Result {
     int status;
@@ -91,6 +89,7 @@ class Zepa2FusebuildTest : public ::testing::Test {
 
   static inline const FuseArray fuses960_ = RandomFuses(520476, 1);
   static inline const FuseArray fuses320_ = RandomFuses(173492, 2);
+  std::optional<zepa::testing::TempDir> temp_;
   fs::path dir_;
 };
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -44,13 +45,8 @@ std::string ImageOf(int id, const FuseArray& design) {
 
 class Fusedump : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("fusedump_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   int RunWith(std::vector<std::string> args) {
     out_.str("");
@@ -65,6 +61,8 @@ class Fusedump : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
   FixedClock clock_;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -31,18 +32,16 @@ using zepa::testing::ReadFile;
 
 class RoundTrip : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zepa3_roundtrip_" + std::to_string(GetParam()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   // Runs a program of the build in the test folder; its output goes to run.log.
   int Program(const std::string& name, const std::string& args) {
     return Shell("cd '" + dir_.string() + "' && '" + ZEPA_BIN_DIR + "/" + name + "' " + args +
                  " >run.log 2>&1");
   }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
 };
@@ -89,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(AllZepa3Parts, RoundTrip, ::testing::Values(144, 145, 1
 // A ZEPA3 device without a design: "PU" and "RU" write the signature-only image tempues.* in the program's
 // folder, any other operation writes nothing.
 TEST(Zepa3Fusebuild, SignatureOnlyDevice) {
-  const fs::path dir = fs::temp_directory_path() / "zepa3_fusebuild_tempues";
+  const zepa::testing::TempDir temp;
+  const fs::path& dir = temp.path();
   const fs::path prog = dir / "prog";
   struct Case {
     const char* op;
@@ -121,7 +121,6 @@ TEST(Zepa3Fusebuild, SignatureOnlyDevice) {
     EXPECT_EQ(lines[53], fusemap::convert_bit_2_isp_line(bits, 114));
     EXPECT_EQ(lines[107], std::string(28, 'F') + "C");
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace
