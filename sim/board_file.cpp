@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "util/files.h"
 #include "util/text.h"
 
 namespace zepa::sim {
@@ -178,11 +179,9 @@ BoardSpec ParseBoardText(std::string_view text, const std::string& source) {
 }
 
 BoardSpec ReadBoardFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw BoardFileError(path + ": cannot open the board file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseBoardText(text.str(), path);
+  const std::optional<std::string> text = util::ReadFile(path);
+  if (!text) throw BoardFileError(path + ": cannot open the board file");
+  return ParseBoardText(*text, path);
 }
 
 const char* CableWord(CableType cable) {

@@ -310,10 +310,14 @@ void Jtag::ShiftBitString(std::string_view text, std::size_t from, std::size_t t
 }
 
 void Jtag::LoadImageFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open the image file " + name);
-  std::vector<char> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw std::runtime_error("cannot read the image file " + name);
+  std::string data;
+  try {
+    data = util::ReadFileOrThrow(name);
+  } catch (const util::FileError& e) {
+    throw std::runtime_error((e.step() == util::FileError::Step::kOpen ? "cannot open the image file "
+                                                                       : "cannot read the image file ") +
+                             name);
+  }
   if (data.empty()) throw std::runtime_error("the image file " + name + " is empty");
   if (data.size() - 1 > BitBuffer::kBytes)
     throw std::runtime_error("the image file " + name + " holds " + std::to_string(data.size() - 1) +
