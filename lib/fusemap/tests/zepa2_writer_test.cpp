@@ -21,6 +21,7 @@
 #include "fusemap/zepa2_frames.h"
 #include "fusemap/zepa2_packet.h"
 #include "testsupport/files.h"
+#include "util/lines.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
@@ -33,13 +34,6 @@ class FixedClock final : public Clock {
 };
 
 using zepa::testing::ReadFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 std::string HexToBits(const std::string& hex) {
   std::string bits;
@@ -110,7 +104,7 @@ TEST_F(Zepa2WriterTest, FileSetOfARandomDesign) {
     assemble_std_frame(RandomDesign(c.part, 42), c.part, Design(), Opts(c.dbg_level));
     EXPECT_EQ(Files(), (std::vector<std::string>{"design.bit", "design.dbg", "design.isp", "design.mcs"}));
 
-    const std::vector<std::string> isp = Lines(ReadFile(dir_ / "design.isp"));
+    const std::vector<std::string> isp = util::SplitLines(ReadFile(dir_ / "design.isp"));
     ASSERT_EQ(isp.size(), static_cast<std::size_t>(c.frames));
     for (const std::string& line : isp) {
       ASSERT_EQ(line.size(), 140u);
@@ -119,7 +113,7 @@ TEST_F(Zepa2WriterTest, FileSetOfARandomDesign) {
     }
 
     const std::string bit_text = ReadFile(dir_ / "design.bit");
-    const std::vector<std::string> packets = Lines(bit_text);
+    const std::vector<std::string> packets = util::SplitLines(bit_text);
     ASSERT_EQ(packets.size(), static_cast<std::size_t>(c.frames) + 1);
     EXPECT_EQ(packets.back(), assemble_end_config_frame());
     EXPECT_NE(bit_text.back(), '\n') << "the end packet has no line end";
@@ -192,7 +186,7 @@ TEST_F(Zepa2WriterTest, CompressionOverTheWalk) {
     const Geometry g = Geometry::ForPart(c.part);
     const FuseArray erased(g.fuse_count(), FuseArray::Fill::kOnes);
     const Outputs out = BuildOutputs(erased, g, c.dbg_level, clock_);
-    const std::vector<std::string> packets = Lines(out.bit);
+    const std::vector<std::string> packets = util::SplitLines(out.bit);
     ASSERT_EQ(packets.size(), static_cast<std::size_t>(g.frame_count()) + 1) << c.what;
     EXPECT_EQ(out.standard_frames, c.standard_frames) << c.what;
     const auto comp = [&](const std::string& p) {
@@ -224,7 +218,7 @@ TEST_F(Zepa2WriterTest, FuseAddressListings) {
   EXPECT_EQ(Files(), (std::vector<std::string>{"design.bit", "design.dbg", "design.doc", "design.isp",
                                                "design.mcs", "jedmap0.doc", "jedmap1.doc"}));
 
-  const std::vector<std::string> doc = Lines(ReadFile(dir_ / "design.doc"));
+  const std::vector<std::string> doc = util::SplitLines(ReadFile(dir_ / "design.doc"));
   ASSERT_EQ(doc.size(), 336u);
   const auto numbers = [](const std::string& line) {
     std::vector<long> v;
@@ -243,7 +237,8 @@ TEST_F(Zepa2WriterTest, FuseAddressListings) {
   }
 
   for (int sfb = 0; sfb < 2; ++sfb) {
-    const std::vector<std::string> table = Lines(ReadFile(dir_ / ("jedmap" + std::to_string(sfb) + ".doc")));
+    const std::vector<std::string> table =
+        util::SplitLines(ReadFile(dir_ / ("jedmap" + std::to_string(sfb) + ".doc")));
     ASSERT_EQ(table.size(), 547u);
     std::vector<long> header;
     for (long f = 0; f < 168; ++f) header.push_back(f);

@@ -11,18 +11,12 @@
 
 #include "fusemap/fatal_error.h"
 #include "testsupport/files.h"
+#include "util/lines.h"
 
 namespace zepa::fusemap {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
 
 using zepa::testing::ReadFile;
 
@@ -74,8 +68,8 @@ TEST(Zepa3Image, LinesPerPartAndIspFuse) {
     SCOPED_TRACE(c.id);
     const Zepa3Map map(c.id);
     FuseArray fuse(map.geometry().FuseCount(), FuseArray::Fill::kOnes);
-    const auto bit_lines = Lines(build_zepa3_image(map, fuse, "").bit_text);
-    const auto isp_lines = Lines(build_zepa3_image(map, fuse, "").isp_text);
+    const auto bit_lines = util::SplitLines(build_zepa3_image(map, fuse, "").bit_text);
+    const auto isp_lines = util::SplitLines(build_zepa3_image(map, fuse, "").isp_text);
     ASSERT_EQ(static_cast<int>(bit_lines.size()), c.lines);
     ASSERT_EQ(static_cast<int>(isp_lines.size()), c.lines);
     for (int i = 0; i < c.lines; ++i) {
@@ -87,9 +81,9 @@ TEST(Zepa3Image, LinesPerPartAndIspFuse) {
     const std::size_t isp_frame = static_cast<std::size_t>(c.lines) - 2;
     EXPECT_EQ(isp_lines[isp_frame], c.isp_frame_erased);
     fuse.write_fuse(map.geometry().ISP_FUSEJADDR, 0);
-    const auto set_lines = Lines(build_zepa3_image(map, fuse, "").isp_text);
+    const auto set_lines = util::SplitLines(build_zepa3_image(map, fuse, "").isp_text);
     EXPECT_EQ(set_lines[isp_frame], c.isp_frame_set);
-    EXPECT_EQ(Lines(build_zepa3_image(map, fuse, "").bit_text)[isp_frame].substr(0, 3), "101");
+    EXPECT_EQ(util::SplitLines(build_zepa3_image(map, fuse, "").bit_text)[isp_frame].substr(0, 3), "101");
   }
 }
 
@@ -137,7 +131,7 @@ TEST(Zepa3Image, SignatureFrames) {
 
   // The image carries the signature frames as the last frame of each half.
   FuseArray fuse(map.geometry().FuseCount(), FuseArray::Fill::kOnes);
-  const auto lines = Lines(build_zepa3_image(map, fuse, "AB\n").bit_text);
+  const auto lines = util::SplitLines(build_zepa3_image(map, fuse, "AB\n").bit_text);
   EXPECT_EQ(lines[53], expected_low);
   EXPECT_EQ(lines[107], std::string(114, '1'));
 }

@@ -29,7 +29,8 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
 }
 
 // A fresh folder under the system's temporary folder, named after the running test and the process,
-// removed with everything in it.
+// removed with everything in it. Every TempDir gets a folder of its own, also two in one test: the first
+// free name "<tag>_<suite>_<test>_<pid>_<n>" is taken.
 class TempDir {
  public:
   explicit TempDir(std::string_view tag = "zepa") {
@@ -40,9 +41,11 @@ class TempDir {
     for (char& c : name) {
       if (c == '/') c = '_';
     }
-    path_ = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int n = 0;; ++n) {
+      path_ = base / (name + "_" + std::to_string(::getpid()) + "_" + std::to_string(n));
+      if (std::filesystem::create_directory(path_)) break;  // false: the name is taken
+    }
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -19,6 +19,7 @@
 #include "fusemap/zepa2_packet.h"
 #include "fusemap/zepa2_writer.h"
 #include "testsupport/files.h"
+#include "util/lines.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
@@ -26,13 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 
 using zepa::testing::ReadFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 FuseArray RandomFuses(long count, unsigned seed) {
   FuseArray fuses(count, FuseArray::Fill::kOnes);
@@ -119,7 +113,7 @@ TEST_F(Zepa2FusebuildTest, WritesTheFileSetOfTheDesign) {
     EXPECT_TRUE(ReadFile(dir_ / (c.root + ".bit")) == expected.bit);
     EXPECT_TRUE(ReadFile(dir_ / (c.root + ".mcs")) == expected.mcs);
     EXPECT_TRUE(fs::exists(dir_ / (c.root + ".dbg")));
-    const std::vector<std::string> packets = Lines(expected.bit);
+    const std::vector<std::string> packets = util::SplitLines(expected.bit);
     if (dbg & kDbgAlwaysStandard) {
       for (std::size_t i = 0; i + 1 < packets.size(); ++i) {
         ASSERT_EQ(packets[i].size(), static_cast<std::size_t>(kStandardPacketBits)) << "packet " << i;
@@ -172,7 +166,7 @@ TEST_F(Zepa2FusebuildTest, TheProgramConvertsAVtl3960) {
   const std::string cmd = "cd '" + dir_.string() + "' && '" + std::string(ZEPA_BIN_DIR) +
                           "/fusebuild' chain.jcd 1 > /dev/null 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-  EXPECT_EQ(Lines(ReadFile(dir_ / "rev.2" / "big.isp")).size(), 1008u);
+  EXPECT_EQ(util::SplitLines(ReadFile(dir_ / "rev.2" / "big.isp")).size(), 1008u);
   EXPECT_TRUE(fs::exists(dir_ / "rev.2" / "big.mcs"));
 }
 
