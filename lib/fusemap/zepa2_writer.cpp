@@ -293,8 +293,8 @@ WalkSummary assemble_std_frame(const FuseArray& fuses, int part, std::string_vie
     OutputStreams streams{isp, bit, mcs, dbg, doc, {}};
     if (list_addresses) {
       for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
-        streams.jedmaps.push_back(
-            &files.Open(options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc"), kErrDocOpen));
+        streams.jedmaps.push_back(&files.Open(
+            (options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc")).string(), kErrDocOpen));
       }
     }
     summary = WriteOutputs(fuses, g, options.dbg_level, clock, streams);

@@ -48,11 +48,6 @@ int ProcessId() {
 #endif
 }
 
-bool IsRegularFile(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(fs::symlink_status(path, ec));
-}
-
 // An existing target must itself accept writing: a read-only file is not replaced behind its back. Opening
 // it for update changes nothing in it.
 void CheckTargetWritable(const std::string& path) {
@@ -172,7 +167,8 @@ void PendingFile::Commit() {
   }
 #else
   std::string aside;
-  if (IsRegularFile(path_)) {
+  std::error_code status_error;
+  if (fs::is_regular_file(fs::symlink_status(path_, status_error))) {
     aside = TemporaryNameFor(path_);
     fs::rename(path_, aside, ec);
     if (ec) {
