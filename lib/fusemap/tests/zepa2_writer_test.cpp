@@ -18,9 +18,11 @@
 
 #include "fusemap/fatal_error.h"
 #include "fusemap/part_table.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa2_frames.h"
 #include "fusemap/zepa2_packet.h"
 #include "testsupport/files.h"
+#include "util/hex.h"
 #include "util/lines.h"
 
 namespace zepa::fusemap::zepa2 {
@@ -36,20 +38,11 @@ class FixedClock final : public Clock {
 using zepa::testing::ReadFile;
 
 std::string HexToBits(const std::string& hex) {
-  std::string bits;
-  for (char c : hex) {
-    const int v = std::stoi(std::string(1, c), nullptr, 16);
-    for (int b = 3; b >= 0; --b) bits.push_back(((v >> b) & 1) ? '1' : '0');
-  }
-  return bits;
+  return util::HexToBitText(hex).value();
 }
 
 FuseArray RandomDesign(int part, unsigned seed) {
-  const Geometry g = Geometry::ForPart(part);
-  FuseArray fuses(g.fuse_count(), FuseArray::Fill::kOnes);
-  std::mt19937 rng(seed);
-  for (long f = 0; f < g.fuse_count(); ++f) fuses.write_fuse(f, static_cast<int>(rng() & 1u));
-  return fuses;
+  return testing::RandomFuses(Geometry::ForPart(part).fuse_count(), seed);
 }
 
 class Zepa2WriterTest : public ::testing::Test {

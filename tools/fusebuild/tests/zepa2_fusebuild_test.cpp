@@ -28,13 +28,6 @@ namespace fs = std::filesystem;
 
 using zepa::testing::ReadFile;
 
-FuseArray RandomFuses(long count, unsigned seed) {
-  FuseArray fuses(count, FuseArray::Fill::kOnes);
-  std::mt19937 rng(seed);
-  for (long f = 0; f < count; ++f) fuses.write_fuse(f, static_cast<int>(rng() & 1u));
-  return fuses;
-}
-
 class FixedClock final : public Clock {
  public:
   std::string Now() const override { return "Thu Jan  1 00:00:00 1970"; }
@@ -81,8 +74,8 @@ class Zepa2FusebuildTest : public ::testing::Test {
     return names;
   }
 
-  static inline const FuseArray fuses960_ = RandomFuses(520476, 1);
-  static inline const FuseArray fuses320_ = RandomFuses(173492, 2);
+  static inline const FuseArray fuses960_ = testing::RandomFuses(520476, 1);
+  static inline const FuseArray fuses320_ = testing::RandomFuses(173492, 2);
   std::optional<zepa::testing::TempDir> temp_;
   fs::path dir_;
 };

@@ -13,6 +13,7 @@
 
 #include "fusemap/jedec_reader.h"
 #include "fusemap/jedec_writer.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa3_isp.h"
 #include "fusemap/zepa3_readback.h"
 #include "testsupport/files.h"
@@ -32,11 +33,7 @@ using zepa::testing::ReadFile;
 using zepa::testing::WriteFile;
 
 FuseArray RandomDesign(int id, unsigned seed) {
-  const long count = fusemap::load_ZEPA3_jed_struct(id)->FuseCount();
-  FuseArray fuse(count, FuseArray::Fill::kZeros);
-  std::mt19937 rng(seed);
-  for (long n = 0; n < count; ++n) fuse.write_fuse(n, static_cast<int>(rng() & 1u));
-  return fuse;
+  return fusemap::testing::RandomFuses(fusemap::load_ZEPA3_jed_struct(id)->FuseCount(), seed);
 }
 
 std::string ImageOf(int id, const FuseArray& design) {
