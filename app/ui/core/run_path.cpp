@@ -15,6 +15,7 @@
 #include "engine/workdir.h"
 #include "ui/core/idcode.h"
 #include "ui/core/validate_chain.h"
+#include "util/files.h"
 #include "util/lines.h"
 #include "util/local_time.h"
 #include "util/path.h"
@@ -29,11 +30,6 @@ constexpr engine::CableKind kFallbackOrder[] = {engine::CableKind::RelayCable,
                                                 engine::CableKind::CorvaneParallelCable,
                                                 engine::CableKind::AlteraByteBlaster};
 
-bool is_file(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
-}
-
 void remove_file(const std::string& path) {
   std::error_code ignored;
   fs::remove(path, ignored);
@@ -41,7 +37,7 @@ void remove_file(const std::string& path) {
 
 // The first line of a file, or nothing when the file is missing or unreadable.
 std::optional<std::string> first_line(const std::string& path) {
-  if (!is_file(path)) return std::nullopt;
+  if (!util::FileExists(path)) return std::nullopt;
   auto lines = util::ReadLines(path);
   if (!lines) return std::nullopt;
   return lines->empty() ? std::string() : lines->front();
@@ -49,10 +45,9 @@ std::optional<std::string> first_line(const std::string& path) {
 
 // The folder part of a path, either separator accepted; empty when it has none.
 std::string folder_of(const std::string& path) {
-  const std::size_t cut = path.find_last_of("/\\");
-  if (cut == std::string::npos) return {};
-  if (cut == 0) return path.substr(0, 1);
-  return path.substr(0, cut);
+  std::string folder = util::FolderOf(path);
+  if (folder.size() > 1) folder.pop_back();  // a folder at the root keeps its "/"
+  return folder;
 }
 
 }  // namespace
@@ -120,7 +115,7 @@ bool Programmer::load_jcd_file(const std::string& name) {
   std::error_code ec;
   const fs::path absolute = fs::absolute(name, ec);
   const std::string path = ec ? name : absolute.string();
-  if (is_file(path)) set_last_file(path);
+  if (util::FileExists(path)) set_last_file(path);
   const bool loaded = chain::open_jcd(table_, path, prompts_);
   view_.refresh_views();
   return loaded;
