@@ -7,6 +7,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "util/files.h"
+#include "util/hex.h"
+
 namespace zepa::sim {
 
 CableWiring WiringOf(CableType cable) {
@@ -105,16 +108,9 @@ void Board::SetTrst(bool asserted) {
 
 namespace {
 
+// The state file writes "-" for a row without bits.
 std::string BitsToHex(const Bits& bits) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  if (bits.empty()) return "-";
-  std::string out;
-  for (std::size_t i = 0; i < bits.size(); i += 4) {
-    int digit = 0;
-    for (std::size_t k = 0; k < 4; ++k) digit = digit * 2 + (i + k < bits.size() && bits[i + k] ? 1 : 0);
-    out += kDigits[digit];
-  }
-  return out;
+  return bits.empty() ? "-" : util::BitsToHex(bits);
 }
 
 bool HexToBits(const std::string& hex, std::size_t count, Bits& bits) {
@@ -122,26 +118,7 @@ bool HexToBits(const std::string& hex, std::size_t count, Bits& bits) {
     bits.clear();
     return hex == "-";
   }
-  if (hex.size() != (count + 3) / 4) return false;
-  bits.assign(count, false);
-  for (std::size_t d = 0; d < hex.size(); ++d) {
-    const char c = hex[d];
-    int value;
-    if (c >= '0' && c <= '9') {
-      value = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      value = c - 'A' + 10;
-    } else if (c >= 'a' && c <= 'f') {
-      value = c - 'a' + 10;
-    } else {
-      return false;
-    }
-    for (std::size_t k = 0; k < 4; ++k) {
-      const std::size_t i = d * 4 + k;
-      if (i < count) bits[i] = (value >> (3 - k)) & 1;
-    }
-  }
-  return true;
+  return util::HexToBits(hex, count, bits);
 }
 
 }  // namespace
@@ -205,10 +182,9 @@ void Board::LoadState(const std::string& path) {
 }
 
 void Board::SaveState(const std::string& path) const {
-  const std::string temp = path + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);  // LF line ends on every system
-    if (!out) throw std::runtime_error("cannot create the board state file " + temp);
+  try {
+    util::PendingFile file(path);
+    std::ostream& out = file.stream();  // LF line ends on every system
     out << "# zepa-sim board state: what the devices keep with the power off\n";
     for (std::size_t i = 0; i < devices_.size(); ++i) {
       const DeviceMemory& memory = *memories_[i];
@@ -217,19 +193,16 @@ void Board::SaveState(const std::string& path) const {
       for (const auto& [address, bits] : memory.rows)
         out << "row " << address << ' ' << bits.size() << ' ' << BitsToHex(bits) << '\n';
     }
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      throw std::runtime_error("cannot write the board state file " + temp);
+    file.Commit();
+  } catch (const util::FileError& e) {
+    switch (e.step()) {
+      case util::FileError::Step::kPlace:
+        throw std::runtime_error("cannot put the board state file in place: " + path);
+      case util::FileError::Step::kWrite:
+        throw std::runtime_error("cannot write the board state file " + path);
+      default:
+        throw std::runtime_error("cannot create the board state file " + path);
     }
-  }
-  // std::filesystem's rename replaces an existing file on Windows too, where std::rename refuses to.
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::remove(temp.c_str());
-    throw std::runtime_error("cannot put the board state file in place: " + path);
   }
 }
 

@@ -6,14 +6,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "util/files.h"
+#include "util/text.h"
+
 namespace zepa::sim {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
@@ -41,7 +38,7 @@ class Parser {
     if (auto hash = text.find('#'); hash != text.npos) text = text.substr(0, hash);
     const auto words = Words(text);
     if (words.empty()) return;
-    const std::string key = Lower(words[0]);
+    const std::string key = util::ToLowerAscii(words[0]);
     if (key == "port") {
       Port(words);
     } else if (key == "cable") {
@@ -60,7 +57,7 @@ class Parser {
     if (seen_port_) Fail("a second port line");
     seen_port_ = true;
     if (words.size() != 2) Fail("a port line gives one address: 278, 378 or 3BC");
-    std::string value = Lower(words[1]);
+    std::string value = util::ToLowerAscii(words[1]);
     if (value.size() > 1 && value.back() == 'h') value.pop_back();
     if (value == "278") {
       spec_.port = 0x278;
@@ -77,7 +74,7 @@ class Parser {
     if (seen_cable_) Fail("a second cable line");
     seen_cable_ = true;
     if (words.size() != 2) Fail("a cable line names one cable: relay, corvane, byteblaster or none");
-    const std::string value = Lower(words[1]);
+    const std::string value = util::ToLowerAscii(words[1]);
     if (value == "relay") {
       spec_.cable = CableType::kRelay;
     } else if (value == "corvane") {
@@ -103,7 +100,7 @@ class Parser {
     if (dev.part->family != Family::kOther) dev.idcode = DefaultIdcode(*dev.part);
     bool seen_secured = false, seen_irlen = false, seen_idcode = false;
     for (std::size_t i = 2; i < words.size(); ++i) {
-      const std::string word = Lower(words[i]);
+      const std::string word = util::ToLowerAscii(words[i]);
       if (word == "secured") {
         if (seen_secured) Fail("'secured' given twice");
         seen_secured = true;
@@ -182,11 +179,9 @@ BoardSpec ParseBoardText(std::string_view text, const std::string& source) {
 }
 
 BoardSpec ReadBoardFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw BoardFileError(path + ": cannot open the board file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseBoardText(text.str(), path);
+  const std::optional<std::string> text = util::ReadFile(path);
+  if (!text) throw BoardFileError(path + ": cannot open the board file");
+  return ParseBoardText(*text, path);
 }
 
 const char* CableWord(CableType cable) {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "util/text.h"
+
 namespace zepa::sim {
 namespace {
 
@@ -163,15 +165,6 @@ constexpr std::array<PartInfo, 17> kParts{{
      .package = 0},
 }};
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 // Bits 25..27 in reading order give the family as a decimal text: "000" ZEPA1, "001" ZEPA2, "010" ZEPA3.
 // Bits 22..24 (technology, bit 24 first): 000 EECMOS 0.5u, 001 SRAM 0.35u, 010 EECMOS 0.35u.
 std::uint32_t FamilyBits(Family family) {
@@ -196,7 +189,7 @@ std::span<const PartInfo> Parts() {
 
 const PartInfo* FindPart(std::string_view name) {
   for (const PartInfo& part : kParts) {
-    if (EqualNoCase(part.name, name)) return &part;
+    if (util::EqualsIgnoreCase(part.name, name)) return &part;
   }
   return nullptr;
 }

@@ -14,6 +14,7 @@
 #include "sim/board.h"
 #include "sim/families.h"
 #include "sim/remote_bitbang.h"
+#include "util/files.h"
 
 namespace {
 
@@ -76,18 +77,9 @@ bool ParseArgs(int argc, char** argv, Options& options, std::string& error) {
 }
 
 void WritePortFile(const std::string& path, unsigned port) {
-  const std::string temp = path + ".part";
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    out << port << '\n';
-    out.close();  // the text reaches the file only here, and so does a full disk's refusal
-    if (!out) {
-      std::remove(temp.c_str());
-      throw std::runtime_error("cannot write the port file " + temp);
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0)
+  if (!zepa::util::TryReplaceFile(path, std::to_string(port) + "\n")) {
     throw std::runtime_error("cannot write the port file " + path);
+  }
 }
 
 }  // namespace

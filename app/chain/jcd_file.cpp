@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "chain/text_file.h"
+#include "util/files.h"
+#include "util/lines.h"
 
 namespace zepa::chain {
 namespace {
@@ -199,7 +201,7 @@ void write_jcd(ChainTable& table, const std::string& path) {
 }
 
 bool check_jcd(const std::string& path, std::string_view marker) {
-  const auto lines = read_text_lines(path);
+  const auto lines = util::ReadLines(path);
   if (!lines) return false;
   return std::any_of(lines->begin(), lines->end(),
                      [marker](const std::string& line) { return contains(line, marker); });
@@ -210,7 +212,7 @@ std::vector<std::string> parse_jcd(ChainTable& table, std::string_view text) {
   Problems problems;
   bool device_section = false;
   std::size_t number = 0;
-  for (const std::string& line : split_lines(text)) {
+  for (const std::string& line : util::SplitLines(text)) {
     problems.set_line(++number);
     if (contains(line, "TOTAL_DEVICE")) {
       read_total_device(read, line, problems);
@@ -230,7 +232,7 @@ std::vector<std::string> parse_jcd(ChainTable& table, std::string_view text) {
 
 bool load_jcd(ChainTable& table, const std::string& path, std::string* error) {
   std::string reason;
-  const auto text = read_file(path, &reason);
+  const auto text = util::ReadFile(path, &reason);
   if (!text) {
     if (error != nullptr) *error = path + ": " + reason;
     return false;
@@ -247,7 +249,7 @@ bool load_jcd(ChainTable& table, const std::string& path, std::string* error) {
 namespace {
 
 bool has_marker(std::string_view text, std::string_view marker) {
-  for (const std::string& line : split_lines(text)) {
+  for (const std::string& line : util::SplitLines(text)) {
     if (contains(line, marker)) return true;
   }
   return false;
@@ -258,7 +260,7 @@ bool has_marker(std::string_view text, std::string_view marker) {
 bool checked_load(ChainTable& table, const std::string& path, std::string_view marker,
                   const std::string& no_marker, Prompts& prompts) {
   std::string reason;
-  const auto text = read_file(path, &reason);
+  const auto text = util::ReadFile(path, &reason);
   if (!text) {
     prompts.error(path + ": " + reason);
     return false;

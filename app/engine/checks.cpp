@@ -11,7 +11,10 @@
 #include "engine/zepa1_protocol.h"
 #include "engine/zepa2_protocol.h"
 #include "engine/zepa3_protocol.h"
-#include "util/line_ends.h"
+#include "util/files.h"
+#include "util/hex.h"
+#include "util/lines.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -72,13 +75,6 @@ void ForEachLine(const std::string& bytes, Visit visit) {
   }
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The QF text of the first line (skipping "NOTE" lines) that names a known fuse count; empty when none.
 std::string_view FirstKnownFuseCount(const std::string& bytes) {
   std::string_view found;
@@ -108,7 +104,7 @@ bool ConvertedZepa3Part(int id) {
 }  // namespace
 
 std::unique_ptr<JedecContents> ReadJedecForCheck(const std::string& file) {
-  const std::string bytes = ReadFileBytes(file);
+  const std::string bytes = util::ReadFileOrThrow(file);
   auto jedec = std::make_unique<JedecContents>();
   jedec->legal = !FirstKnownFuseCount(bytes).empty();
   if (!jedec->legal) return jedec;
@@ -131,7 +127,7 @@ std::unique_ptr<JedecContents> ReadJedecForCheck(const std::string& file) {
     } else if (!line.empty() && line[0] == 'C' && line.size() >= 5) {
       unsigned value = 0;
       for (std::size_t i = 1; i <= 4; ++i) {
-        const int digit = HexDigit(line[i]);
+        const int digit = util::HexDigitValue(line[i]);
         if (digit < 0) return true;
         value = value * 16 + static_cast<unsigned>(digit);
       }
@@ -146,7 +142,7 @@ std::unique_ptr<JedecContents> ReadJedecForCheck(const std::string& file) {
 }
 
 std::uint16_t CheckJedec(EngineContext& context, int position, const std::string& file) {
-  if (!HasExtension(file, ".jed")) return 0;
+  if (!util::HasExtension(file, ".jed")) return 0;
   const std::unique_ptr<JedecContents> jedec = ReadJedecForCheck(file);
   if (!jedec->legal) {
     context.host.prompts.show(BoxIcon::kError, "Error", "Not a legal JEDEC file for Corvane's ISP device!");
@@ -179,7 +175,7 @@ std::uint16_t CheckJedec(EngineContext& context, int position, const std::string
 
 int DetectJedecPart(EngineContext& context, int position, int expected, const std::string& file) {
   if (file.empty()) return expected;
-  const std::string_view qf = FirstKnownFuseCount(ReadFileBytes(file));
+  const std::string_view qf = FirstKnownFuseCount(util::ReadFileOrThrow(file));
   int detected = 0;
   for (const FuseCountCode& entry : kFuseCountCodes) {
     if (!qf.empty() && entry.qf == qf) {
@@ -263,8 +259,8 @@ void IdentifyTarget(EngineContext& context, int position) {
 
 bool NeedsConversion(const JcdRec& rec, int options) {
   // The extension's first four characters: ".jed" also covers ".jedec".
-  const std::string ext = FileExtension(rec.jed).substr(0, 4);
-  if (HasExtension("x" + ext, ".jed")) return true;
+  const std::string ext = util::ExtensionOf(rec.jed).substr(0, 4);
+  if (util::HasExtension("x" + ext, ".jed")) return true;
   if (rec.jed.empty() && rec.cmnd == chain::kOpProgramUes) return true;
   return options > 63 && rec.cmnd == chain::kOpReadUes;
 }
@@ -273,11 +269,15 @@ std::string ImageFileName(const EngineContext& context, int position, int type_c
   const int cmnd = context.jtag.chain().Rec(position).cmnd;
   const bool signature_run = jed.empty() && chain::IsSignatureOperation(cmnd);
   if (ConvertedZepa1Part(type_code))
-    return signature_run ? context.WorkFile("tempues.bin") : jed.empty() ? "" : WithExtension(jed, "bin");
+    return signature_run ? context.WorkFile("tempues.bin")
+           : jed.empty() ? ""
+                         : util::ChangeExtension(jed, "bin");
   if (ConvertedZepa3Part(type_code))
-    return signature_run ? context.WorkFile("tempues.isp") : jed.empty() ? "" : WithExtension(jed, "isp");
+    return signature_run ? context.WorkFile("tempues.isp")
+           : jed.empty() ? ""
+                         : util::ChangeExtension(jed, "isp");
   if (type_code == codes::kVtl3320 || type_code == codes::kVtl3960)
-    return jed.empty() ? "" : WithExtension(jed, "isp");
+    return jed.empty() ? "" : util::ChangeExtension(jed, "isp");
   return "";
 }
 
@@ -292,14 +292,14 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
     context.zepa2_last_address = zepa2->last;
   }
   const std::string output = ImageFileName(context, position, rec.id, rec.jed);
-  if (!output.empty()) RemoveFile(output);
+  if (!output.empty()) util::RemoveFile(output);
 
   const ProcessResult result =
       context.launcher.Run(ProgramBeside(context.program_dir, "fusebuild"),
                            {jcd_file, std::to_string(position), std::to_string(options)},
                            {std::string(kWorkDirVariable) + "=" + context.work_dir});
   if (!result.started) context.host.prompts.show(BoxIcon::kError, "Error", "Error running FUSEBUILD!");
-  if (!result.started || result.exit_status != 0 || !FileExists(output))
+  if (!result.started || result.exit_status != 0 || !util::FileExists(output))
     AbortDevice(context.host, position, "No output bin/isp files generated!");
   return output;
 }
@@ -309,17 +309,17 @@ void CheckImageFile(EngineContext& context, int position, int op, const std::str
   const JcdRec& rec = context.rec(position);
   // The families of the 5-bit instruction register take .isp images; the others .bin images.
   const bool five_bit_family = codes::IsZepa2Type(rec.id) || codes::IsZepa3Type(rec.id);
-  if (HasExtension(file, ".bin")) {
+  if (util::HasExtension(file, ".bin")) {
     if (five_bit_family)
       AbortDevice(context.host, position, "Incorrect file type (.bin) for ZEPA2/ZEPA3 device!");
-    const std::string bytes = ReadFileBytes(file);
+    const std::string bytes = util::ReadFileOrThrow(file);
     const int first = bytes.empty() ? -1 : static_cast<unsigned char>(bytes[0]);
     if (first != rec.id) {
       AbortDevice(context.host, position,
                   "Specified device does not match with (a possible " + std::string(TypeName(first)) +
                       ") design file " + Tag(position));
     }
-  } else if (HasExtension(file, ".isp")) {
+  } else if (util::HasExtension(file, ".isp")) {
     if (!five_bit_family) AbortDevice(context.host, position, "Incorrect file type (.isp) for ZEPA1 device!");
     if (const Zepa2Geometry* zepa2 = Zepa2GeometryOf(rec.id)) {
       if (rec.bin_size != zepa2->isp_bytes) context.messages().add_message("Not a legal ZEPA2 .isp file!");

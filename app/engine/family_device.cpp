@@ -5,6 +5,7 @@
 #include "engine/chain_scan.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 
@@ -63,12 +64,12 @@ void FamilyDevice::Bypass() {
 
 IdcodeRead FamilyDevice::RecordIdcode(const std::string& id_file, const std::string& sec_file) {
   const IdcodeRead read = ReadIdcode(j_);
-  ReplaceFile(id_file, read.bits + "\n");
+  util::ReplaceFile(id_file, read.bits + "\n");
   // The comparison holds off-line and while pin vectors are recorded too: what such a read gives (all
   // ones when nothing answers) is no identity, and must not pass as one.
   if (auto problem = IdentityProblem(rec_, pos_, read)) {
-    RemoveFile(id_file);
-    RemoveFile(sec_file);
+    util::RemoveFile(id_file);
+    util::RemoveFile(sec_file);
     Abort(*problem);
   }
   return read;
@@ -78,7 +79,7 @@ int FamilyDevice::RecordSecurityBit() {
   Skip();
   j_.TapStep(ShiftDr);
   const int not_secured = c_.cable().ReadTdo();
-  ReplaceFile(ResultFile(".sec"), not_secured ? "1\n" : "0\n");
+  util::ReplaceFile(ResultFile(".sec"), not_secured ? "1\n" : "0\n");
   return not_secured;
 }
 

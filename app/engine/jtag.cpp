@@ -19,12 +19,7 @@ std::size_t BitBuffer::Index(long n) const {
 
 // ---- vector recorder ----
 
-VectorRecorder::~VectorRecorder() {
-  if (out_.is_open()) {
-    out_.close();
-    std::remove(temp_path_.c_str());
-  }
-}
+VectorRecorder::~VectorRecorder() = default;
 
 void VectorRecorder::Reset() {
   previous_tck_ = false;
@@ -40,7 +35,7 @@ void VectorRecorder::Record(std::uint8_t data, const CableMap& pins) {
     accumulator_ = static_cast<std::uint8_t>(accumulator_ | (sample << (2 * samples_)));
     if (++samples_ == 4) {
       ++bytes_written_;
-      if (out_.is_open()) out_.put(static_cast<char>(accumulator_));
+      if (file_) file_->stream().put(static_cast<char>(accumulator_));
       if (observer_) observer_(accumulator_);
       accumulator_ = 0;
       samples_ = 0;
@@ -50,26 +45,24 @@ void VectorRecorder::Record(std::uint8_t data, const CableMap& pins) {
 }
 
 void VectorRecorder::Open(const std::string& path) {
-  if (out_.is_open()) throw std::logic_error("a vector file is already open: " + path_);
-  path_ = path;
-  temp_path_ = path + ".part";
-  out_.open(temp_path_, std::ios::binary | std::ios::trunc);
-  if (!out_) throw std::runtime_error("cannot create the vector file " + temp_path_);
+  if (file_) throw std::logic_error("a vector file is already open: " + file_->path());
+  try {
+    file_ = std::make_unique<util::PendingFile>(path);
+  } catch (const util::FileError&) {
+    throw std::runtime_error("cannot create the vector file " + path);
+  }
 }
 
 void VectorRecorder::Close() {
-  if (!out_.is_open()) return;
-  out_.close();
-  if (!out_) {
-    std::remove(temp_path_.c_str());
-    throw std::runtime_error("cannot write the vector file " + path_);
-  }
-  // std::filesystem's rename replaces an existing file on Windows too, where std::rename refuses to.
-  std::error_code ec;
-  std::filesystem::rename(temp_path_, path_, ec);
-  if (ec) {
-    std::remove(temp_path_.c_str());
-    throw std::runtime_error("cannot put the vector file in place: " + path_);
+  if (!file_) return;
+  const std::unique_ptr<util::PendingFile> file = std::move(file_);
+  try {
+    file->Commit();
+  } catch (const util::FileError& e) {
+    throw std::runtime_error((e.step() == util::FileError::Step::kPlace
+                                  ? "cannot put the vector file in place: "
+                                  : "cannot write the vector file ") +
+                             file->path());
   }
 }
 
@@ -317,10 +310,14 @@ void Jtag::ShiftBitString(std::string_view text, std::size_t from, std::size_t t
 }
 
 void Jtag::LoadImageFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open the image file " + name);
-  std::vector<char> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw std::runtime_error("cannot read the image file " + name);
+  std::string data;
+  try {
+    data = util::ReadFileOrThrow(name);
+  } catch (const util::FileError& e) {
+    throw std::runtime_error((e.step() == util::FileError::Step::kOpen ? "cannot open the image file "
+                                                                       : "cannot read the image file ") +
+                             name);
+  }
   if (data.empty()) throw std::runtime_error("the image file " + name + " is empty");
   if (data.size() - 1 > BitBuffer::kBytes)
     throw std::runtime_error("the image file " + name + " holds " + std::to_string(data.size() - 1) +

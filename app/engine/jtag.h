@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "engine/clock.h"
 #include "engine/isp_options.h"
 #include "engine/messages.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 
@@ -97,7 +99,7 @@ class VectorRecorder {
   // that ends abnormally never leaves a truncated file; without Close() the partial file is removed.
   void Open(const std::string& path);
   void Close();
-  bool is_open() const { return out_.is_open(); }
+  bool is_open() const { return file_ != nullptr; }
 
   // Bytes completed since the last Reset (whether or not a file is open).
   std::size_t bytes_written() const { return bytes_written_; }
@@ -109,9 +111,7 @@ class VectorRecorder {
   int samples_ = 0;
   std::uint8_t accumulator_ = 0;
   std::size_t bytes_written_ = 0;
-  std::ofstream out_;
-  std::string path_;
-  std::string temp_path_;
+  std::unique_ptr<util::PendingFile> file_;
   std::function<void(std::uint8_t)> observer_;
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/workdir.h"
+#include "util/path.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -17,9 +18,9 @@ namespace zepa::engine {
 
 std::string ProgramBeside(const std::string& folder, const std::string& name) {
 #ifdef _WIN32
-  return JoinPath(folder, name + ".exe");
+  return util::JoinPath(folder, name + ".exe");
 #else
-  return JoinPath(folder, name);
+  return util::JoinPath(folder, name);
 #endif
 }
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "util/path.h"
+
 namespace zepa::engine {
 namespace {
 
@@ -25,22 +27,6 @@ constexpr std::array<DeviceTableRow, kDeviceTableSize> kDeviceTable{{
     {"VTL3960", codes::kVtl3960, 48, 5, 1028, 0, 143136, 0, 0, 0, 520476, 520476, 1},
     {"Others", codes::kUnknownPart, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 }};
-
-bool IsSeparator(char c) {
-  return c == '/' || c == '\\';
-}
-
-std::size_t ExtensionStart(std::string_view path) {
-  std::size_t name = 0;
-  for (std::size_t i = path.size(); i > 0; --i) {
-    if (IsSeparator(path[i - 1])) {
-      name = i;
-      break;
-    }
-  }
-  const std::size_t dot = path.rfind('.');
-  return dot == std::string_view::npos || dot < name ? std::string_view::npos : dot;
-}
 
 }  // namespace
 
@@ -101,30 +87,6 @@ JcdRec RecordForPart(int part) {
   return rec;
 }
 
-std::string FileExtension(std::string_view path) {
-  const std::size_t start = ExtensionStart(path);
-  return start == std::string_view::npos ? std::string() : std::string(path.substr(start));
-}
-
-bool HasExtension(std::string_view path, std::string_view ext) {
-  const std::string actual = FileExtension(path);
-  if (actual.size() != ext.size()) return false;
-  for (std::size_t i = 0; i < ext.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(actual[i])) !=
-        std::tolower(static_cast<unsigned char>(ext[i])))
-      return false;
-  }
-  return true;
-}
-
-std::string WithExtension(std::string_view path, std::string_view ext) {
-  const std::size_t start = ExtensionStart(path);
-  std::string out(path.substr(0, start == std::string_view::npos ? path.size() : start));
-  out += '.';
-  out += ext;
-  return out;
-}
-
 void LoadChainRecords(ChainState& chain, const chain::ChainTable& table, const EngineHost& host) {
   chain.DeviceCount = table.device_count();
   for (int k = 1; k <= chain.DeviceCount; ++k) {
@@ -143,8 +105,8 @@ void LoadChainRecords(ChainState& chain, const chain::ChainTable& table, const E
     rec.ues = device.ues.str().substr(0, 120);
     chain.Rec(k) = std::move(rec);
     const std::string& jed = chain.Rec(k).jed;
-    if (!jed.empty() && !HasExtension(jed, ".jed") && !HasExtension(jed, ".bin") &&
-        !HasExtension(jed, ".isp"))
+    if (!jed.empty() && !util::HasExtension(jed, ".jed") && !util::HasExtension(jed, ".bin") &&
+        !util::HasExtension(jed, ".isp"))
       AbortDevice(host, k, "Illegal file entry: " + jed);
   }
 }

@@ -41,15 +41,6 @@ std::string_view TypeName(int type_code);
 // empty record (type 0, no geometry).
 JcdRec RecordForPart(int part);
 
-// The extension of a path's file name, from its last '.' on ("dir.v2/top.JED" gives ".JED"); empty when
-// the file name has none. '/' and '\' both separate folders.
-std::string FileExtension(std::string_view path);
-// True when the extension equals `ext` (".jed", ...) without regard to case.
-bool HasExtension(std::string_view path, std::string_view ext);
-// The path with the extension of its file name replaced by `ext` (given without its '.', "bin"); a file
-// name without an extension gets one.
-std::string WithExtension(std::string_view path, std::string_view ext);
-
 // Fills the records of positions 1..DeviceCount from the chain table and sets the chain's DeviceCount. A
 // design file whose extension is none of ".jed", ".bin", ".isp" aborts with "Illegal file entry: <name>"
 // (the abort reaches the caller: the run has not started its device loop).

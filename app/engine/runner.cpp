@@ -12,12 +12,14 @@
 #include "engine/zepa1_ops.h"
 #include "engine/zepa2_ops.h"
 #include "engine/zepa3_ops.h"
+#include "util/files.h"
 #include "util/local_time.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 
 std::string EngineContext::WorkFile(const std::string& name) const {
-  return JoinPath(work_dir, name);
+  return util::JoinPath(work_dir, name);
 }
 
 namespace {
@@ -120,8 +122,8 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
   cable_.InitCableLines();
 
   if (request.jcd_file.find(kScanFileName) != std::string::npos) {
-    ReplaceFile(context.WorkFile(kScanFileName),
-                "TOTAL_DEVICE 1\nDEVICE 1           VTL5128C           4         SC\n");
+    util::ReplaceFile(context.WorkFile(kScanFileName),
+                      "TOTAL_DEVICE 1\nDEVICE 1           VTL5128C           4         SC\n");
     chain_.DeviceCount = 1;
     chain_.TargetDevice = 1;
     ScanChain(jtag_);  // whatever family position 1 had before: a scan always scans
@@ -129,17 +131,17 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     return;
   }
 
-  if (!FileExists(request.jcd_file)) {
+  if (!util::FileExists(request.jcd_file)) {
     host_.prompts.show(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
     return;
   }
-  svf_file_ = WithExtension(request.jcd_file, "svf");
+  svf_file_ = util::ChangeExtension(request.jcd_file, "svf");
   LoadChainRecords(chain_, table, host_);
   messages.add_message("---------------Begin operation---------------");
 
   const bool bif = (request.options & kOptBif) != 0;
   if (bif) {
-    jtag_.recorder.Open(WithExtension(request.jcd_file, "bif"));
+    jtag_.recorder.Open(util::ChangeExtension(request.jcd_file, "bif"));
     cable_.WriteDataDirect(0xFD);
   }
   RunDevices(request, table, context);
@@ -147,7 +149,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
 
   messages.add_message("----------------End operation----------------");
   messages.add_message("");
-  RemoveFile(context.WorkFile(kScanFileName));
+  util::RemoveFile(context.WorkFile(kScanFileName));
 }
 
 void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context) {
@@ -164,7 +166,7 @@ void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, 
     const int op = table[d].cmnd;
     try {
       JcdRec& rec = chain_.Rec(d);
-      if (HasExtension(rec.jed, ".bin") || HasExtension(rec.jed, ".isp")) {
+      if (util::HasExtension(rec.jed, ".bin") || util::HasExtension(rec.jed, ".isp")) {
         file = rec.jed;
         if (op == chain::kOpProgramUes && !rec.ues.empty()) {
           rec.jed.clear();

@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "util/path.h"
+
 #ifdef _WIN32
 #include <windows.h>
-// <windows.h> makes ReplaceFile a macro for its own ReplaceFileA/W; the engine's ReplaceFile is defined here.
-#undef ReplaceFile
 #else
 #include <unistd.h>
 #endif
@@ -20,7 +20,7 @@ namespace zepa::engine {
 namespace {
 
 bool EndsWithSeparator(const std::string& folder) {
-  return !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+  return !folder.empty() && util::IsPathSeparator(folder.back());
 }
 
 std::string WithSeparator(std::string folder) {
@@ -28,17 +28,7 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 }  // namespace
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return WithSeparator(folder) + name;
-}
 
 std::string ProgramFolder(const std::string& argv0) {
   std::string path;
@@ -51,7 +41,7 @@ std::string ProgramFolder(const std::string& argv0) {
   path = std::filesystem::read_symlink("/proc/self/exe", ec).string();
 #endif
   if (path.empty()) path = argv0;
-  return FolderOf(path);
+  return util::FolderOf(path);
 }
 
 WorkDirProbe SystemWorkDirProbe() {
@@ -65,9 +55,9 @@ WorkDirProbe SystemWorkDirProbe() {
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) return false;
 #ifdef _WIN32
-    const std::string test = JoinPath(folder, "zepa_write_test.tmp");
+    const std::string test = util::JoinPath(folder, "zepa_write_test.tmp");
 #else
-    const std::string test = JoinPath(folder, ".zepa_write_test." + std::to_string(::getpid()));
+    const std::string test = util::JoinPath(folder, ".zepa_write_test." + std::to_string(::getpid()));
 #endif
     {
       std::ofstream out(test, std::ios::binary | std::ios::trunc);
@@ -95,12 +85,12 @@ std::string FindWorkDir(const std::string& program_folder, const WorkDirProbe& p
 
   std::string user_folder;
 #ifdef _WIN32
-  if (auto local = probe.getenv("LOCALAPPDATA")) user_folder = JoinPath(*local, "zepaisp");
+  if (auto local = probe.getenv("LOCALAPPDATA")) user_folder = util::JoinPath(*local, "zepaisp");
 #else
   if (auto state = probe.getenv("XDG_STATE_HOME")) {
-    user_folder = JoinPath(*state, "zepaisp");
+    user_folder = util::JoinPath(*state, "zepaisp");
   } else if (auto home = probe.getenv("HOME")) {
-    user_folder = JoinPath(JoinPath(*home, ".local/state"), "zepaisp");
+    user_folder = util::JoinPath(util::JoinPath(*home, ".local/state"), "zepaisp");
   }
 #endif
   if (user_folder.empty())
@@ -110,44 +100,6 @@ std::string FindWorkDir(const std::string& program_folder, const WorkDirProbe& p
     throw std::runtime_error("neither the program's folder " + program_folder + " nor the per-user folder " +
                              user_folder + " can be written");
   return WithSeparator(user_folder);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error(path + ": cannot open the file");
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw std::runtime_error(path + ": cannot read the file");
-  return bytes;
-}
-
-void ReplaceFile(const std::string& path, std::string_view bytes) {
-  const std::string temp = path + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error(path + ": cannot create the file");
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::remove(temp.c_str());
-      throw std::runtime_error(path + ": cannot write the file");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::remove(temp.c_str());
-    throw std::runtime_error(path + ": cannot put the file in place: " + ec.message());
-  }
-}
-
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
-
-void RemoveFile(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
 }
 
 }  // namespace zepa::engine

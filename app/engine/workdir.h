@@ -34,21 +34,4 @@ WorkDirProbe SystemWorkDirProbe();
 // ZEPA_WORK_DIR wins. Throws std::runtime_error naming the folders tried when none is usable.
 std::string FindWorkDir(const std::string& program_folder, const WorkDirProbe& probe = SystemWorkDirProbe());
 
-// `name` inside `folder` (a separator is put between them when `folder` has none at its end).
-std::string JoinPath(const std::string& folder, const std::string& name);
-
-}  // namespace zepa::engine
-
-namespace zepa::engine {
-
-// File helpers of the engine. Errors are std::runtime_error with the file's name in the text.
-// The whole file as bytes.
-std::string ReadFileBytes(const std::string& path);
-// Writes the file through a temporary file in the same folder renamed into place: the old file or the
-// complete new one, never a truncated one.
-void ReplaceFile(const std::string& path, std::string_view bytes);
-bool FileExists(const std::string& path);
-// Removes the file if it is there.
-void RemoveFile(const std::string& path);
-
 }  // namespace zepa::engine

@@ -5,6 +5,8 @@
 #include "engine/records.h"
 #include "engine/workdir.h"
 #include "engine/zepa1_protocol.h"
+#include "util/files.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -168,7 +170,7 @@ bool Zepa1Device::VerifyCompare() {
   const VerifyReport report = BuildVerifyReport(j_, L_, c_.timestamp ? c_.timestamp() : std::string());
   std::string text;
   for (const std::string& line : report.lines) text += line + "\n";
-  ReplaceFile(WithExtension(rec_.jed, "vrf"), text);
+  util::ReplaceFile(util::ChangeExtension(rec_.jed, "vrf"), text);
   if (report.failures > 0) Line(report.lines.back());
   return report.failures == 0;
 }
@@ -223,8 +225,8 @@ void Zepa1Device::ReadDeviceId() {
   // The old results go first, so a part that fails its identification never leaves them looking new.
   const std::string id_file = ResultFile(".id");
   const std::string sec_file = ResultFile(".sec");
-  RemoveFile(id_file);
-  RemoveFile(sec_file);
+  util::RemoveFile(id_file);
+  util::RemoveFile(sec_file);
   IdentifyTarget(c_, pos_);
   OperationLine("Read Device IDcode... (Device #");
   Load(kResetToIdle);
@@ -309,7 +311,7 @@ void Zepa1Device::ReadSignature() {
     FinishRowRead();
     Load(kLeaveThroughReset);
   }
-  ReplaceFile(ResultFile(".ues"), DecodeSignature(j_, rec_) + "\n");
+  util::ReplaceFile(ResultFile(".ues"), DecodeSignature(j_, rec_) + "\n");
   Completed("Read User Signature completed.");
 }
 
@@ -338,7 +340,7 @@ void Zepa1Device::Upload() {
     if (used < 8) byte = used <= 0 ? 0 : static_cast<std::uint8_t>(byte & (0xFF << (8 - used)));
     bytes += static_cast<char>(byte);
   }
-  ReplaceFile(WithExtension(rec_.jed, "bin"), bytes);
+  util::ReplaceFile(util::ChangeExtension(rec_.jed, "bin"), bytes);
   Mark(true);
 }
 

@@ -7,7 +7,10 @@
 #include "engine/checks.h"
 #include "engine/records.h"
 #include "engine/workdir.h"
-#include "util/line_ends.h"
+#include "util/files.h"
+#include "util/hex.h"
+#include "util/lines.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -40,7 +43,7 @@ class Zepa2Device {
   }
   // The design file must be there before the part is touched; a missing one fails the device.
   bool DesignPresent(const std::string& file) {
-    if (FileExists(file)) return true;
+    if (util::FileExists(file)) return true;
     c_.host.prompts.show(BoxIcon::kError, "Error", "Can not find " + file + " !");
     c_.host.marks.MarkResult(pos_, false);
     return false;
@@ -140,7 +143,7 @@ void Zepa2Device::Verify(const std::string& file) {
   CheckJedec(c_, pos_, c_.rec(pos_).jed);
   if (!DesignPresent(file)) return;
   Line("Read... " + Tag());
-  const std::string in_file = WithExtension(file, "in");
+  const std::string in_file = util::ChangeExtension(file, "in");
 
   LoadInstructionZ3(j_, kResetToIdle);
   LoadInstructionZ3(j_, kEnable);
@@ -163,10 +166,10 @@ void Zepa2Device::Verify(const std::string& file) {
   j_.TapStep(RunTestIdle);
   j_.Delay(kFrameWait);
   LoadInstructionZ3(j_, kFrameWrite);
-  ReplaceFile(in_file, readback);
+  util::ReplaceFile(in_file, readback);
   Line("Read completed!");
 
-  const bool passed = CompareFrameFiles(in_file, WithExtension(in_file, "isp"));
+  const bool passed = CompareFrameFiles(in_file, util::ChangeExtension(in_file, "isp"));
   Line(passed ? "Verify succeeded!" : "Verify FAILED!");
   c_.host.marks.MarkResult(pos_, passed);
 }
@@ -214,33 +217,11 @@ bool Zepa2Device::CompareFrameFiles(const std::string& in_file, const std::strin
 }  // namespace
 
 std::optional<std::string> HexLineToBits(const std::string& line) {
-  std::string bits;
-  bits.reserve(line.size() * 4);
-  for (char ch : line) {
-    int v = 0;
-    if (ch >= '0' && ch <= '9') {
-      v = ch - '0';
-    } else if (ch >= 'A' && ch <= 'F') {
-      v = ch - 'A' + 10;
-    } else if (ch >= 'a' && ch <= 'f') {
-      v = ch - 'a' + 10;
-    } else {
-      return std::nullopt;
-    }
-    for (int b = 3; b >= 0; --b) bits += (v >> b) & 1 ? '1' : '0';
-  }
-  return bits;
+  return util::HexToBitText(line);
 }
 
 std::string BitsToHexLine(const std::string& bits) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (std::size_t i = 0; i + 4 <= bits.size(); i += 4) {
-    int v = 0;
-    for (std::size_t b = 0; b < 4; ++b) v = v * 2 + (bits[i + b] == '1');
-    hex += kDigits[v];
-  }
-  return hex;
+  return util::BitTextToHex(bits);
 }
 
 void Zepa2Operations::Run(EngineContext& context, int op, int position, const std::string& file) {

@@ -13,7 +13,11 @@
 #include "engine/workdir.h"
 #include "engine/zepa1_ops.h"
 #include "engine/zepa3_protocol.h"
-#include "util/line_ends.h"
+#include "util/files.h"
+#include "util/hex.h"
+#include "util/lines.h"
+#include "util/path.h"
+#include "util/text.h"
 
 namespace zepa::engine {
 namespace {
@@ -31,13 +35,6 @@ constexpr SignatureLayout kSignatureLayouts[] = {
     {146, {{5, 19}, {47, 73}, {170, 265}}},  {147, {{5, 19}, {55, 89}, {186, 281}}},
     {148, {{5, 19}, {66, 111}, {208, 303}}}, {149, {{15, 29}, {156, 218}, {363, 506}}},
 };
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The .isp image as the operations read it: the lines of the rows, checked before the part is touched.
 class IspLines {
@@ -130,7 +127,7 @@ class Zepa3Device final : public FamilyDevice {
   std::string RowBits(const std::string& line) {
     std::string bits = Zepa3RowBits(line, L_);
     for (std::size_t d = 0; d < hex_len_; ++d) {
-      if (HexValue(line[d]) < 0) Line("Non-valid hex number in bit stram.");
+      if (util::HexDigitValue(line[d]) < 0) Line("Non-valid hex number in bit stram.");
     }
     return bits;
   }
@@ -163,14 +160,14 @@ class Zepa3Device final : public FamilyDevice {
   IspLines OpenIsp(const std::string& file) const;
   std::string ReadbackName() const {
     if (rec_.jed.empty()) throw std::runtime_error("no design file is named for the readback of the device");
-    return WithExtension(rec_.jed, "rd");
+    return util::ChangeExtension(rec_.jed, "rd");
   }
   void AbortIfZepa1TestSecured();
   // Runs fusedump on the readback and reports the chip checksum; with `jedec_checksum` also compares.
   void ReadbackChecksum(const std::string& rd_file, int flag, std::optional<std::uint16_t> jedec_checksum);
   std::optional<std::uint16_t> DesignChecksum(std::uint16_t checksum) const {
     // Only a JEDEC design has a checksum to compare with; an .isp given as the design has none.
-    if (HasExtension(rec_.jed, ".jed")) return checksum;
+    if (util::HasExtension(rec_.jed, ".jed")) return checksum;
     return std::nullopt;
   }
 
@@ -179,7 +176,7 @@ class Zepa3Device final : public FamilyDevice {
 };
 
 IspLines Zepa3Device::OpenIsp(const std::string& file) const {
-  const std::string text = ReadFileBytes(file);
+  const std::string text = util::ReadFileOrThrow(file);
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; util::ReadLine(in, line);) lines.push_back(line);
@@ -205,7 +202,7 @@ IspLines Zepa3Device::OpenIsp(const std::string& file) const {
 void Zepa3Device::AbortIfZepa1TestSecured() {
   // The 4-bit loader's test, unchanged: its instruction codes 9 and 12 are the same in five bits.
   Zepa1Operations().Run(c_, chain::kOpSecurityTest, pos_, "");
-  const std::string result = ReadFileBytes(ResultFile(".sec"));
+  const std::string result = util::ReadFileOrThrow(ResultFile(".sec"));
   if (!result.empty() && result[0] == '0') AbortSecured();
 }
 
@@ -213,16 +210,14 @@ void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
                                    std::optional<std::uint16_t> jedec_checksum) {
   // fusedump leaves "chksum.chk" in the current folder, which it shares with the engine.
   const std::string checksum_file = "chksum.chk";
-  RemoveFile(checksum_file);
-  std::string part = rec_.part;
-  std::transform(part.begin(), part.end(), part.begin(),
-                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+  util::RemoveFile(checksum_file);
+  const std::string part = util::ToLowerAscii(rec_.part);
   const ProcessResult result =
       c_.launcher.Run(ProgramBeside(c_.program_dir, "fusedump"), {rd_file, part, std::to_string(flag)},
                       {std::string(kWorkDirVariable) + "=" + c_.work_dir});
   if (!result.started) c_.host.prompts.show(BoxIcon::kError, "Error", "Error running FUSEDUMP!");
-  if (!FileExists(checksum_file)) Abort("No JEDEC readback file generated!");
-  std::string text = ReadFileBytes(checksum_file);
+  if (!util::FileExists(checksum_file)) Abort("No JEDEC readback file generated!");
+  std::string text = util::ReadFileOrThrow(checksum_file);
   text = text.substr(0, text.find_first_of("\r\n"));
   Line("Chip checksum=" + text);
   if (!jedec_checksum) return;
@@ -314,7 +309,7 @@ void Zepa3Device::Verify(const std::string& file) {
     return true;
   });
   FinishAndClose();
-  ReplaceFile(rd_file, rd);
+  util::ReplaceFile(rd_file, rd);
   Line(passed ? "Verify succeeded!" : "Verify failed!");
   Mark(passed);
   ReadbackChecksum(rd_file, 1, DesignChecksum(checksum));
@@ -400,7 +395,7 @@ void Zepa3Device::ProgramAndVerify(const std::string& file) {
   j_.TapStep(RunTestIdle);
   j_.Delay(kShortWait);
   Load(kLeaveThroughReset);
-  ReplaceFile(rd_file, rd);
+  util::ReplaceFile(rd_file, rd);
   if (passed) {
     Line("Program and Verify succeeded!");
     Mark(true);
@@ -434,8 +429,8 @@ void Zepa3Device::ReadDeviceId() {
   const std::string id_file = ResultFile(".id");
   const std::string sec_file = ResultFile(".sec");
   IdentifyTarget(c_, pos_);
-  RemoveFile(id_file);
-  RemoveFile(sec_file);
+  util::RemoveFile(id_file);
+  util::RemoveFile(sec_file);
   OperationLine("Read Device IDcode... (Device #");
   Open();
   Load(kIdcode);
@@ -517,7 +512,7 @@ void Zepa3Device::ReadSignature() {
     rows[side] = ReadRow();
   }
   FinishAndClose();
-  ReplaceFile(ResultFile(".ues"), Zepa3SignatureBytes(rec_.id, rows[0], rows[1]) + "\n");
+  util::ReplaceFile(ResultFile(".ues"), Zepa3SignatureBytes(rec_.id, rows[0], rows[1]) + "\n");
   Completed("Read User Signature completed.");
 }
 
@@ -536,7 +531,7 @@ void Zepa3Device::Upload() {
     return true;
   });
   FinishAndClose();
-  ReplaceFile(rd_file, rd);
+  util::ReplaceFile(rd_file, rd);
   Line("Upload completed!");
   ReadbackChecksum(rd_file, 0, std::nullopt);
   Line("");
@@ -548,7 +543,7 @@ std::string Zepa3RowBits(std::string_view line, int bits) {
   std::string out;
   out.reserve(static_cast<std::size_t>(bits) + 3);
   for (std::size_t d = 0; d < line.size() && static_cast<int>(out.size()) < bits; ++d) {
-    const int v = HexValue(line[d]);
+    const int v = util::HexDigitValue(line[d]);
     for (int b = 3; b >= 0; --b) out += v < 0 ? '?' : ((v >> b) & 1) ? '1' : '0';
   }
   if (static_cast<int>(out.size()) > bits) out.resize(static_cast<std::size_t>(bits));

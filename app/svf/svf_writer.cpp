@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "engine/workdir.h"
+#include "util/files.h"
 
 namespace zepa::svf {
 
@@ -45,7 +46,7 @@ void SvfText::Commit() {
   if (device_ == 1) {
     // A fresh file, renamed into place once complete, so a failed write never leaves a truncated file.
     try {
-      engine::ReplaceFile(path_, text_);
+      util::ReplaceFile(path_, text_);
     } catch (const std::runtime_error&) {
       throw std::runtime_error("cannot write the SVF file " + path_);
     }

@@ -9,7 +9,7 @@
 #include "engine/zepa3_ops.h"
 #include "engine/zepa3_protocol.h"
 #include "svf/svf_block.h"
-#include "util/line_ends.h"
+#include "util/lines.h"
 
 namespace zepa::svf {
 namespace {

@@ -11,9 +11,9 @@
 #include <utility>
 
 #include "fusemap/fatal_error.h"
-#include "fusemap/file_io.h"
 #include "fusemap/part_table.h"
-#include "util/line_ends.h"
+#include "util/lines.h"
+#include "util/path.h"
 
 namespace zepa::fusemap {
 namespace {
@@ -227,7 +227,7 @@ int read_jedec(const std::string& name, const std::string& open_path, int expect
 }
 
 int read_jedec(const std::string& name, int expected_id, FuseArray& fuse) {
-  return read_jedec(name, NativePath(name), expected_id, fuse);
+  return read_jedec(name, util::NativePath(name), expected_id, fuse);
 }
 
 }  // namespace zepa::fusemap

@@ -4,8 +4,9 @@
 #include <optional>
 
 #include "fusemap/fatal_error.h"
-#include "fusemap/file_io.h"
+#include "util/files.h"
 #include "util/local_time.h"
+#include "util/path.h"
 
 namespace zepa::fusemap {
 
@@ -69,17 +70,17 @@ std::string jedec_text(const FuseArray& fuse, const JedecHeader& header,
 }
 
 std::optional<std::string> readback_jedec_name(std::string_view image_file, int chip_flag) {
-  return ReplaceExtension(image_file, chip_flag == 1 ? "_chip.jed" : ".jed");
+  return util::ReplaceExtension(image_file, chip_flag == 1 ? "_chip.jed" : ".jed");
 }
 
 std::uint16_t fuse2jed(const FuseArray& fuse, const JedecHeader& header,
                        std::span<const JedecSection> sections, const std::string& jedec_path,
                        const std::string& chksum_path) {
   const std::uint16_t checksum = fuse.Checksum();
-  if (!ReplaceFileContents(NativePath(jedec_path), JedecText(fuse, header, sections, checksum))) {
+  if (!util::TryReplaceFile(util::NativePath(jedec_path), JedecText(fuse, header, sections, checksum))) {
     throw FatalError(kErrBitOpen, "File " + jedec_path + " open failed.");
   }
-  if (!ReplaceFileContents(NativePath(chksum_path), ChecksumDigits(checksum))) {
+  if (!util::TryReplaceFile(util::NativePath(chksum_path), ChecksumDigits(checksum))) {
     throw FatalError(kErrBitOpen, "File " + chksum_path + " open failed.");
   }
   return checksum;

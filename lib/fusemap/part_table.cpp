@@ -4,21 +4,14 @@
 #include <cctype>
 #include <initializer_list>
 
+#include "util/text.h"
+
 namespace zepa::fusemap {
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 bool AnyEqual(std::string_view token, std::initializer_list<std::string_view> names) {
   for (auto n : names) {
-    if (EqualNoCase(token, n)) return true;
+    if (util::EqualsIgnoreCase(token, n)) return true;
   }
   return false;
 }
@@ -51,16 +44,20 @@ const Geometry& Lookup(std::string_view t, Match128 match) {
   const bool sub = match == Match128::kSubstring;
   if (AnyEqual(t, {"qdxx32_cs/as", "VTLx032_C/A", "VTL3032A", "VTL3032C", "VTL5032C"})) return k32;
   if (AnyEqual(t, {"qdxx64_cs/as", "VTLx064_C/A", "VTL5064C", "VTL3064A"})) return k64;
-  if (EqualNoCase(t, "qdx128_cs") || (sub ? t.find("128C") != t.npos : EqualNoCase(t, "128C"))) return k128C;
-  if (EqualNoCase(t, "qdx128_as") || (sub ? t.find("128A") != t.npos : EqualNoCase(t, "128A"))) return k128A;
+  if (util::EqualsIgnoreCase(t, "qdx128_cs") ||
+      (sub ? t.find("128C") != t.npos : util::EqualsIgnoreCase(t, "128C")))
+    return k128C;
+  if (util::EqualsIgnoreCase(t, "qdx128_as") ||
+      (sub ? t.find("128A") != t.npos : util::EqualsIgnoreCase(t, "128A")))
+    return k128A;
   if (AnyEqual(t, {"qdx128", "VTLx128", "VTL3128", "VTL5128"})) return k128;
   if (AnyEqual(t, {"qdx960", "VTL3960"})) return k960;
   if (AnyEqual(t, {"qdx320", "VTL3320"})) return k320;
-  if (EqualNoCase(t, "VTL3384XL")) return k3384XL;
-  if (EqualNoCase(t, "VTL3256XL")) return k3256XL;
-  if (EqualNoCase(t, "VTL3128XL")) return k3128XL;
-  if (EqualNoCase(t, "VTL3064XL")) return k3064XL;
-  if (EqualNoCase(t, "VTL3032XL")) return k3032XL;
+  if (util::EqualsIgnoreCase(t, "VTL3384XL")) return k3384XL;
+  if (util::EqualsIgnoreCase(t, "VTL3256XL")) return k3256XL;
+  if (util::EqualsIgnoreCase(t, "VTL3128XL")) return k3128XL;
+  if (util::EqualsIgnoreCase(t, "VTL3064XL")) return k3064XL;
+  if (util::EqualsIgnoreCase(t, "VTL3032XL")) return k3032XL;
   return kUnknown;
 }
 
@@ -100,7 +97,7 @@ void get_cmnd(jcd_type& rec, std::string_view token) {
   rec.bypass = 0;
   rec.cmnd = kOpNone;
   for (const auto& [word, code] : kWords) {
-    if (EqualNoCase(token, word)) rec.cmnd = code;
+    if (util::EqualsIgnoreCase(token, word)) rec.cmnd = code;
   }
   if (rec.cmnd == kOpNoOperation) rec.bypass = 1;
 }

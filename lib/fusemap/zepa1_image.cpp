@@ -8,6 +8,7 @@
 #include "fusemap/fatal_error.h"
 #include "fusemap/file_io.h"
 #include "fusemap/zepa1_map.h"
+#include "util/files.h"
 
 namespace zepa::fusemap {
 namespace {
@@ -206,16 +207,16 @@ std::string Fuse2Stream(const jcd_type& rec, const std::string& image_name, cons
     const Zepa1Image image = BuildZepa1Image(rec, fuse);
     image_bytes = image.FileBytes();
     if (dbgLevel & 1) {
-      if (!ReplaceFileContents(ResolveInFolder(out.work_dir, "SRfuse.doc"),
-                               SRfuseListing(rec, Zepa1StreamMap(rec.id), fuse))) {
+      if (!util::TryReplaceFile(ResolveInFolder(out.work_dir, "SRfuse.doc"),
+                                SRfuseListing(rec, Zepa1StreamMap(rec.id), fuse))) {
         messages << "SRfuse.doc: File open failed.\n";
       }
-      if (!ReplaceFileContents(ResolveInFolder(out.work_dir, "stream.hex"), StreamHexListing(image))) {
+      if (!util::TryReplaceFile(ResolveInFolder(out.work_dir, "stream.hex"), StreamHexListing(image))) {
         messages << "Stream.hex: File open failed.\n";
       }
     }
   }
-  if (!ReplaceFileContents(path, image_bytes)) {
+  if (!util::TryReplaceFile(path, image_bytes)) {
     messages << name << ": File open failed.\n";
     throw FatalError(kErrImageOpen, name + ": File open failed.");
   }

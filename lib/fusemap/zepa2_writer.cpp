@@ -9,10 +9,11 @@
 #include <system_error>
 
 #include "fusemap/fatal_error.h"
-#include "fusemap/file_io.h"
 #include "fusemap/zepa2_mcs.h"
 #include "fusemap/zepa2_packet.h"
+#include "util/files.h"
 #include "util/local_time.h"
+#include "util/path.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
@@ -80,53 +81,40 @@ std::string JedMapTable(const std::vector<long>& addresses, int sfb) {
   return table;
 }
 
-// Writes files under temporary names; Commit() closes them and renames them all into place. Files not
-// committed are removed when the set goes away.
+// Writes files under temporary names; Commit() closes them and puts them all in place. Files not committed
+// are removed when the set goes away.
 class StagedFiles {
  public:
   StagedFiles() = default;
   StagedFiles(const StagedFiles&) = delete;
   StagedFiles& operator=(const StagedFiles&) = delete;
-  ~StagedFiles() {
-    for (const auto& e : entries_) {
-      e->stream.close();
-      std::error_code ec;
-      std::filesystem::remove(e->temp, ec);
-    }
-  }
 
   // The stream of a new temporary file for `target`; throws FatalError `error_code` when it cannot be made.
-  std::ostream& Open(const std::filesystem::path& target, int error_code) {
-    auto e = std::make_unique<Entry>();
-    e->target = target;
-    e->temp = target;
-    e->temp += ".tmp";
-    e->error_code = error_code;
-    entries_.push_back(std::move(e));
-    Entry& entry = *entries_.back();
-    entry.stream.open(entry.temp, std::ios::binary | std::ios::trunc);
-    if (!entry.stream) Fail(entry);
-    return entry.stream;
+  std::ostream& Open(const std::string& target, int error_code) {
+    try {
+      entries_.push_back({std::make_unique<util::PendingFile>(target), error_code});
+    } catch (const util::FileError&) {
+      Fail(target, error_code);
+    }
+    return entries_.back().file->stream();
   }
 
-  // When a file cannot be completed or one rename fails, the files already renamed are removed again:
-  // the set is complete or absent. A file of an earlier run is removed before the rename rather than
-  // replaced by it: renaming over an existing file makes ext4 write the new data to disk at once (its
-  // guard for editors that rewrite a file in place), which takes longer than the whole conversion.
+  // Every file is completed before the first is put in place; when one cannot be put in place, the files
+  // already placed are removed again: the set is complete or absent.
   void Commit() {
-    for (const auto& e : entries_) {
-      e->stream.close();
-      if (!e->stream) Fail(*e);
+    for (Entry& e : entries_) {
+      try {
+        e.file->Finish();
+      } catch (const util::FileError&) {
+        Fail(e.file->path(), e.error_code);
+      }
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-      std::error_code ec;
-      if (std::filesystem::is_regular_file(std::filesystem::symlink_status(entries_[i]->target, ec))) {
-        std::filesystem::remove(entries_[i]->target, ec);
-      }
-      std::filesystem::rename(entries_[i]->temp, entries_[i]->target, ec);
-      if (ec) {
-        for (std::size_t done = 0; done < i; ++done) std::filesystem::remove(entries_[done]->target, ec);
-        Fail(*entries_[i]);
+      try {
+        entries_[i].file->Commit();
+      } catch (const util::FileError&) {
+        for (std::size_t done = 0; done < i; ++done) util::RemoveFile(entries_[done].file->path());
+        Fail(entries_[i].file->path(), entries_[i].error_code);
       }
     }
     entries_.clear();
@@ -134,14 +122,13 @@ class StagedFiles {
 
  private:
   struct Entry {
-    std::filesystem::path target, temp;
+    std::unique_ptr<util::PendingFile> file;
     int error_code = 0;
-    std::ofstream stream;
   };
-  [[noreturn]] static void Fail(const Entry& e) {
-    throw FatalError(e.error_code, e.target.string() + ": File open failed.");
+  [[noreturn]] static void Fail(const std::string& target, int error_code) {
+    throw FatalError(error_code, target + ": File open failed.");
   }
-  std::vector<std::unique_ptr<Entry>> entries_;
+  std::vector<Entry> entries_;
 };
 
 // Collects text for one stream and hands it over in pieces of about 64 KB, so a run never holds a
@@ -284,9 +271,7 @@ Outputs BuildOutputs(const FuseArray& fuses, const Geometry& g, int dbg_level, c
 }
 
 std::string OutputRootName(std::string_view jedfile_name) {
-  const std::size_t dot = jedfile_name.rfind('.');
-  if (dot == std::string_view::npos || dot < FileNameStart(jedfile_name)) return std::string(jedfile_name);
-  return std::string(jedfile_name.substr(0, dot));
+  return util::StemPath(jedfile_name);
 }
 
 WalkSummary assemble_std_frame(const FuseArray& fuses, int part, std::string_view jedfile_name,
@@ -300,16 +285,16 @@ WalkSummary assemble_std_frame(const FuseArray& fuses, int part, std::string_vie
   WalkSummary summary;
   try {
     StagedFiles files;
-    std::ostream* doc = list_addresses ? &files.Open(NativePath(root + ".doc"), kErrDocOpen) : nullptr;
-    std::ostream& bit = files.Open(NativePath(root + ".bit"), kErrBitOpen);
-    std::ostream& isp = files.Open(NativePath(root + ".isp"), kErrIspOpen);
-    std::ostream& dbg = files.Open(NativePath(root + ".dbg"), kErrDbgOpen);
-    std::ostream& mcs = files.Open(NativePath(root + ".mcs"), kErrMcsOpen);
+    std::ostream* doc = list_addresses ? &files.Open(util::NativePath(root + ".doc"), kErrDocOpen) : nullptr;
+    std::ostream& bit = files.Open(util::NativePath(root + ".bit"), kErrBitOpen);
+    std::ostream& isp = files.Open(util::NativePath(root + ".isp"), kErrIspOpen);
+    std::ostream& dbg = files.Open(util::NativePath(root + ".dbg"), kErrDbgOpen);
+    std::ostream& mcs = files.Open(util::NativePath(root + ".mcs"), kErrMcsOpen);
     OutputStreams streams{isp, bit, mcs, dbg, doc, {}};
     if (list_addresses) {
       for (int sfb = 0; sfb < g.sfb_count(); ++sfb) {
-        streams.jedmaps.push_back(
-            &files.Open(options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc"), kErrDocOpen));
+        streams.jedmaps.push_back(&files.Open(
+            (options.listing_dir / ("jedmap" + std::to_string(sfb) + ".doc")).string(), kErrDocOpen));
       }
     }
     summary = WriteOutputs(fuses, g, options.dbg_level, clock, streams);

@@ -1,7 +1,8 @@
 #include "fusemap/zepa3_isp.h"
 
 #include "fusemap/fatal_error.h"
-#include "fusemap/file_io.h"
+#include "util/files.h"
+#include "util/path.h"
 
 namespace zepa::fusemap {
 
@@ -73,7 +74,8 @@ Zepa3Image build_zepa3_image(const Zepa3Map& map, const FuseArray& fuse, std::st
 
 std::optional<std::string> get_base_name(const jcd_type& rec, std::string_view jedfile_name,
                                          std::string_view root_path) {
-  if (!jedfile_name.empty()) return ReplaceExtension(jedfile_name, "").value_or(std::string(jedfile_name));
+  if (!jedfile_name.empty())
+    return util::ReplaceExtension(jedfile_name, "").value_or(std::string(jedfile_name));
   if (rec.cmnd == kOpProgramUes || rec.cmnd == kOpReadUes) return std::string(root_path) + "tempues";
   return std::nullopt;
 }
@@ -85,9 +87,9 @@ std::optional<std::string> assemble_zepa3_frame(const jcd_type& rec, const FuseA
   const Zepa3Map map(rec.id);
   const Zepa3Image image = build_zepa3_image(map, fuse, rec.ues);
   const std::string bit_path = *base + ".bit", isp_path = *base + ".isp";
-  if (!ReplaceFileContents(NativePath(bit_path), image.bit_text))
+  if (!util::TryReplaceFile(util::NativePath(bit_path), image.bit_text))
     throw FatalError(kErrBitOpen, "File .bit open failed. (" + bit_path + ")");
-  if (!ReplaceFileContents(NativePath(isp_path), image.isp_text))
+  if (!util::TryReplaceFile(util::NativePath(isp_path), image.isp_text))
     throw FatalError(kErrIspOpen, "File .isp open failed. (" + isp_path + ")");
   return base;
 }

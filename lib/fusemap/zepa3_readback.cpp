@@ -1,19 +1,10 @@
 #include "fusemap/zepa3_readback.h"
 
 #include "fusemap/fatal_error.h"
-#include "fusemap/file_io.h"
+#include "util/hex.h"
+#include "util/lines.h"
 
 namespace zepa::fusemap {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::vector<std::uint8_t> get_ispFile_bit(std::string_view line, int dr_len,
                                           std::vector<std::size_t>& invalid) {
@@ -25,7 +16,7 @@ std::vector<std::uint8_t> get_ispFile_bit(std::string_view line, int dr_len,
   }
   std::vector<std::uint8_t> bits(static_cast<std::size_t>(dr_len));
   for (std::size_t d = 0; d < digits; ++d) {
-    int v = HexValue(line[d]);
+    int v = util::HexDigitValue(line[d]);
     if (v < 0) {
       invalid.push_back(d);
       v = 0;
@@ -43,7 +34,7 @@ Zepa3ReadbackReport Isp2Fuse(const Zepa3Map& map, std::istream& in, std::string_
                              std::ostream& messages) {
   const ZEPA3_type& g = map.geometry();
   Zepa3ReadbackReport report;
-  LineReader reader(in);
+  util::LineReader reader(in);
   std::string line;
   std::vector<std::size_t> invalid;
   for (int i = 0; i < map.frame_count(); ++i) {

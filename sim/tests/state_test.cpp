@@ -4,12 +4,12 @@
 #include <string>
 
 #include "sim/board.h"
-#include "sim/tests/temp_dir.h"
+#include "testsupport/files.h"
 
 namespace zepa::sim {
 namespace {
 
-using testing::TempDir;
+using zepa::testing::TempDir;
 
 Bits Pattern(std::size_t n, unsigned seed) {
   Bits bits(n);
@@ -31,7 +31,8 @@ TEST(BoardState, WhatDevicesKeepSurvivesARestart) {
     board->device(2).memory().Erase();
     board->SaveState(Board::StatePath(file));
   }
-  EXPECT_FALSE(std::filesystem::exists(Board::StatePath(file) + ".part"));
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_NE(entry.path().extension(), ".tmp") << "no temporary file is left: " << entry.path();
   auto again = Board::Open(file);
   EXPECT_TRUE(again->device(1).memory().secured);
   EXPECT_EQ(again->device(1).memory().rows.size(), 3u);

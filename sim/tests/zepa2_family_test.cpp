@@ -8,7 +8,7 @@
 #include <string>
 
 #include "sim/tests/isp_part.h"
-#include "sim/tests/temp_dir.h"
+#include "testsupport/files.h"
 
 namespace zepa::sim {
 namespace {
@@ -131,7 +131,7 @@ TEST(Zepa2Frames, AFrameUpdatedOverBeforeItsDwellIsLostAndAReadNeedsEnable) {
 }
 
 TEST(Zepa2Frames, KeptInTheBoardStateAcrossRuns) {
-  sim::testing::TempDir dir;
+  zepa::testing::TempDir dir;
   const std::string state = dir.File("board.state");
   {
     Zepa2Part part("VTL3320");

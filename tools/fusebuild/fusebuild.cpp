@@ -16,6 +16,8 @@
 #include "fusemap/zepa1_image.h"
 #include "fusemap/zepa2_writer.h"
 #include "fusemap/zepa3_isp.h"
+#include "util/lines.h"
+#include "util/path.h"
 
 namespace zepa::fusebuild {
 namespace {
@@ -57,7 +59,7 @@ int ParseDecimal(std::string_view text) {
 Chain load_jcd_struct(std::istream& in, const std::string& jcd_name) {
   Chain chain;
   std::array<std::optional<std::string>, fusemap::kMaxChainDevices> ues;
-  fusemap::LineReader lines(in);
+  util::LineReader lines(in);
   std::string line;
   bool ended = false;
   while (lines.Next(line, ended)) {
@@ -140,7 +142,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
 
   // Every family names its outputs after the design with ".bin" in place of its extension.
   if (!r.jed.empty()) {
-    const std::optional<std::string> renamed = fusemap::ReplaceExtension(r.jed, ".bin");
+    const std::optional<std::string> renamed = util::ReplaceExtension(r.jed, ".bin");
     if (!renamed) {
       throw FatalError(fusemap::kErrDesignPathNoExt,
                        r.jed + ": design file name has no extension to replace." + DeviceTag(loc));
@@ -167,7 +169,7 @@ void jedec_to_bin(Chain& chain, int loc, const RunContext& ctx) {
 }
 
 std::string ProgramFolder(std::string_view program_path) {
-  const std::size_t start = fusemap::FileNameStart(program_path);
+  const std::size_t start = util::FileNameStart(program_path);
   if (start == 0) {
     throw FatalError(fusemap::kErrProgramPath,
                      std::string(program_path) + ": cannot tell the program's folder from its path.");

@@ -8,10 +8,10 @@
 
 #include "codes/type_codes.h"
 #include "fusemap/fatal_error.h"
-#include "fusemap/file_io.h"
 #include "fusemap/fuse_array.h"
 #include "fusemap/jedec_writer.h"
 #include "fusemap/zepa3_readback.h"
+#include "util/path.h"
 
 namespace zepa::fusedump {
 
@@ -31,13 +31,13 @@ int bin_to_jedec(const fusemap::jcd_type& rec, const std::string& image_file, in
                      "File " + *jedec_path + " open failed. (it is the image being read)");
   }
 
-  std::ifstream in(fusemap::NativePath(image_file), std::ios::binary);
+  std::ifstream in(util::NativePath(image_file), std::ios::binary);
   if (!in) throw FatalError(fusemap::kErrIspOpen, "File " + image_file + " open failed.");
   fusemap::FuseArray fuse(rec.jed_fuse, fusemap::FuseArray::Fill::kZeros);
   const auto report = fusemap::Isp2Fuse(map, in, image_file, fuse, env.out);
 
   const fusemap::JedecHeader header{
-      .file_name = jedec_path->substr(fusemap::FileNameStart(*jedec_path)),
+      .file_name = jedec_path->substr(util::FileNameStart(*jedec_path)),
       .created = fusemap::CtimeText(env.clock.Now()),
       .part_name = std::string(map.geometry().PART_NAME),
   };
@@ -64,11 +64,11 @@ int Run(const std::vector<std::string>& args, Environment& env) {
   const std::string& image_file = args[0];
   {
     std::error_code ec;
-    if (std::filesystem::is_directory(fusemap::NativePath(image_file), ec)) {
+    if (std::filesystem::is_directory(util::NativePath(image_file), ec)) {
       env.err << "Error opening " << image_file << ": " << std::strerror(EISDIR) << "\n";
       return 1;
     }
-    std::ifstream probe(fusemap::NativePath(image_file), std::ios::binary);
+    std::ifstream probe(util::NativePath(image_file), std::ios::binary);
     if (!probe) {
       env.err << "Error opening " << image_file << ": " << SystemErrorText() << "\n";
       return 1;

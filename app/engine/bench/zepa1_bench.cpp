@@ -21,6 +21,8 @@
 #include "engine/workdir.h"
 #include "sim/board.h"
 #include "sim/zepa1_family.h"
+#include "util/files.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -71,18 +73,19 @@ class Bench {
     image[0] = static_cast<char>(119);
     std::mt19937 random(5);
     for (std::size_t i = 1; i < 41 * 1028 / 8; ++i) image[i] = static_cast<char>(random() | random());
-    ReplaceFile(JoinPath(folder_, "d.bin"), image);
+    util::ReplaceFile(util::JoinPath(folder_, "d.bin"), image);
     table_[1].part = chain::kPartVtl5128;
     table_[1].IR_len = 2;
     table_[1].cmnd = chain::kOpProgramVerify;
-    table_[1].jed = JoinPath(folder_, "d.bin");
+    table_[1].jed = util::JoinPath(folder_, "d.bin");
     table_.DeviceCount = 1;
-    chain::write_jcd(table_, JoinPath(folder_, "chain.jcd"));
+    chain::write_jcd(table_, util::JoinPath(folder_, "chain.jcd"));
     engine_.jtag().CalibrateDelay();
   }
   void Run() {
     messages_.clear();
-    engine_.RunChain({.jcd_file = JoinPath(folder_, "chain.jcd"), .port_index = 1, .options = 0}, table_);
+    engine_.RunChain({.jcd_file = util::JoinPath(folder_, "chain.jcd"), .port_index = 1, .options = 0},
+                     table_);
     if (marks_.failed) throw std::runtime_error("program and verify failed on the board");
   }
   long long accesses() const { return port_.accesses; }

@@ -20,6 +20,7 @@
 #include "engine/zepa3_ops.h"
 #include "sim/board.h"
 #include "sim/zepa3_family.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -29,7 +30,7 @@ class ChecksumLauncher final : public ProcessLauncher {
  public:
   ProcessResult Run(const std::string&, const std::vector<std::string>&,
                     const std::vector<std::string>&) override {
-    ReplaceFile("chksum.chk", "0000");
+    util::ReplaceFile("chksum.chk", "0000");
     return {.started = true, .exit_status = 0, .error = ""};
   }
 };
@@ -76,7 +77,7 @@ double RunOnce(Clock& clock, const Folder& folder, int op) {
   engine.cable().ApplyCable(CableKind::RelayCable);
   engine.jtag().CalibrateDelay();
   const std::string isp = (folder.path / "design.isp").string();
-  ReplaceFile(isp, MakeIsp(RecordForPart(chain::kPartVtl3384XL)));
+  util::ReplaceFile(isp, MakeIsp(RecordForPart(chain::kPartVtl3384XL)));
   chain::ChainTable table;
   table.DeviceCount = 1;
   table[1].loc = 1;

@@ -13,6 +13,7 @@
 #include "engine/workdir.h"
 #include "sim/parts.h"
 #include "ui/core/idcode.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -312,7 +313,7 @@ TEST(RunFusebuild, SuccessIsExitStatusZeroAndTheImage) {
     context.rec(2).cmnd = 2;
     bool old_image_gone = false;
     rig.launcher.action = [&](const testing::ScriptedLauncher::Call&) {
-      old_image_gone = !FileExists(image);
+      old_image_gone = !util::FileExists(image);
       if (c.writes) rig.File("d.bin", "new image");
       return ProcessResult{
           .started = c.started, .exit_status = c.status, .error = c.started ? "" : "no such file"};

@@ -19,8 +19,8 @@
 #include "engine/tests/engine_rig.h"
 #include "sim/board.h"
 #include "sim/families.h"
-#include "sim/tests/temp_dir.h"
 #include "sim/zepa1_family.h"
+#include "testsupport/files.h"
 
 namespace zepa::engine::testing {
 
@@ -95,7 +95,7 @@ class IspRig {
   // Writes a file into the working folder; returns its path.
   std::string File(const std::string& name, const std::string& bytes) const { return dir.Write(name, bytes); }
   std::string Path(const std::string& name) const { return dir.File(name); }
-  std::string Read(const std::string& name) const { return sim::testing::TempDir::Read(dir.File(name)); }
+  std::string Read(const std::string& name) const { return zepa::testing::TempDir::Read(dir.File(name)); }
 
   // Writes the chain table as the chain file and runs it.
   void Run(int options = 0) {
@@ -158,7 +158,7 @@ class IspRig {
   sim::Device& Part(int n) { return board->device(static_cast<std::size_t>(n)); }
   sim::DeviceMemory& Memory(int n) { return Part(n).memory(); }
 
-  sim::testing::TempDir dir;
+  zepa::testing::TempDir dir;
   MessageLines messages;
   RecordingPrompter prompts;
   RecordingMarks marks;

@@ -9,7 +9,7 @@
 #include "engine/tests/engine_rig.h"
 #include "engine/zepa1_protocol.h"
 #include "engine/zepa3_protocol.h"
-#include "sim/tests/temp_dir.h"
+#include "testsupport/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -342,7 +342,7 @@ TEST(BitBuffers, CompareAndRangeChecks) {
 }
 
 TEST(ImageFile, HeaderByteIsOverwrittenAndOversizedFilesAreRefused) {
-  sim::testing::TempDir dir;
+  zepa::testing::TempDir dir;
   EngineRig rig;
   rig.jtag.ImageBuffer.Fill(0xEE);
   const std::string image = dir.Write("d.bin", std::string("U\x01\x02\x03", 4));
@@ -372,7 +372,7 @@ TEST(ImageFile, HeaderByteIsOverwrittenAndOversizedFilesAreRefused) {
 }
 
 TEST(VectorRecorder, ThirteenClocksGiveThreeBytesPackedFromTheLowBits) {
-  sim::testing::TempDir dir;
+  zepa::testing::TempDir dir;
   EngineRig rig;
   rig.cable.OffLine = true;  // recording needs no port
   rig.cable.IspOptions = kOptBif;
@@ -390,12 +390,12 @@ TEST(VectorRecorder, ThirteenClocksGiveThreeBytesPackedFromTheLowBits) {
   }
   EXPECT_FALSE(std::filesystem::exists(path)) << "in place only when closed";
   rig.jtag.recorder.Close();
-  EXPECT_EQ(sim::testing::TempDir::Read(path), std::string("\x39\x55\xEA", 3));
+  EXPECT_EQ(zepa::testing::TempDir::Read(path), std::string("\x39\x55\xEA", 3));
   EXPECT_TRUE(rig.port.log.empty());
 }
 
 TEST(VectorRecorder, RecordsOnlyWithTheOptionAndDropsAnUnclosedFile) {
-  sim::testing::TempDir dir;
+  zepa::testing::TempDir dir;
   const std::string path = dir.File("run.bif");
   {
     EngineRig rig;

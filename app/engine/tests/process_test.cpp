@@ -8,7 +8,9 @@
 #include <set>
 
 #include "engine/workdir.h"
-#include "sim/tests/temp_dir.h"
+#include "testsupport/files.h"
+#include "util/files.h"
+#include "util/path.h"
 
 namespace zepa::engine {
 namespace {
@@ -99,26 +101,26 @@ TEST(WorkDir, TheProgramsFolderWhenWritableElseAPerUserFolder) {
 }
 
 TEST(WorkDir, FilesAreReplacedWholeOrNotAtAll) {
-  sim::testing::TempDir dir;
+  zepa::testing::TempDir dir;
   const std::string path = dir.File("dev__1.id");
-  ReplaceFile(path, "old\n");
-  ReplaceFile(path, "new\n");
-  EXPECT_EQ(ReadFileBytes(path), "new\n");
-  EXPECT_FALSE(FileExists(path + ".part"));
-  EXPECT_THROW(ReplaceFile(dir.File("no/such/folder/x"), "x"), std::runtime_error);
-  EXPECT_FALSE(FileExists(dir.File("no/such/folder/x.part")));
+  util::ReplaceFile(path, "old\n");
+  util::ReplaceFile(path, "new\n");
+  EXPECT_EQ(util::ReadFileOrThrow(path), "new\n");
+  EXPECT_THROW(util::ReplaceFile(dir.File("no/such/folder/x"), "x"), std::runtime_error);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(entry.path().filename(), "dev__1.id") << "no temporary file is left";
   try {
-    ReadFileBytes(dir.File("absent.bin"));
+    util::ReadFileOrThrow(dir.File("absent.bin"));
     FAIL() << "no error for a missing file";
   } catch (const std::runtime_error& e) {
     EXPECT_NE(std::string(e.what()).find("absent.bin"), std::string::npos) << "the message names the file";
   }
-  RemoveFile(path);
-  RemoveFile(path);  // already gone: nothing to do
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_EQ(JoinPath("/w/", "x"), "/w/x");
-  EXPECT_EQ(JoinPath("/w", "x"), "/w/x");
-  EXPECT_EQ(JoinPath("", "x"), "x");
+  util::RemoveFile(path);
+  util::RemoveFile(path);  // already gone: nothing to do
+  EXPECT_FALSE(util::FileExists(path));
+  EXPECT_EQ(util::JoinPath("/w/", "x"), "/w/x");
+  EXPECT_EQ(util::JoinPath("/w", "x"), "/w/x");
+  EXPECT_EQ(util::JoinPath("", "x"), "x");
   EXPECT_EQ(ProgramFolder().back(), '/');
 }
 

@@ -1,38 +1,16 @@
-// The device table, type names, file-name helpers and the loading of the records from the chain table.
+// The device table, type names and the loading of the records from the chain table.
 #include "engine/records.h"
 
 #include <gtest/gtest.h>
 
 #include "chain/chain_names.h"
 #include "engine/tests/engine_rig.h"
+#include "fusemap/part_table.h"
 
 namespace zepa::engine {
 namespace {
 
-TEST(FileNames, ExtensionsComeFromTheFileNameAlone) {
-  struct Case {
-    const char* path;
-    const char* extension;
-    const char* as_bin;
-  };
-  const Case cases[] = {
-      {"design.jed", ".jed", "design.bin"},
-      {"dir.v2/top.JED", ".JED", "dir.v2/top.bin"},
-      {"C:\\work.1\\design.jed", ".jed", "C:\\work.1\\design.bin"},
-      {"a.b.c.jed", ".jed", "a.b.c.bin"},
-      {"dir.v2/noext", "", "dir.v2/noext.bin"},
-      {"Mixed/Case.Isp", ".Isp", "Mixed/Case.bin"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FileExtension(c.path), c.extension) << c.path;
-    EXPECT_EQ(WithExtension(c.path, "bin"), c.as_bin) << c.path;
-  }
-  EXPECT_TRUE(HasExtension("TOP.JeD", ".jed"));
-  EXPECT_FALSE(HasExtension("top.jedx", ".jed"));
-  EXPECT_FALSE(HasExtension("jed", ".jed"));
-}
-
-TEST(DeviceTable, ImageSizesFitTheRowGeometryAndNamesFollowTheCodes) {
+TEST(DeviceTable, ImageSizesFitTheRowGeometry) {
   for (int part = 0; part <= 8; ++part) {
     const DeviceTableRow& row = DeviceTable()[static_cast<std::size_t>(part)];
     EXPECT_EQ(row.bin_size, 1 + (2 * 43 * row.DR_len + 7) / 8) << row.part;
@@ -40,14 +18,21 @@ TEST(DeviceTable, ImageSizesFitTheRowGeometryAndNamesFollowTheCodes) {
     // Every signature field (120 bits) lies inside its row.
     EXPECT_LE(row.first_ues_bit + (row.lb - 1) * row.ues_offset + 120, row.DR_len) << row.part;
   }
-  struct Name {
-    int code;
-    const char* name;
-  };
-  const Name names[] = {{0, "unknown"},     {51, "VTLx032_C/A"}, {85, "VTL5064C"}, {119, "VTLx128"},
-                        {120, "VTL5128C"},  {121, "VTL3128A"},   {130, "VTL3320"}, {132, "VTL3960"},
-                        {144, "VTL3032XL"}, {149, "VTL3384XL"},  {147, ""},        {-1, ""}};
-  for (const Name& n : names) EXPECT_EQ(TypeName(n.code), n.name) << n.code;
+}
+
+// The name the engine gives a type code in its messages is one the converters' own part-name table takes
+// back to the same type code, for every part of the device table; codes of no part have no name.
+TEST(DeviceTable, TypeNamesAreNamesTheConvertersKnowForTheSameType) {
+  for (const DeviceTableRow& row : DeviceTable()) {
+    if (row.id == codes::kUnknownPart) continue;
+    const std::string name(TypeName(row.id));
+    ASSERT_FALSE(name.empty()) << row.part << " (type " << row.id << ") has no name";
+    fusemap::jcd_type rec;
+    fusemap::get_part(rec, name);
+    EXPECT_EQ(rec.id, row.id) << row.part << " is named " << name;
+  }
+  EXPECT_EQ(TypeName(codes::kUnknownPart), "unknown");
+  for (int code : {-1, 1, 52, 128, 131, 143, 147, 150, 255}) EXPECT_EQ(TypeName(code), "") << code;
 }
 
 class LoadRecords : public ::testing::Test {

@@ -12,6 +12,7 @@
 #include "engine/records.h"
 #include "engine/tests/isp_rig.h"
 #include "engine/workdir.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -77,7 +78,7 @@ TEST(RunChain, AChainScanCountsTheDevicesWithoutReadingAChainFile) {
   rig.table.DeviceCount = 1;
   rig.Device(1, chain::kPartVtl3032C, chain::kOpNoOperation);
   rig.Run();
-  EXPECT_FALSE(FileExists(rig.Path("scan___.tmp")));
+  EXPECT_FALSE(util::FileExists(rig.Path("scan___.tmp")));
 }
 
 TEST(RunChain, WhatEndsARunBeforeItsDevices) {
@@ -164,7 +165,7 @@ TEST(RunChain, PinVectorsAreRecordedIntoTheChainsBifFile) {
   rig.Run(kOptBif | kOptOffLine);
   const std::string bif = rig.Read("chain.bif");
   EXPECT_GT(bif.size(), 1000u);
-  EXPECT_FALSE(FileExists(rig.Path("chain.bif.part")));
+  EXPECT_FALSE(util::FileExists(rig.Path("chain.bif.part")));
   // Off-line every TDO reads 1, so the blank check passes without the part being looked at.
   EXPECT_TRUE(rig.HasLine("Blank Check succeeded!"));
   EXPECT_EQ(rig.Part(1).state(), sim::TapState::kTestLogicReset) << "no clock reached the board";

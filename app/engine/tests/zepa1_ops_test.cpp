@@ -13,6 +13,7 @@
 #include "engine/workdir.h"
 #include "sim/parts.h"
 #include "ui/core/idcode.h"
+#include "util/files.h"
 
 namespace zepa::engine {
 namespace {
@@ -175,7 +176,7 @@ TEST(Zepa1Security, SecureThenVerifyAndUploadAbort) {
     EXPECT_EQ(rig.table[1].result, chain::kResultFail);
     EXPECT_EQ(rig.Read("dev__1.sec"), "0\n");
   }
-  EXPECT_FALSE(FileExists(rig.Path("up.bin"))) << "no upload of a secured part";
+  EXPECT_FALSE(util::FileExists(rig.Path("up.bin"))) << "no upload of a secured part";
 }
 
 TEST(Zepa1ReadId, WritesTheIdcodeAndSecurityFilesAndTheFieldsDecode) {
@@ -217,7 +218,7 @@ TEST(Zepa1ReadId, AReadThatNamesNoPartFailsOffLineAndWhileRecording) {
     EXPECT_EQ(rig.HasLine("Read IDcode completed."), c.result == chain::kResultPass);
     if (c.result == chain::kResultFail) {
       EXPECT_TRUE(rig.HasLine("(Device #1) is an unknown target device."));
-      EXPECT_FALSE(FileExists(rig.Path("dev__1.id"))) << "no IDCODE is left to be read back";
+      EXPECT_FALSE(util::FileExists(rig.Path("dev__1.id"))) << "no IDCODE is left to be read back";
     }
   }
 }
@@ -254,8 +255,9 @@ TEST(Zepa1Identify, AWrongPartInTheSocketAborts) {
     EXPECT_EQ(rig.table[1].result, chain::kResultFail) << c.board;
     EXPECT_TRUE(rig.Part(1).memory().rows.empty()) << c.board;
     if (c.op == chain::kOpReadId) {
-      EXPECT_FALSE(FileExists(rig.Path("dev__1.id"))) << "a failed identification leaves no old results";
-      EXPECT_FALSE(FileExists(rig.Path("dev__1.sec")));
+      EXPECT_FALSE(util::FileExists(rig.Path("dev__1.id")))
+          << "a failed identification leaves no old results";
+      EXPECT_FALSE(util::FileExists(rig.Path("dev__1.sec")));
     }
   }
 }
@@ -360,11 +362,11 @@ TEST(Zepa1VerifyReport, LineLayoutOfA255BitRow) {
 
 TEST(Zepa1Example, TheExampleChainGoesThroughFusebuildOntoTheBoard) {
   const std::string examples = std::string(ZEPA_SOURCE_DIR) + "/examples/";
-  IspRig rig(ReadFileBytes(examples + "board.sim"));
+  IspRig rig(util::ReadFileOrThrow(examples + "board.sim"));
   ASSERT_TRUE(chain::load_jcd(rig.table, examples + "chain.jcd"));
   for (int n = 1; n <= 3; ++n) {
     const std::string name = rig.table[n].jed.str();
-    rig.table[n].jed = rig.File(name, ReadFileBytes(examples + name));
+    rig.table[n].jed = rig.File(name, util::ReadFileOrThrow(examples + name));
   }
   SystemProcessLauncher real;
   rig.launcher.action = [&](const testing::ScriptedLauncher::Call& call) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/files.h"
+
 namespace zepa::port {
 namespace {
 
@@ -25,7 +27,8 @@ TEST(PortBackends, AnUnknownNameIsRefusedNamingTheKnownOnes) {
 // With no name the system's usual backend (ppdev) is opened; on a machine without a parallel port it is
 // inactive and says why.
 TEST(PortBackends, TheDefaultIsPpdevAndAMachineWithoutAPortGetsAnInactiveOne) {
-  const auto root = std::filesystem::temp_directory_path() / ("zepa-backends-" + std::to_string(::getpid()));
+  const zepa::testing::TempDir temp;
+  const std::filesystem::path& root = temp.path();
   std::filesystem::create_directories(root / "sys/dev/parport");
   std::vector<std::string> notes;
   PortBackendConfig config;
@@ -34,7 +37,6 @@ TEST(PortBackends, TheDefaultIsPpdevAndAMachineWithoutAPortGetsAnInactiveOne) {
   config.notes = [&](const std::string& n) { notes.push_back(n); };
   PortDriverHandle handle(MakePortOpener(config));
   EXPECT_FALSE(handle.Open());
-  std::filesystem::remove_all(root);
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_NE(notes[0].find("no parallel port"), std::string::npos);
   EXPECT_EQ(PortBackends().front().name, "ppdev");
@@ -43,7 +45,8 @@ TEST(PortBackends, TheDefaultIsPpdevAndAMachineWithoutAPortGetsAnInactiveOne) {
 // A device that cannot be opened is told once, with the reason, by the backend; the components then have
 // no warning of their own to add (the Windows driver's name would only mislead).
 TEST(PortBackends, AMissingPpdevDeviceIsToldOnceWithItsReason) {
-  const auto root = std::filesystem::temp_directory_path() / ("zepa-backends-" + std::to_string(::getpid()));
+  const zepa::testing::TempDir temp;
+  const std::filesystem::path& root = temp.path();
   std::filesystem::create_directories(root / "sys/dev/parport");
   std::vector<std::string> notes;
   PortBackendConfig config;
@@ -58,7 +61,6 @@ TEST(PortBackends, AMissingPpdevDeviceIsToldOnceWithItsReason) {
     EXPECT_FALSE(hw.ActiveHW());
     EXPECT_EQ(hw.InactiveWarning(), "");
   }
-  std::filesystem::remove_all(root);
   EXPECT_EQ(notes, (std::vector<std::string>{"cannot open " + (root / "parport9").string() +
                                              ": No such file or directory"}));
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/files.h"
+
 namespace zepa::port {
 namespace {
 
@@ -21,14 +23,7 @@ using Log = std::vector<std::string>;
 // A /proc tree of its own for each test.
 class ProcTree {
  public:
-  ProcTree() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("zepa-ppdev-" + std::string(test->name()) + "-" + std::to_string(::getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "proc/sys/dev/parport");
-  }
-  ~ProcTree() { fs::remove_all(root_); }
+  ProcTree() : root_(temp_.path()) { fs::create_directories(root_ / "proc/sys/dev/parport"); }
 
   void Parport(const std::string& name, const std::string& base_addr) {
     const fs::path dir = root_ / "proc/sys/dev/parport" / name;
@@ -38,6 +33,7 @@ class ProcTree {
   PpdevConfig Config() const { return {(root_ / "proc").string(), "/fake/dev", {}}; }
 
  private:
+  zepa::testing::TempDir temp_;
   fs::path root_;
 };
 

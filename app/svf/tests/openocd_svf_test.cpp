@@ -25,6 +25,7 @@
 #include "sim/zepa3_family.h"
 #include "svf/tests/images.h"
 #include "svf/tests/svf_rig.h"
+#include "testsupport/files.h"
 
 namespace zepa::svf {
 namespace {
@@ -71,22 +72,13 @@ void FillChain(chain::ChainTable& table, const std::vector<Dev>& devices,
 class EngineRun {
  public:
   explicit EngineRun(const std::string& board_text)
-      : folder_(std::filesystem::temp_directory_path() /
-                ("zepa-svf-engine-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+      : folder_(temp_.path()),
         board(std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "engine board"), Families())),
         engine(*board, clock, host, launcher,
                {.program_dir = ZEPA_BIN_DIR, .work_dir = folder_.string() + "/"}) {
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
     engine.cable().ApplyCable(engine::CableKind::RelayCable);
     engine.jtag().CalibrateDelay();
   }
-  ~EngineRun() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
   void Run(const std::vector<Dev>& devices) {
     FillChain(table, devices, [this](const std::string& name, const std::string& bytes) {
       const std::string path = (folder_ / name).string();
@@ -113,6 +105,7 @@ class EngineRun {
     return registry;
   }
 
+  zepa::testing::TempDir temp_;
   std::filesystem::path folder_;
 
  public:

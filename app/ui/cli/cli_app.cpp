@@ -15,6 +15,7 @@
 #include "ui/core/batch.h"
 #include "ui/core/run_path.h"
 #include "ui/core/session.h"
+#include "util/files.h"
 
 namespace zepa::cli {
 namespace {
@@ -40,7 +41,7 @@ int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal
   }
   if (!programmer.load_jcd_file(path)) {
     // The loader has told why: the system's reason, the missing marker line or the file's faults.
-    if (chain::read_file(path) && !chain::check_jcd(path, chain::kJcdMarker))
+    if (util::ReadFile(path) && !chain::check_jcd(path, chain::kJcdMarker))
       terminal.Box("error", options.file + ": not a chain description (no \"device JTAG chain des\" line)");
     return kExitUsage;
   }
@@ -69,7 +70,7 @@ int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal
     return kExitUsage;
   }
   std::string reason;
-  if (!chain::read_file(path, &reason) || !ui::load_batch(batch, path)) {
+  if (!util::ReadFile(path, &reason) || !ui::load_batch(batch, path)) {
     terminal.Box("error", options.file + ": " + (reason.empty() ? std::string("cannot be read") : reason));
     return kExitUsage;
   }

@@ -5,16 +5,10 @@
 
 #include "engine/context.h"
 #include "ui/core/port_args.h"
+#include "util/text.h"
 
 namespace zepa::cli {
 namespace {
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 struct Flag {
   std::string_view name;
@@ -43,7 +37,7 @@ int ParsePort(std::string_view value) {
 }
 
 std::optional<engine::CableKind> ParseCable(std::string_view value) {
-  const std::string v = lower(value);
+  const std::string v = util::ToLowerAscii(value);
   if (v == "auto") return std::nullopt;
   if (v == "relay") return engine::CableKind::RelayCable;
   if (v == "corvane") return engine::CableKind::CorvaneParallelCable;
@@ -62,7 +56,7 @@ IoChoice ParseIo(std::string_view value) {
 }  // namespace
 
 bool CliOptions::is_batch() const {
-  return file.size() >= 4 && lower(std::string_view(file).substr(file.size() - 4)) == ".jbf";
+  return util::EndsWithIgnoreCase(file, ".jbf");
 }
 
 CliOptions ParseCommandLine(const std::vector<std::string>& args) {

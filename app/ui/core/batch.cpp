@@ -5,6 +5,7 @@
 
 #include "chain/jcd_file.h"
 #include "chain/text_file.h"
+#include "util/lines.h"
 
 namespace zepa::ui {
 namespace {
@@ -44,7 +45,7 @@ void BatchTable::clear() {
 }
 
 bool load_batch(BatchTable& table, const std::string& path) {
-  const auto lines = chain::read_text_lines(path);
+  const auto lines = util::ReadLines(path);
   if (!lines) return false;
   table.clear();
   table.hidden_lines.clear();

@@ -15,7 +15,11 @@
 #include "engine/workdir.h"
 #include "ui/core/idcode.h"
 #include "ui/core/validate_chain.h"
+#include "util/files.h"
+#include "util/lines.h"
 #include "util/local_time.h"
+#include "util/path.h"
+#include "util/text.h"
 
 namespace zepa::ui {
 namespace {
@@ -26,17 +30,6 @@ constexpr engine::CableKind kFallbackOrder[] = {engine::CableKind::RelayCable,
                                                 engine::CableKind::CorvaneParallelCable,
                                                 engine::CableKind::AlteraByteBlaster};
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-bool is_file(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
-}
-
 void remove_file(const std::string& path) {
   std::error_code ignored;
   fs::remove(path, ignored);
@@ -44,18 +37,17 @@ void remove_file(const std::string& path) {
 
 // The first line of a file, or nothing when the file is missing or unreadable.
 std::optional<std::string> first_line(const std::string& path) {
-  if (!is_file(path)) return std::nullopt;
-  auto lines = chain::read_text_lines(path);
+  if (!util::FileExists(path)) return std::nullopt;
+  auto lines = util::ReadLines(path);
   if (!lines) return std::nullopt;
   return lines->empty() ? std::string() : lines->front();
 }
 
 // The folder part of a path, either separator accepted; empty when it has none.
 std::string folder_of(const std::string& path) {
-  const std::size_t cut = path.find_last_of("/\\");
-  if (cut == std::string::npos) return {};
-  if (cut == 0) return path.substr(0, 1);
-  return path.substr(0, cut);
+  std::string folder = util::FolderOf(path);
+  if (folder.size() > 1) folder.pop_back();  // a folder at the root keeps its "/"
+  return folder;
 }
 
 }  // namespace
@@ -74,12 +66,12 @@ std::string local_timestamp() {
 }
 
 bool jcd_files_differ(const std::string& a, const std::string& b) {
-  const auto lines_a = chain::read_text_lines(a);
-  const auto lines_b = chain::read_text_lines(b);
+  const auto lines_a = util::ReadLines(a);
+  const auto lines_b = util::ReadLines(b);
   if (!lines_a || !lines_b) return true;
   const std::size_t common = std::min(lines_a->size(), lines_b->size());
   for (std::size_t i = 0; i < common; ++i) {
-    if (!equal_ignoring_case((*lines_a)[i], (*lines_b)[i])) return true;
+    if (!util::EqualsIgnoreCase((*lines_a)[i], (*lines_b)[i])) return true;
   }
   return false;
 }
@@ -106,7 +98,7 @@ Programmer::Programmer(chain::ChainTable& table, engine::IspEngine& engine, engi
       work_dir_(std::move(work_dir)) {}
 
 std::string Programmer::work_file(std::string_view name) const {
-  return engine::JoinPath(work_dir_, std::string(name));
+  return util::JoinPath(work_dir_, std::string(name));
 }
 
 void Programmer::set_last_file(const std::string& path) {
@@ -123,7 +115,7 @@ bool Programmer::load_jcd_file(const std::string& name) {
   std::error_code ec;
   const fs::path absolute = fs::absolute(name, ec);
   const std::string path = ec ? name : absolute.string();
-  if (is_file(path)) set_last_file(path);
+  if (util::FileExists(path)) set_last_file(path);
   const bool loaded = chain::open_jcd(table_, path, prompts_);
   view_.refresh_views();
   return loaded;
@@ -376,7 +368,7 @@ BatchSummary Programmer::run_batch(BatchTable& batch) {
 
 bool Programmer::run_batch_file(BatchTable& batch, const std::string& path) {
   std::string reason;
-  if (!chain::read_file(path, &reason) || !load_batch(batch, path)) {
+  if (!util::ReadFile(path, &reason) || !load_batch(batch, path)) {
     // A file that is there but cannot be read is told with the system's reason.
     std::error_code ec;
     prompts_.error(path + "\r" + (fs::exists(path, ec) ? reason : std::string("file not found!")));

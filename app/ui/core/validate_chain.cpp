@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/text.h"
+
 namespace zepa::ui {
 namespace {
 
@@ -14,15 +16,6 @@ bool names_existing_file(std::string_view path) {
   std::error_code ec;
   const std::filesystem::path p{std::string(path)};
   return std::filesystem::exists(p, ec) && !std::filesystem::is_directory(p, ec);
-}
-
-bool ends_with_ignoring_case(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                    [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                    });
 }
 
 bool known_part(int part) {
@@ -62,7 +55,7 @@ bool validate_chain(const chain::ChainTable& table, chain::Prompts& prompts) {
     }
     if (dev.cmnd == chain::kOpUpload && (chain::IsZepa1Part(dev.part) || chain::IsZepa3Part(dev.part))) {
       const bool zepa1 = chain::IsZepa1Part(dev.part);
-      if (!ends_with_ignoring_case(dev.jed, zepa1 ? ".bin" : ".jed")) {
+      if (!util::EndsWithIgnoreCase(dev.jed, zepa1 ? ".bin" : ".jed")) {
         prompts.error("No upload file specified for device #" + number + "!\r" +
                       "You need to specified a upload file " + (zepa1 ? "(.BIN)" : "(.JED)") +
                       " to save upload data\rDouble click 'Design file name' field to specify a file");

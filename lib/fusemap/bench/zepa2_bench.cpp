@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fusemap/part_table.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa2_frames.h"
 #include "fusemap/zepa2_mcs.h"
 #include "fusemap/zepa2_packet.h"
@@ -19,10 +20,7 @@ class FixedClock final : public Clock {
 };
 
 FuseArray RandomDesign(const Geometry& g) {
-  FuseArray fuses(g.fuse_count(), FuseArray::Fill::kOnes);
-  std::mt19937 rng(1);
-  for (long f = 0; f < g.fuse_count(); ++f) fuses.write_fuse(f, static_cast<int>(rng() & 1u));
-  return fuses;
+  return fusemap::testing::RandomFuses(g.fuse_count(), 1);
 }
 
 // The whole VTL3960 walk: frames, packets, ISP lines, listing and MCS text (files not written).

@@ -7,16 +7,17 @@
 #include <string>
 
 #include "fusemap/tests/support/example_chain.h"
+#include "util/files.h"
 
 namespace zepa::fusemap::testing {
 namespace {
 
 TEST(ExampleChainTest, CommittedFilesAreTheGeneratorsOutput) {
   for (const ExampleFile& file : ExampleChainFiles()) {
-    std::ifstream in(std::string(ZEPA_SOURCE_DIR) + "/examples/" + file.name, std::ios::binary);
-    ASSERT_TRUE(in) << "examples/" << file.name << " is missing";
-    const std::string committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(committed == file.bytes)
+    const std::optional<std::string> committed =
+        util::ReadFile(std::string(ZEPA_SOURCE_DIR) + "/examples/" + file.name);
+    ASSERT_TRUE(committed) << "examples/" << file.name << " is missing";
+    EXPECT_TRUE(*committed == file.bytes)
         << "examples/" << file.name << " differs from the generator; run zepa_make_examples examples";
   }
 }

@@ -5,22 +5,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <vector>
 
 #include "fusemap/fatal_error.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusemap {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zepa::testing::ReadFile;
 
 const JedecHeader kHeader{"design.jed", "Wed Jun 30 21:49:08 1993", "VTL3032XL"};
 
@@ -100,15 +97,11 @@ TEST(JedecName, FromTheImageName) {
   }
 }
 
-class JedecFiles : public testing::Test {
+class JedecFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("jedec_writer_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
+  std::optional<zepa::testing::TempDir> temp_;
   fs::path dir_;
 };
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/files.h"
+
 namespace zepa::fusemap::zepa2 {
 namespace {
 
@@ -120,8 +122,8 @@ TEST(Zepa2McsRecords, NoShortRecordWhenTheStreamFillsTheLastOne) {
 // the stream packed in either bit order.
 TEST(Zepa2McsRecords, ObjcopyDecodesTheStream) {
   if (std::system("objcopy --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "objcopy not installed";
-  const fs::path dir = fs::temp_directory_path() / ("zepa2_mcs_test_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const zepa::testing::TempDir temp;
+  const fs::path& dir = temp.path();
   const std::string text = RandomBitText(kStreamBytes * 8 + 3, 2);
   std::string bits;
   for (char c : text) {
@@ -141,12 +143,10 @@ TEST(Zepa2McsRecords, ObjcopyDecodesTheStream) {
     std::ofstream(hex) << generate_mcs_format(text, order);
     const std::string cmd = "objcopy -I ihex -O binary '" + hex.string() + "' '" + bin.string() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    std::ifstream in(bin, std::ios::binary);
-    const std::string decoded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string decoded = zepa::testing::ReadFile(bin);
     EXPECT_EQ(decoded.size(), expected.size());
     EXPECT_TRUE(decoded == expected) << "decoded bytes differ from the packed stream";
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

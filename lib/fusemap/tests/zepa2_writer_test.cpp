@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -17,8 +18,12 @@
 
 #include "fusemap/fatal_error.h"
 #include "fusemap/part_table.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa2_frames.h"
 #include "fusemap/zepa2_packet.h"
+#include "testsupport/files.h"
+#include "util/hex.h"
+#include "util/lines.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
@@ -30,45 +35,20 @@ class FixedClock final : public Clock {
   std::string Now() const override { return "Thu Jan  1 00:00:00 1970"; }
 };
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using zepa::testing::ReadFile;
 
 std::string HexToBits(const std::string& hex) {
-  std::string bits;
-  for (char c : hex) {
-    const int v = std::stoi(std::string(1, c), nullptr, 16);
-    for (int b = 3; b >= 0; --b) bits.push_back(((v >> b) & 1) ? '1' : '0');
-  }
-  return bits;
+  return util::HexToBitText(hex).value();
 }
 
 FuseArray RandomDesign(int part, unsigned seed) {
-  const Geometry g = Geometry::ForPart(part);
-  FuseArray fuses(g.fuse_count(), FuseArray::Fill::kOnes);
-  std::mt19937 rng(seed);
-  for (long f = 0; f < g.fuse_count(); ++f) fuses.write_fuse(f, static_cast<int>(rng() & 1u));
-  return fuses;
+  return testing::RandomFuses(Geometry::ForPart(part).fuse_count(), seed);
 }
 
 class Zepa2WriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ =
-        fs::temp_directory_path() / ("zepa2_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   Options Opts(int dbg_level) const {
     Options o;
@@ -97,6 +77,8 @@ class Zepa2WriterTest : public ::testing::Test {
     return bytes;
   }
 
+  std::optional<zepa::testing::TempDir> temp_;
+
   fs::path dir_;
   FixedClock clock_;
 };
@@ -115,7 +97,7 @@ TEST_F(Zepa2WriterTest, FileSetOfARandomDesign) {
     assemble_std_frame(RandomDesign(c.part, 42), c.part, Design(), Opts(c.dbg_level));
     EXPECT_EQ(Files(), (std::vector<std::string>{"design.bit", "design.dbg", "design.isp", "design.mcs"}));
 
-    const std::vector<std::string> isp = Lines(ReadFile(dir_ / "design.isp"));
+    const std::vector<std::string> isp = util::SplitLines(ReadFile(dir_ / "design.isp"));
     ASSERT_EQ(isp.size(), static_cast<std::size_t>(c.frames));
     for (const std::string& line : isp) {
       ASSERT_EQ(line.size(), 140u);
@@ -124,7 +106,7 @@ TEST_F(Zepa2WriterTest, FileSetOfARandomDesign) {
     }
 
     const std::string bit_text = ReadFile(dir_ / "design.bit");
-    const std::vector<std::string> packets = Lines(bit_text);
+    const std::vector<std::string> packets = util::SplitLines(bit_text);
     ASSERT_EQ(packets.size(), static_cast<std::size_t>(c.frames) + 1);
     EXPECT_EQ(packets.back(), assemble_end_config_frame());
     EXPECT_NE(bit_text.back(), '\n') << "the end packet has no line end";
@@ -197,7 +179,7 @@ TEST_F(Zepa2WriterTest, CompressionOverTheWalk) {
     const Geometry g = Geometry::ForPart(c.part);
     const FuseArray erased(g.fuse_count(), FuseArray::Fill::kOnes);
     const Outputs out = BuildOutputs(erased, g, c.dbg_level, clock_);
-    const std::vector<std::string> packets = Lines(out.bit);
+    const std::vector<std::string> packets = util::SplitLines(out.bit);
     ASSERT_EQ(packets.size(), static_cast<std::size_t>(g.frame_count()) + 1) << c.what;
     EXPECT_EQ(out.standard_frames, c.standard_frames) << c.what;
     const auto comp = [&](const std::string& p) {
@@ -229,7 +211,7 @@ TEST_F(Zepa2WriterTest, FuseAddressListings) {
   EXPECT_EQ(Files(), (std::vector<std::string>{"design.bit", "design.dbg", "design.doc", "design.isp",
                                                "design.mcs", "jedmap0.doc", "jedmap1.doc"}));
 
-  const std::vector<std::string> doc = Lines(ReadFile(dir_ / "design.doc"));
+  const std::vector<std::string> doc = util::SplitLines(ReadFile(dir_ / "design.doc"));
   ASSERT_EQ(doc.size(), 336u);
   const auto numbers = [](const std::string& line) {
     std::vector<long> v;
@@ -248,7 +230,8 @@ TEST_F(Zepa2WriterTest, FuseAddressListings) {
   }
 
   for (int sfb = 0; sfb < 2; ++sfb) {
-    const std::vector<std::string> table = Lines(ReadFile(dir_ / ("jedmap" + std::to_string(sfb) + ".doc")));
+    const std::vector<std::string> table =
+        util::SplitLines(ReadFile(dir_ / ("jedmap" + std::to_string(sfb) + ".doc")));
     ASSERT_EQ(table.size(), 547u);
     std::vector<long> header;
     for (long f = 0; f < 168; ++f) header.push_back(f);

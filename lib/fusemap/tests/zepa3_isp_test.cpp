@@ -4,30 +4,21 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "fusemap/fatal_error.h"
+#include "testsupport/files.h"
+#include "util/lines.h"
 
 namespace zepa::fusemap {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zepa::testing::ReadFile;
 
 TEST(Zepa3IspLine, LastBitFirstFourToADigit) {
   struct Case {
@@ -77,8 +68,8 @@ TEST(Zepa3Image, LinesPerPartAndIspFuse) {
     SCOPED_TRACE(c.id);
     const Zepa3Map map(c.id);
     FuseArray fuse(map.geometry().FuseCount(), FuseArray::Fill::kOnes);
-    const auto bit_lines = Lines(build_zepa3_image(map, fuse, "").bit_text);
-    const auto isp_lines = Lines(build_zepa3_image(map, fuse, "").isp_text);
+    const auto bit_lines = util::SplitLines(build_zepa3_image(map, fuse, "").bit_text);
+    const auto isp_lines = util::SplitLines(build_zepa3_image(map, fuse, "").isp_text);
     ASSERT_EQ(static_cast<int>(bit_lines.size()), c.lines);
     ASSERT_EQ(static_cast<int>(isp_lines.size()), c.lines);
     for (int i = 0; i < c.lines; ++i) {
@@ -90,9 +81,9 @@ TEST(Zepa3Image, LinesPerPartAndIspFuse) {
     const std::size_t isp_frame = static_cast<std::size_t>(c.lines) - 2;
     EXPECT_EQ(isp_lines[isp_frame], c.isp_frame_erased);
     fuse.write_fuse(map.geometry().ISP_FUSEJADDR, 0);
-    const auto set_lines = Lines(build_zepa3_image(map, fuse, "").isp_text);
+    const auto set_lines = util::SplitLines(build_zepa3_image(map, fuse, "").isp_text);
     EXPECT_EQ(set_lines[isp_frame], c.isp_frame_set);
-    EXPECT_EQ(Lines(build_zepa3_image(map, fuse, "").bit_text)[isp_frame].substr(0, 3), "101");
+    EXPECT_EQ(util::SplitLines(build_zepa3_image(map, fuse, "").bit_text)[isp_frame].substr(0, 3), "101");
   }
 }
 
@@ -123,7 +114,7 @@ TEST(Zepa3Image, SignatureFrames) {
     expected_low[static_cast<std::size_t>(61 + i)] = ab[static_cast<std::size_t>(i)];
   // The chain file's line end is not part of the text; a text without one loses nothing.
   for (const char* ues : {"AB\n", "AB\r\n", "AB"}) {
-    SCOPED_TRACE(testing::PrintToString(std::string(ues)));
+    SCOPED_TRACE(::testing::PrintToString(std::string(ues)));
     EXPECT_EQ(printout_zepa3_ues_field(map, 0, ues), expected_low);
     EXPECT_EQ(printout_zepa3_ues_field(map, 1, ues), std::string(114, '1'));
   }
@@ -140,7 +131,7 @@ TEST(Zepa3Image, SignatureFrames) {
 
   // The image carries the signature frames as the last frame of each half.
   FuseArray fuse(map.geometry().FuseCount(), FuseArray::Fill::kOnes);
-  const auto lines = Lines(build_zepa3_image(map, fuse, "AB\n").bit_text);
+  const auto lines = util::SplitLines(build_zepa3_image(map, fuse, "AB\n").bit_text);
   EXPECT_EQ(lines[53], expected_low);
   EXPECT_EQ(lines[107], std::string(114, '1'));
 }
@@ -174,17 +165,16 @@ TEST(Zepa3Image, BaseName) {
   }
 }
 
-class Zepa3Files : public testing::Test {
+class Zepa3Files : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zepa3_isp_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = temp_.emplace().path();
     get_part(rec_, "VTL3032XL");
     get_cmnd(rec_, "PV");
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { temp_.reset(); }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
   jcd_type rec_;

@@ -8,19 +8,13 @@
 #include <vector>
 
 #include "fusemap/fatal_error.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa3_isp.h"
 
 namespace zepa::fusemap {
 namespace {
 
 constexpr int kZepa3Parts[] = {144, 145, 146, 148, 149};
-
-FuseArray RandomFuses(long count, unsigned seed) {
-  FuseArray fuse(count, FuseArray::Fill::kZeros);
-  std::mt19937 rng(seed);
-  for (long n = 0; n < count; ++n) fuse.write_fuse(n, static_cast<int>(rng() & 1u));
-  return fuse;
-}
 
 // An image built from random fuses and read back gives every fuse a frame bit carries; any other fuse stays
 // 0.
@@ -29,7 +23,7 @@ TEST(Zepa3Readback, ImageOfRandomFusesReadsBackToTheSameFuses) {
     SCOPED_TRACE(id);
     const Zepa3Map map(id);
     const long count = map.geometry().FuseCount();
-    const FuseArray design = RandomFuses(count, static_cast<unsigned>(id));
+    const FuseArray design = testing::RandomFuses(count, static_cast<unsigned>(id));
     std::istringstream image(build_zepa3_image(map, design, "signature\n").isp_text);
 
     FuseArray back(count, FuseArray::Fill::kZeros);
@@ -71,9 +65,9 @@ TEST(Zepa3Readback, HexLineToFrameBits) {
   EXPECT_THROW(get_ispFile_bit("FF", 12, invalid), FatalError);
 }
 
-class Zepa3ReadbackErrors : public testing::Test {
+class Zepa3ReadbackErrors : public ::testing::Test {
  protected:
-  Zepa3ReadbackErrors() : map_(144), design_(RandomFuses(11529, 7)) {
+  Zepa3ReadbackErrors() : map_(144), design_(testing::RandomFuses(11529, 7)) {
     std::istringstream in(build_zepa3_image(map_, design_, "").isp_text);
     for (std::string l; std::getline(in, l);) lines_.push_back(l);
   }

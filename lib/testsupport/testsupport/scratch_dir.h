@@ -1,17 +1,17 @@
-// Test helpers shared by every subsystem: a scratch folder per test, reading files whole, CR LF text.
+// A scratch folder per test as a GoogleTest fixture, and CR LF text.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "testsupport/files.h"
 
 namespace zepa::testing {
 
@@ -19,30 +19,19 @@ namespace zepa::testing {
 class ScratchDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    dir_ = std::filesystem::temp_directory_path() / ("zepa_core_" + name + "_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    temp_ = std::make_unique<TempDir>();
+    dir_ = temp_->path();
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override { temp_.reset(); }
 
   std::string path(std::string_view name) const { return (dir_ / name).string(); }
 
   std::string write(std::string_view name, std::string_view content) const {
-    const std::string p = path(name);
-    std::ofstream out(p, std::ios::binary);
-    out << content;
-    return p;
+    WriteFile(dir_ / name, content);
+    return path(name);
   }
 
-  std::string read(std::string_view name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string read(std::string_view name) const { return ReadFile(dir_ / name); }
 
   std::vector<std::string> files() const {
     std::vector<std::string> names;
@@ -53,6 +42,7 @@ class ScratchDir : public ::testing::Test {
     return names;
   }
 
+  std::unique_ptr<TempDir> temp_;
   std::filesystem::path dir_;
 };
 

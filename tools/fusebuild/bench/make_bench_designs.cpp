@@ -15,10 +15,7 @@ namespace {
 using zepa::fusemap::FuseArray;
 
 FuseArray RandomDesign(long count, unsigned seed) {
-  FuseArray fuse(count, FuseArray::Fill::kZeros);
-  std::mt19937 rng(seed);
-  for (long n = 0; n < count; ++n) fuse.write_fuse(n, static_cast<int>(rng() & 1u));
-  return fuse;
+  return zepa::fusemap::testing::RandomFuses(count, seed);
 }
 
 }  // namespace

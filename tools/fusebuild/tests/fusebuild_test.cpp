@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "fusemap/tests/support/example_chain.h"
 #include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa1_image.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusebuild {
 namespace {
@@ -31,21 +33,12 @@ std::string Jedec(long fuse_count, const std::vector<long>& zeros = {}) {
   return JedecText(FusesWithZeros(fuse_count, zeros));
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using zepa::testing::ReadFile;
 
 class FusebuildRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("zepa_fusebuild_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   void Write(const std::string& name, const std::string& bytes) {
     fs::create_directories((dir_ / name).parent_path());
@@ -61,6 +54,8 @@ class FusebuildRunTest : public ::testing::Test {
     const int status = RunFusebuild(args, "/opt/zepa/bin/fusebuild", dir_.string(), out, err);
     return {status, out.str(), err.str()};
   }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
 };

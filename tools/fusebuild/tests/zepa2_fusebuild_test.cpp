@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -17,30 +18,15 @@
 #include "fusemap/zepa2_frames.h"
 #include "fusemap/zepa2_packet.h"
 #include "fusemap/zepa2_writer.h"
+#include "testsupport/files.h"
+#include "util/lines.h"
 
 namespace zepa::fusemap::zepa2 {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-FuseArray RandomFuses(long count, unsigned seed) {
-  FuseArray fuses(count, FuseArray::Fill::kOnes);
-  std::mt19937 rng(seed);
-  for (long f = 0; f < count; ++f) fuses.write_fuse(f, static_cast<int>(rng() & 1u));
-  return fuses;
-}
+using zepa::testing::ReadFile;
 
 class FixedClock final : public Clock {
  public:
@@ -52,10 +38,7 @@ class FixedClock final : public Clock {
 class Zepa2FusebuildTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("zepa2fb_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
+    dir_ = temp_.emplace().path();
     fs::create_directories(dir_ / "rev.2");
     testing::WriteFile((dir_ / "rev.2" / "big.jed").string(), testing::JedecText(fuses960_, {"VTL3960"}));
     testing::WriteFile((dir_ / "small.jed").string(), testing::JedecText(fuses320_, {"VTL3320"}));
@@ -69,7 +52,7 @@ class Zepa2FusebuildTest : public ::testing::Test {
         "DEVICE 4 VTL3960 5 PR\n";
     testing::WriteFile((dir_ / "chain.jcd").string(), chain);
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { temp_.reset(); }
 
   struct Result {
     int status;
@@ -91,8 +74,9 @@ class Zepa2FusebuildTest : public ::testing::Test {
     return names;
   }
 
-  static inline const FuseArray fuses960_ = RandomFuses(520476, 1);
-  static inline const FuseArray fuses320_ = RandomFuses(173492, 2);
+  static inline const FuseArray fuses960_ = testing::RandomFuses(520476, 1);
+  static inline const FuseArray fuses320_ = testing::RandomFuses(173492, 2);
+  std::optional<zepa::testing::TempDir> temp_;
   fs::path dir_;
 };
 
@@ -122,7 +106,7 @@ TEST_F(Zepa2FusebuildTest, WritesTheFileSetOfTheDesign) {
     EXPECT_TRUE(ReadFile(dir_ / (c.root + ".bit")) == expected.bit);
     EXPECT_TRUE(ReadFile(dir_ / (c.root + ".mcs")) == expected.mcs);
     EXPECT_TRUE(fs::exists(dir_ / (c.root + ".dbg")));
-    const std::vector<std::string> packets = Lines(expected.bit);
+    const std::vector<std::string> packets = util::SplitLines(expected.bit);
     if (dbg & kDbgAlwaysStandard) {
       for (std::size_t i = 0; i + 1 < packets.size(); ++i) {
         ASSERT_EQ(packets[i].size(), static_cast<std::size_t>(kStandardPacketBits)) << "packet " << i;
@@ -175,7 +159,7 @@ TEST_F(Zepa2FusebuildTest, TheProgramConvertsAVtl3960) {
   const std::string cmd = "cd '" + dir_.string() + "' && '" + std::string(ZEPA_BIN_DIR) +
                           "/fusebuild' chain.jcd 1 > /dev/null 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-  EXPECT_EQ(Lines(ReadFile(dir_ / "rev.2" / "big.isp")).size(), 1008u);
+  EXPECT_EQ(util::SplitLines(ReadFile(dir_ / "rev.2" / "big.isp")).size(), 1008u);
   EXPECT_TRUE(fs::exists(dir_ / "rev.2" / "big.mcs"));
 }
 

@@ -9,6 +9,7 @@
 
 #include "fusedump/fusedump.h"
 #include "fusemap/jedec_writer.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa3_isp.h"
 #include "fusemap/zepa3_readback.h"
 
@@ -20,10 +21,7 @@ using zepa::fusemap::Zepa3Map;
 constexpr int kVtl3384XL = 149;
 
 FuseArray RandomDesign(long count) {
-  FuseArray fuse(count, FuseArray::Fill::kZeros);
-  std::mt19937 rng(1);
-  for (long n = 0; n < count; ++n) fuse.write_fuse(n, static_cast<int>(rng() & 1u));
-  return fuse;
+  return zepa::fusemap::testing::RandomFuses(count, 1);
 }
 
 void BM_Zepa3Map(benchmark::State& state) {

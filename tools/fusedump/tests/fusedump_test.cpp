@@ -7,13 +7,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 
 #include "fusemap/jedec_reader.h"
 #include "fusemap/jedec_writer.h"
+#include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa3_isp.h"
 #include "fusemap/zepa3_readback.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusedump {
 namespace {
@@ -26,39 +29,21 @@ class FixedClock : public Clock {
   std::time_t Now() const override { return 741476948; }
 };
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary);
-  out << text;
-}
+using zepa::testing::ReadFile;
+using zepa::testing::WriteFile;
 
 FuseArray RandomDesign(int id, unsigned seed) {
-  const long count = fusemap::load_ZEPA3_jed_struct(id)->FuseCount();
-  FuseArray fuse(count, FuseArray::Fill::kZeros);
-  std::mt19937 rng(seed);
-  for (long n = 0; n < count; ++n) fuse.write_fuse(n, static_cast<int>(rng() & 1u));
-  return fuse;
+  return fusemap::testing::RandomFuses(fusemap::load_ZEPA3_jed_struct(id)->FuseCount(), seed);
 }
 
 std::string ImageOf(int id, const FuseArray& design) {
   return fusemap::build_zepa3_image(fusemap::Zepa3Map(id), design, "UES\n").isp_text;
 }
 
-class Fusedump : public testing::Test {
+class Fusedump : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("fusedump_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   int RunWith(std::vector<std::string> args) {
     out_.str("");
@@ -73,6 +58,8 @@ class Fusedump : public testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
   FixedClock clock_;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "fusemap/tests/support/jedec_gen.h"
 #include "fusemap/zepa3_isp.h"
 #include "fusemap/zepa3_map.h"
+#include "testsupport/files.h"
 
 namespace zepa::fusedump {
 namespace {
@@ -26,27 +28,20 @@ int Shell(const std::string& cmd) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zepa::testing::ReadFile;
 
-class RoundTrip : public testing::TestWithParam<int> {
+class RoundTrip : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("zepa3_roundtrip_" + std::to_string(GetParam()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.emplace().path(); }
+  void TearDown() override { temp_.reset(); }
 
   // Runs a program of the build in the test folder; its output goes to run.log.
   int Program(const std::string& name, const std::string& args) {
     return Shell("cd '" + dir_.string() + "' && '" + ZEPA_BIN_DIR + "/" + name + "' " + args +
                  " >run.log 2>&1");
   }
+
+  std::optional<zepa::testing::TempDir> temp_;
 
   fs::path dir_;
 };
@@ -88,12 +83,13 @@ TEST_P(RoundTrip, JedecThroughFusebuildAndFusedumpGivesTheFusesBack) {
   EXPECT_EQ(ReadFile(dir_ / "chksum.chk"), jed.substr(jed.size() - 6, 4));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllZepa3Parts, RoundTrip, testing::Values(144, 145, 146, 148, 149));
+INSTANTIATE_TEST_SUITE_P(AllZepa3Parts, RoundTrip, ::testing::Values(144, 145, 146, 148, 149));
 
 // A ZEPA3 device without a design: "PU" and "RU" write the signature-only image tempues.* in the program's
 // folder; any other operation has nothing to convert, writes nothing and fails.
 TEST(Zepa3Fusebuild, SignatureOnlyDevice) {
-  const fs::path dir = fs::temp_directory_path() / "zepa3_fusebuild_tempues";
+  const zepa::testing::TempDir temp;
+  const fs::path& dir = temp.path();
   const fs::path prog = dir / "prog";
   struct Case {
     const char* op;
@@ -126,7 +122,6 @@ TEST(Zepa3Fusebuild, SignatureOnlyDevice) {
     EXPECT_EQ(lines[53], fusemap::convert_bit_2_isp_line(bits, 114));
     EXPECT_EQ(lines[107], std::string(28, 'F') + "C");
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "engine/process.h"
 #include "sim/board.h"
 #include "sim/families.h"
+#include "testsupport/files.h"
 #include "ui/cli/cli_app.h"
 #include "ui/core/tests/test_support.h"
 
@@ -423,7 +424,8 @@ TEST(CliProgramTest, HelpAndUsageErrors) {
       {"--port 999 x.jcd", 2, "Try 'zepaisp-cli --help'."},
       {"--io sim:/nonexistent/board.sim x.jcd", 2, "/nonexistent/board.sim"},
   };
-  const fs::path output = fs::temp_directory_path() / ("zepaisp_cli_output_" + std::to_string(::getpid()));
+  const zepa::testing::TempDir temp;
+  const fs::path output = temp.path() / "output.txt";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
     const std::string command =
@@ -431,11 +433,9 @@ TEST(CliProgramTest, HelpAndUsageErrors) {
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), c.status);
-    std::ifstream in(output);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = zepa::testing::ReadFile(output);
     EXPECT_TRUE(Contains(text, c.output_part)) << text;
   }
-  fs::remove(output);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "test_support.h"
 #include "ui/core/idcode.h"
 #include "ui/core/validate_chain.h"
+#include "util/lines.h"
 
 namespace zepa::ui {
 namespace {
@@ -568,7 +569,7 @@ TEST_F(RunPathTest, BatchRunsStepsUntilOneFailsAndLogsEachResult) {
     EXPECT_EQ(batch_calls,
               (std::vector<std::string>{"batch 1 running", "batch 1 pass", "batch 2 skip", "batch 3 running",
                                         "batch 3 pass", "batch 4 running", "batch 4 fail"}));
-    std::vector<std::string> log = chain::split_lines(read("work/zepaisp.log"));
+    std::vector<std::string> log = util::SplitLines(read("work/zepaisp.log"));
     std::vector<std::string> expected_log = {"Executing " + path("a.jcd") + "  " + kStamp + " ...", "pass",
                                              "Executing " + path("b.jcd") + "  " + kStamp + " ...", "pass"};
     if (c.failing_step_executes)
@@ -596,7 +597,7 @@ TEST_F(RunPathTest, AStoppedStepFailsAndEndsTheBatch) {
   EXPECT_EQ(batch.row(1).result, "fail");
   EXPECT_EQ(batch.row(2).result, "");
   EXPECT_TRUE(rig.has_line("Stopped by the user: device #1 not started."));
-  EXPECT_EQ(chain::split_lines(read("work/zepaisp.log")),
+  EXPECT_EQ(util::SplitLines(read("work/zepaisp.log")),
             (std::vector<std::string>{"Executing " + path("a.jcd") + "  " + kStamp + " ...", "fail"}));
 
   // Cleared, the same batch passes.

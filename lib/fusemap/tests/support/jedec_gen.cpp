@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace zepa::fusemap::testing {
@@ -38,6 +39,13 @@ FuseArray FusesWithZeros(long count, const std::vector<long>& zeros) {
     if (!fuses.Contains(n)) throw std::out_of_range("fuse " + std::to_string(n) + " beyond the fuse count");
     fuses.write_fuse(n, 0);
   }
+  return fuses;
+}
+
+FuseArray RandomFuses(long count, unsigned seed) {
+  FuseArray fuses(count, FuseArray::Fill::kZeros);
+  std::mt19937 rng(seed);
+  for (long n = 0; n < count; ++n) fuses.write_fuse(n, static_cast<int>(rng() & 1u));
   return fuses;
 }
 

@@ -23,6 +23,10 @@ std::string JedecText(const FuseArray& fuses, const JedecOptions& options = {});
 // A fuse array of `count` fuses, all ones except the fuses in `zeros`.
 FuseArray FusesWithZeros(long count, const std::vector<long>& zeros);
 
+// A fuse array of `count` fuses, each 0 or 1 from a Mersenne twister seeded with `seed` (the same design
+// for the same seed on every run and system).
+FuseArray RandomFuses(long count, unsigned seed);
+
 // Writes `bytes` to `path` (throws std::runtime_error when it cannot).
 void WriteFile(const std::string& path, const std::string& bytes);
 

@@ -1,12 +1,14 @@
-// Line ends as every text reader takes them: LF, CR LF, or a CR alone (files saved by old Mac tools). A CR
-// is never part of a line's text.
+// Text lines as every reader takes them: LF, CR LF, or a CR alone (files saved by old Mac tools) ends a
+// line, and a CR is never part of a line's text.
 #pragma once
 
 #include <cstddef>
 #include <istream>
+#include <optional>
 #include <streambuf>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zepa::util {
 
@@ -58,5 +60,27 @@ inline bool ReadLine(std::istream& in, std::string& line) {
   bool ended = false;
   return ReadLine(in, line, ended);
 }
+
+// Splits text into lines; a last line without a line end counts. An empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// The file's lines (SplitLines), or nothing when it cannot be opened or read.
+std::optional<std::vector<std::string>> ReadLines(const std::string& path);
+
+// Reads lines from a stream one at a time.
+class LineReader {
+ public:
+  explicit LineReader(std::istream& in) : in_(in) {}
+  // The next line without its line end (ReadLine); `ended` tells whether a line end was read (false on a last
+  // line without one). Returns false at end of input.
+  bool Next(std::string& line, bool& ended) { return ReadLine(in_, line, ended); }
+  bool Next(std::string& line) {
+    bool ended = false;
+    return Next(line, ended);
+  }
+
+ private:
+  std::istream& in_;
+};
 
 }  // namespace zepa::util
