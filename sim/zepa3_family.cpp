@@ -59,6 +59,7 @@ class Zepa3Family final : public RowArrayFamily {
 
  private:
   int RowOf(int address) const override { return Zepa3RowOfAddress(address, width_, side_rows_); }
+  bool IsSignatureRow(int row) const override { return row % (side_rows_ + 2) == side_rows_ + 1; }
 
   // Whether the latched register asks for the security state (see the header).
   bool SecurityQuery() const {

@@ -7,7 +7,8 @@
 //   PROGRAM (11) clears the cells of the latched row that are 0 in the register's data (1 -> 0 only) after a
 //                dwell of at least 10 ms, and Capture-DR loads the latched row (the row just programmed);
 //   VERIFY (12)  Capture-DR loads the latched row into the data part;
-//   INIT (13)    does nothing to the array.
+//   INIT (13)    does nothing to the array; clocked in Run-Test/Idle (with or without ENABLE) it starts the
+//                part again from its array after an erase or a program of a design row stopped it.
 // Rows: with R the part's side-row parameter, rows 0..R+1 are the lower side and R+2..2R+3 the upper side;
 // an address is the side bit (its top bit) and the Gray code of the row within its side. Rows R+1 and 2R+3
 // hold the user signature. The part is secured when the cell of row 2R+2 at position DR_len - 1 (the last

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "sim/tests/isp_part.h"
@@ -16,7 +17,7 @@ namespace {
 using testing::Ones;
 using testing::Zeros;
 
-constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kDisable = 16;
+constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kInit = 13, kDisable = 16;
 constexpr std::int64_t kMs = 1'000'000;
 
 // One ZEPA3 part on a board and its virtual time.
@@ -121,6 +122,52 @@ TEST(Zepa3Array, ProgramCaptureGivesTheRowJustProgrammed) {
   part.Register(data, part.Address(7), part.width());
   part.Dwell(11 * kMs);
   EXPECT_EQ(part.Dr(Ones(part.length() + part.width())).substr(0, data.size()), data);
+}
+
+// As the ZEPA1 part: stopped by an erase or a design-row program, started again only by INIT in
+// Run-Test/Idle; the signature rows (R+1 and 2R+3) are not part of the running logic.
+TEST(Zepa3Running, EraseOrDesignProgramStopsThePartUntilInit) {
+  struct Case {
+    const char* what;
+    std::function<void(Zepa3Part&)> steps;
+    bool running;
+  };
+  auto erase = [](Zepa3Part& part) {
+    part.Instruction(kErase);
+    part.Dwell(100 * kMs);
+  };
+  auto init = [](Zepa3Part& part) {
+    part.Instruction(kInit);
+    part.Dwell(0);
+  };
+  const Case cases[] = {
+      {"power-up", [](Zepa3Part&) {}, true},
+      {"signature rows programmed",
+       [](Zepa3Part& part) {
+         part.ProgramRow(part.rows() + 1, Zeros(part.length()));
+         part.ProgramRow(2 * part.rows() + 3, Zeros(part.length()));
+       },
+       true},
+      {"a design row programmed", [](Zepa3Part& part) { part.ProgramRow(3, Zeros(part.length())); }, false},
+      {"an upper design row programmed",
+       [](Zepa3Part& part) { part.ProgramRow(part.rows() + 2, Zeros(part.length())); }, false},
+      {"erased, then DISABLE and Test-Logic-Reset",
+       [&](Zepa3Part& part) {
+         erase(part);
+         part.Instruction(kDisable);
+         part.Reset();
+       },
+       false},
+      {"erased, then INIT, DISABLE",
+       [&](Zepa3Part& part) { erase(part), init(part), part.Instruction(kDisable); }, true},
+  };
+  for (const Case& c : cases) {
+    Zepa3Part part("VTL3064XL");
+    part.Instruction(kEnable);
+    part.Instruction(kVerify);
+    c.steps(part);
+    EXPECT_EQ(part.board().device(1).running(), c.running) << c.what;
+  }
 }
 
 TEST(Zepa3Security, QueriesAnswerTheStateAndDesignRowsStayRows) {

@@ -184,6 +184,24 @@ TEST(Zepa3Sizes, ProgramVerifyAndProgramAndVerifyEachPart) {
   }
 }
 
+// Every operation that erases or programs the array closes with INIT, so the part runs its new array.
+TEST(Zepa3Init, EveryOperationThatChangesTheArrayLeavesThePartRunning) {
+  const std::pair<int, const char*> cases[] = {
+      {chain::kOpProgram, "Program completed!"},
+      {chain::kOpProgramVerify, "Program and Verify succeeded!"},
+      {chain::kOpBulkErase, "Erase completed!"},
+      {chain::kOpSecure, "Secure device completed."},
+  };
+  for (const auto& [op, line] : cases) {
+    SCOPED_TRACE(line);
+    Zepa3Rig rig("device VTL3064XL\n");
+    rig.Device(1, chain::kPartVtl3064XL, op, rig.File("d.isp", IspText(MakeRows(chain::kPartVtl3064XL, 4))));
+    rig.Run();
+    EXPECT_TRUE(rig.HasLine(line));
+    EXPECT_TRUE(rig.Part(1).running()) << "the part was left without INIT";
+  }
+}
+
 TEST(Zepa3Golden, ProgramLinesAndProgressMarks) {
   Zepa3Rig rig("device VTL3032XL\n");
   rig.Device(1, chain::kPartVtl3032XL, chain::kOpProgram,
