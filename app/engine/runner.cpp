@@ -115,7 +115,9 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
   EngineContext context = MakeContext(request);
   MessageSink& messages = host_.messages;
 
-  if (!cable_.SelectPort(request.port_index)) return;  // no port driver: the box has been shown
+  // Without a port driver the box has been shown and the run goes on: the port then reads FFh and drops
+  // writes, which SVF output, needing no cable, never notices; a hardware run fails its identification.
+  cable_.SelectPort(request.port_index);
   jtag_.recorder.Reset();
   cable_.InitCableLines();
 

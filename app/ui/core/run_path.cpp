@@ -161,7 +161,7 @@ int Programmer::scan_chain() {
   return table_.DeviceCount;
 }
 
-void Programmer::check_connection() {
+void Programmer::check_connection(bool keep_chain_without_cable) {
   view_.enable_check_connection(false);
   const int before = table_.DeviceCount;
   messages_.add_message("Checking ISP download cable/Board connection...");
@@ -184,6 +184,11 @@ void Programmer::check_connection() {
     scan_chain();
   }
 
+  if (keep_chain_without_cable && cable.CableMissing) {
+    // Nothing answered, so nothing says the chain changed: an SVF run writes the chain the user gave.
+    table_.DeviceCount = before;
+    settings.port.device_count_box = before;
+  }
   const int after = table_.DeviceCount;
   if (after != before) {
     if (!StartupPending) {
@@ -297,7 +302,7 @@ RunOutcome Programmer::run_chain() {
   if (settings.OffLine) {
     cable.CableFound = true;
   } else {
-    check_connection();
+    check_connection((settings.IspOptions & engine::kOptSvf) != 0);
   }
   bif_hold.reset();
   if (!cable.CableFound && (settings.IspOptions & engine::kOptSvf) == 0) {

@@ -129,8 +129,9 @@ class Programmer {
 
   // "Check connection": scans with the relay cable, then the Corvane and ByteBlaster cables while none
   // answers; with none at all the Corvane cable stays chosen. A changed device count resets the table
-  // (and outside start-up warns and sets LoadFailed).
-  void check_connection();
+  // (and outside start-up warns and sets LoadFailed). With `keep_chain_without_cable`, a check where no
+  // cable answered leaves the device count and the chain as they were (a run that needs no cable).
+  void check_connection(bool keep_chain_without_cable = false);
 
   // The first work after start: delay calibration, cable check, failure flags cleared.
   void startup();

@@ -162,6 +162,33 @@ TEST_F(CliTest, SvfRunWritesTheFileNamedAfterTheChainAndTouchesNoDevice) {
   EXPECT_EQ(svf.substr(svf.size() - 2), "\r\n");
 }
 
+// SVF output drives no port: a run without a port device (whose reason is told) or without a cable on the
+// port still writes the whole chain's SVF file.
+TEST_F(CliTest, SvfIsWrittenWithoutAPortDeviceOrACable) {
+  CopyExamples();
+  write("no-cable.sim", "cable none\ndevice VTL3032C\ndevice VTL5064C\ndevice VTL5128C\n");
+  struct Case {
+    const char* name;
+    std::string io;
+    const char* told;
+  };
+  const Case cases[] = {
+      {"no port device", "ppdev:" + path("parport9"), "No such file or directory"},
+      {"no cable", "sim:" + path("no-cable.sim"), "can not find Relaycable/Board"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(path("chain.svf"));
+    const CliRun run = Cli({"--io", c.io, "--svf", path("chain.jcd")});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out + run.err, c.told)) << run.out << run.err;
+    ASSERT_TRUE(fs::exists(path("chain.svf"))) << run.out << run.err;
+    const std::string svf = read("chain.svf");
+    for (const char* device : {"(Device #1).", "(Device #2).", "(Device #3)."})
+      EXPECT_TRUE(Contains(svf, std::string("\r\n!Begin Verify ") + device)) << device;
+  }
+}
+
 TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
   using chain::kPartVtl3032C;
   using chain::kPartVtl5064C;

@@ -325,10 +325,11 @@ TEST_F(RunPathTest, OffLineAndSvfRunsGoAheadWithoutACable) {
     bool offline;
     int options;
     bool cable_checked;
+    const char* device_line;  // this rig has no SVF generator
   };
   const Case cases[] = {
-      {"off-line", true, 0, false},
-      {"svf", false, engine::kOptSvf, true},
+      {"off-line", true, 0, false, "Bypass... (Device #1)"},
+      {"svf", false, engine::kOptSvf, true, "SVF output is not available in this build. (Device #1)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -341,6 +342,11 @@ TEST_F(RunPathTest, OffLineAndSvfRunsGoAheadWithoutACable) {
     EXPECT_EQ(rig.has_line("Checking ISP download cable/Board connection..."), c.cable_checked);
     EXPECT_EQ(rig.count_lines_starting("Executing "), 1u);
     EXPECT_TRUE(rig.has_line("----------------End operation----------------"));
+    // No cable answering says nothing about the chain: it is kept and run as given.
+    EXPECT_EQ(rig.table.DeviceCount, 1);
+    EXPECT_TRUE(rig.has_line(c.device_line));
+    EXPECT_FALSE(rig.programmer->LoadFailed);
+    EXPECT_TRUE(rig.prompts.boxes.empty());
   }
 }
 
