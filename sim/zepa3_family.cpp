@@ -51,7 +51,13 @@ class Zepa3Family final : public RowArrayFamily {
     reg = reg_;
   }
 
+  void Update(std::uint32_t instruction, const Bits& reg) override {
+    RowArrayFamily::Update(instruction, reg);
+    ++updates_since_enable_;
+  }
+
   void InstructionLoaded(std::uint32_t instruction) override {
+    if (instruction == kEnable) updates_since_enable_ = 0;
     if (instruction == kEnable) enabled_ = true;
     if (instruction == kDisable) enabled_ = false;
     dwell_.Start();
@@ -66,7 +72,7 @@ class Zepa3Family final : public RowArrayFamily {
     std::size_t from;
     if (latched_address_ == OwnSecurityAddress(width_)) {
       from = 0;
-    } else if (latched_address_ == kLoaderSecurityAddress) {
+    } else if (latched_address_ == kLoaderSecurityAddress && updates_since_enable_ == 1) {
       from = static_cast<std::size_t>(width_ - kLoaderAddressBits);
     } else {
       return false;
@@ -79,6 +85,7 @@ class Zepa3Family final : public RowArrayFamily {
 
   int side_rows_;
   int security_row_;
+  int updates_since_enable_ = 0;  // Update-DRs since ENABLE was last loaded
 };
 
 }  // namespace
