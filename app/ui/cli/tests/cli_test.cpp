@@ -118,6 +118,30 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
       << again.out;
 }
 
+// Design files whose paths hold blanks: the chain file carries them in double quotes, the programmer's
+// check finds them and fusebuild converts them, so the chain programs and verifies as any other.
+TEST_F(CliTest, DesignPathsWithBlanksAreProgrammed) {
+  CopyExamples();
+  fs::create_directories(dir_ / "my designs");
+  chain::ChainTable table;
+  ASSERT_TRUE(chain::load_jcd(table, path("chain.jcd")));
+  for (int n = 1; n <= 3; ++n) {
+    const std::string design = table[n].jed.str();
+    fs::copy_file(dir_ / design, dir_ / "my designs" / ("my " + design));
+    table[n].jed = "my designs/my " + design;
+  }
+  chain::write_jcd(table, path("blank chain.jcd"));
+  EXPECT_TRUE(Contains(read("blank chain.jcd"), "PV      \"my designs/my design32.jed\"\r\n"));
+
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("blank chain.jcd")});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  for (const char* line :
+       {"     1  VTL3032C    Prog & Verify     pass", "     2  VTL5064C    Prog & Verify     pass",
+        "     3  VTL5128C    Prog & Verify     pass"})
+    EXPECT_TRUE(Contains(run.out, line)) << run.out;
+  EXPECT_TRUE(fs::exists(dir_ / "my designs" / "my design128.bin"));
+}
+
 // --svf writes the operations of the whole chain into one SVF file named after the chain file, and leaves
 // what the parts hold alone: program and verify would have erased the row the board keeps here.
 TEST_F(CliTest, SvfRunWritesTheFileNamedAfterTheChainAndTouchesNoDevice) {
