@@ -135,17 +135,27 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     host_.prompts.show(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
     return;
   }
-  svf_file_ = WithExtension(request.jcd_file, "svf");
+  // The output files go beside the user's chain file, never beside a temporary copy of it, which the next
+  // run would overwrite.
+  const std::string& named_after =
+      request.output_chain_file.empty() ? request.jcd_file : request.output_chain_file;
+  svf_file_ = WithExtension(named_after, "svf");
   LoadChainRecords(chain_, table, host_);
   messages.add_message("---------------Begin operation---------------");
 
   const bool bif = (request.options & kOptBif) != 0;
+  const std::string bif_file = WithExtension(named_after, "bif");
   if (bif) {
-    jtag_.recorder.Open(WithExtension(request.jcd_file, "bif"));
+    jtag_.recorder.Open(bif_file);
     cable_.WriteDataDirect(0xFD);
   }
   RunDevices(request, table, context);
-  if (bif) jtag_.recorder.Close();
+  if (bif) {
+    jtag_.recorder.Close();
+    messages.add_message("BIF file: " + bif_file);
+  }
+  if ((request.options & kOptSvf) != 0 && FileExists(svf_file_))
+    messages.add_message("SVF file: " + svf_file_);
 
   messages.add_message("----------------End operation----------------");
   messages.add_message("");

@@ -296,6 +296,11 @@ RunOutcome Programmer::run_chain() {
   view_.show_operation_failed(false);
 
   if (!validate_chain(table_, prompts_)) return RunOutcome::kCheckFailed;
+  // The user's chain file, which the SVF and .bif files are named after even when the run goes from the
+  // temporary copy (a hand-written file that differs from the programmer's writing, and was not saved).
+  // A table that holds the copy since such a run keeps the file it came from.
+  const std::string chosen = table_.JcdPath;
+  if (chosen != work_file(kTempJcdName)) user_chain_file_ = chosen;
   save_changed_jcd();
 
   engine::Cable& cable = engine_.cable();
@@ -322,7 +327,9 @@ RunOutcome Programmer::run_chain() {
 
   RunOutcome outcome = RunOutcome::kRan;
   try {
-    engine_.RunChain(request(table_.JcdPath), table_);
+    engine::IspRequest run = request(table_.JcdPath);
+    if (table_.JcdPath != user_chain_file_) run.output_chain_file = user_chain_file_;
+    engine_.RunChain(run, table_);
   } catch (const engine::EPyk&) {
     outcome = RunOutcome::kAborted;  // already reported and marked by the engine
   }

@@ -162,6 +162,7 @@ class Programmer {
   chain::Prompts& prompts_;
   RunView& view_;
   std::string work_dir_;
+  std::string user_chain_file_;  // the chain file the table last came from (never the temporary copy)
 };
 
 // "<time> <date>" of the local time, in the locale's long time and short date formats.

@@ -213,6 +213,26 @@ TEST_F(CliTest, SvfIsWrittenWithoutAPortDeviceOrACable) {
   }
 }
 
+// A hand-written chain file runs from the programmer's temporary copy of it (without --yes it is not
+// rewritten); the SVF file is named after the user's file, written beside it and told.
+TEST_F(CliTest, SvfOfAHandWrittenChainGoesBesideIt) {
+  CopyExamples();
+  fs::create_directories(dir_ / "bench");
+  for (const char* design : {"design32.jed", "design64.jed"})
+    fs::copy_file(dir_ / design, dir_ / "bench" / design);
+  write("bench/hand.jcd", crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 3",
+                                "DEVICE 1 VTL3032C 4 VE design32.jed", "DEVICE 2 VTL5064C 4 PV design64.jed",
+                                "DEVICE 3 VTL5128C 4 NO"}));
+  const std::string by_hand = read("bench/hand.jcd");
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--svf", path("bench/hand.jcd")});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(read("bench/hand.jcd"), by_hand) << "the user's file is left as written";
+  ASSERT_TRUE(fs::exists(path("bench/hand.svf"))) << run.out;
+  EXPECT_TRUE(Contains(read("bench/hand.svf"), "!Begin Verify (Device #1)."));
+  EXPECT_TRUE(Contains(run.out, "SVF file: " + path("bench/hand.svf") + "\n")) << run.out;
+  EXPECT_FALSE(fs::exists(dir_ / "work" / "tempjcd.svf"));
+}
+
 TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
   using chain::kPartVtl3032C;
   using chain::kPartVtl5064C;
