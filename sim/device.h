@@ -47,6 +47,8 @@ class IspFamily {
   // One TCK cycle in Run-Test/Idle.
   virtual void RunTestIdleClock(std::uint32_t /*instruction*/) {}
   virtual void TestLogicReset() {}
+  // Whether the part runs the logic its array holds (as it does from power-up).
+  virtual bool Running() const { return true; }
 };
 
 // Builds the family behaviour of one device over its memory (which outlives it).
@@ -112,6 +114,8 @@ class Device {
   const std::optional<std::uint32_t>& idcode() const { return setup_.idcode; }
   const PartInfo& part() const { return *setup_.part; }
   DeviceMemory& memory() { return memory_; }
+  // Whether the part runs its array's logic: false from an erase or a design-row program until INIT.
+  bool running() const { return family_ ? family_->Running() : true; }
 
  private:
   enum class Register : std::uint8_t { kBypass, kIdcode, kFamily };

@@ -46,11 +46,13 @@ void RowArrayFamily::Update(std::uint32_t /*instruction*/, const Bits& reg) {
 
 void RowArrayFamily::RunTestIdleClock(std::uint32_t instruction) {
   dwell_.Clock();
+  if (instruction == kInit) running_ = true;
   if (!dwell_.armed() || !enabled_ || (instruction != kErase && instruction != kProgram)) return;
   if (!dwell_.Lasted(instruction == kErase ? kEraseDwellNs : kProgramDwellNs)) return;
   dwell_.Disarm();
   if (instruction == kErase) {
     memory_.Erase();
+    running_ = false;
   } else {
     ProgramLatchedRow();
   }
@@ -84,6 +86,7 @@ bool RowArrayFamily::Cell(int row, std::size_t bit) const {
 void RowArrayFamily::ProgramLatchedRow() {
   const int row = RowOf(latched_address_);
   if (row < 0) return;
+  if (!IsSignatureRow(row)) running_ = false;
   Bits& cells = memory_.rows[row];
   if (cells.size() != length_) cells.assign(length_, true);
   for (std::size_t j = 0; j < length_; ++j) {

@@ -83,16 +83,22 @@ class Zepa1Faults {
 // ERASE sets every cell to 1 and PROGRAM clears the latched row's cells that are 0 in the register, each once
 // the dwell started by the last Update or instruction load has lasted long enough; a shorter one changes
 // nothing. Test-Logic-Reset ends ENABLE.
+//
+// The part runs the logic its array holds from power-up. An erase, or a program of a row that is not a
+// signature row, stops it: the part is being programmed. It starts again from its array only at a
+// Run-Test/Idle clock with INIT (13) loaded; leaving through Test-Logic-Reset alone keeps it stopped.
 class RowArrayFamily : public IspFamily {
  public:
   static constexpr std::uint32_t kErase = 10;
   static constexpr std::uint32_t kProgram = 11;
+  static constexpr std::uint32_t kInit = 13;
   static constexpr std::int64_t kEraseDwellNs = 100'000'000;
   static constexpr std::int64_t kProgramDwellNs = 10'000'000;
 
   void Update(std::uint32_t instruction, const Bits& reg) override;
   void RunTestIdleClock(std::uint32_t instruction) override;
   void TestLogicReset() override;
+  bool Running() const override { return running_; }
 
  protected:
   RowArrayFamily(DeviceMemory& memory, NowNs now_ns, std::shared_ptr<Zepa1Faults> faults, std::size_t length,
@@ -100,6 +106,8 @@ class RowArrayFamily : public IspFamily {
 
   // The row an address selects, or -1.
   virtual int RowOf(int address) const = 0;
+  // Whether a row holds the user signature (which the running logic does not use).
+  virtual bool IsSignatureRow(int row) const = 0;
 
   // The address in the register's top `width` bits.
   int RegisterAddress() const;
@@ -116,6 +124,7 @@ class RowArrayFamily : public IspFamily {
   IspDwell dwell_;
 
  private:
+  bool running_ = true;
   std::shared_ptr<Zepa1Faults> faults_;
 };
 

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -40,13 +41,19 @@ namespace {
   throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-bool SendAll(int fd, const std::string& data) {
+// Sends everything unless the connection breaks or `stop` is set: a host that reads nothing never holds
+// the server past a stop request.
+bool SendAll(int fd, const std::string& data, const std::atomic<bool>& stop) {
   std::size_t sent = 0;
   while (sent < data.size()) {
-    const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (stop.load()) return false;
+    const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+      pollfd p{.fd = fd, .events = POLLOUT, .revents = 0};
+      if (::poll(&p, 1, 100) < 0 && errno != EINTR) return false;
+      continue;
     }
     sent += static_cast<std::size_t>(n);
   }
@@ -55,7 +62,8 @@ bool SendAll(int fd, const std::string& data) {
 
 }  // namespace
 
-RemoteBitbangServer::RemoteBitbangServer(Board& board, std::uint16_t port) : board_(board) {
+RemoteBitbangServer::RemoteBitbangServer(Board& board, std::uint16_t port, std::size_t session_limit)
+    : board_(board), session_limit_(session_limit) {
   listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listen_fd_ < 0) SystemError("remote_bitbang: socket");
   const int one = 1;
@@ -115,24 +123,44 @@ void RemoteBitbangServer::Serve(const std::atomic<bool>& stop, bool once,
 
 // OpenOCD writes its commands without blocking and gives up ("Resource temporarily unavailable") as soon
 // as the socket cannot take more; a long program block reads nothing back, so nothing paces it. So one
-// thread only moves what arrives into memory, never waiting for the board, while this one plays it to the
-// board in slices and sends each slice's answers at once (the host may be waiting for them).
+// thread moves what arrives into memory, never waiting for the board, while this one plays it to the board
+// in slices and sends each slice's answers at once (the host may be waiting for them). What waits to be
+// played is bounded: at the session limit the reader stops taking in commands until the board has caught
+// up, so a host that sends without reading its answers fills the socket buffers and then waits.
 void RemoteBitbangServer::Session(int fd, const std::atomic<bool>& stop) {
   struct Inbox {
     std::mutex mutex;
     std::condition_variable arrived;
+    std::condition_variable drained;
     std::string data;
-    bool closed = false;  // the host has gone (or the connection broke)
+    std::size_t playing = 0;  // taken by the player and not yet played
+    bool closed = false;      // the host has gone (or the connection broke)
+    bool over = false;        // the player has ended the session
   } inbox;
+  const std::size_t limit = session_limit_;
 
-  std::thread reader([fd, &stop, &inbox] {
+  std::thread reader([fd, &stop, &inbox, limit] {
     std::vector<char> buffer(kReadChunk);
     while (!stop.load()) {
+      {
+        std::unique_lock<std::mutex> lock(inbox.mutex);
+        if (inbox.over) break;
+        if (inbox.data.size() + inbox.playing >= limit) {
+          inbox.drained.wait_for(lock, std::chrono::milliseconds(100));
+          continue;
+        }
+      }
       pollfd p{.fd = fd, .events = POLLIN, .revents = 0};
       const int ready = ::poll(&p, 1, 100);
       if (ready < 0 && errno != EINTR) break;
       if (ready <= 0) continue;
-      const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+      std::size_t room;
+      {
+        std::lock_guard<std::mutex> lock(inbox.mutex);
+        room = std::min(buffer.size(), limit - std::min(limit, inbox.data.size() + inbox.playing));
+      }
+      if (room == 0) continue;
+      const ssize_t n = ::recv(fd, buffer.data(), room, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       {
@@ -147,6 +175,16 @@ void RemoteBitbangServer::Session(int fd, const std::atomic<bool>& stop) {
     }
     inbox.arrived.notify_one();
   });
+
+  auto end_session = [&] {
+    {
+      std::lock_guard<std::mutex> lock(inbox.mutex);
+      inbox.over = true;
+    }
+    inbox.drained.notify_one();
+    ::shutdown(fd, SHUT_RDWR);  // wakes the reader if the session ended before the host went
+    reader.join();
+  };
 
   BitbangProtocol protocol(board_);
   std::string work;
@@ -164,20 +202,24 @@ void RemoteBitbangServer::Session(int fd, const std::atomic<bool>& stop) {
         }
         work.clear();
         work.swap(inbox.data);
+        inbox.playing = work.size();
       }
-      for (std::size_t at = 0; more && at < work.size(); at += kPlaySlice) {
+      for (std::size_t at = 0; more && at < work.size() && !stop.load(); at += kPlaySlice) {
         answers.clear();
         more = protocol.Feed(std::string_view(work).substr(at, kPlaySlice), answers);
-        if (!answers.empty() && !SendAll(fd, answers)) more = false;
+        if (!answers.empty() && !SendAll(fd, answers, stop)) more = false;
+        {
+          std::lock_guard<std::mutex> lock(inbox.mutex);
+          inbox.playing = work.size() - std::min(work.size(), at + kPlaySlice);
+        }
+        inbox.drained.notify_one();
       }
     }
   } catch (...) {
-    ::shutdown(fd, SHUT_RDWR);
-    reader.join();
+    end_session();
     throw;
   }
-  ::shutdown(fd, SHUT_RDWR);  // wakes the reader if the session ended before the host went
-  reader.join();
+  end_session();
 }
 
 }  // namespace zepa::sim

@@ -27,16 +27,22 @@ class BitbangProtocol {
 
 class RemoteBitbangServer {
  public:
+  // What one host's session holds at most of commands not yet played: 64 MiB, far more than a host that
+  // writes ahead of its answers needs, and bounded for one that never reads them.
+  static constexpr std::size_t kSessionLimit = 64u << 20;
+
   // Listens on 127.0.0.1:`port`; port 0 takes a free one (see port()). Throws when it cannot listen.
-  RemoteBitbangServer(Board& board, std::uint16_t port);
+  // A session stops reading the host's commands while `session_limit` bytes of them wait to be played.
+  RemoteBitbangServer(Board& board, std::uint16_t port, std::size_t session_limit = kSessionLimit);
   RemoteBitbangServer(const RemoteBitbangServer&) = delete;
   RemoteBitbangServer& operator=(const RemoteBitbangServer&) = delete;
   ~RemoteBitbangServer();
 
   std::uint16_t port() const { return port_; }
 
-  // Serves one host after another until `stop` is set (checked at least every 100 ms) or, with `once`,
-  // until the first host is done. `session_done` runs after each host.
+  // Serves one host after another until `stop` is set (checked at least every 100 ms, also while a host
+  // that reads no answers holds the session up) or, with `once`, until the first host is done.
+  // `session_done` runs after each host.
   void Serve(const std::atomic<bool>& stop, bool once, const std::function<void()>& session_done);
 
  private:
@@ -47,6 +53,7 @@ class RemoteBitbangServer {
   static constexpr std::size_t kPlaySlice = 64 * 1024;   // played to the board between sends of answers
 
   Board& board_;
+  std::size_t session_limit_;
   int listen_fd_ = -1;
   std::uint16_t port_ = 0;
 };

@@ -16,6 +16,7 @@ enum : std::uint32_t {
 constexpr int kRowsPerSide = 43;
 constexpr int kAddressBits = 7;
 constexpr int kSecurityRow = 83;
+constexpr int kSignatureRow = 41;  // of each side
 constexpr int kSecurityAddress = 62;
 
 class Zepa1Family final : public RowArrayFamily {
@@ -52,6 +53,7 @@ class Zepa1Family final : public RowArrayFamily {
 
  private:
   int RowOf(int address) const override { return Zepa1RowOfAddress(address); }
+  bool IsSignatureRow(int row) const override { return row % kRowsPerSide == kSignatureRow; }
 
   bool Secured() const {
     return memory_.secured || (sec_cell_ >= 0 && !Cell(kSecurityRow, static_cast<std::size_t>(sec_cell_)));

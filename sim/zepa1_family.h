@@ -8,6 +8,8 @@
 //                after a dwell of at least 10 ms;
 //   VERIFY (12)  loads the latched row into the data part at Capture-DR. Address 62 (3Eh) gives the
 //                security state in the first bit out (1 not secured); a secured part reads zeros.
+// INIT (13) clocked in Run-Test/Idle (with or without ENABLE) starts the part again from its array after an
+// erase or a program of a design row (any but the signature rows 41 and 84) stopped it.
 // A dwell counts from the Update that started it and is the larger of the wall time on the injected clock
 // and the Run-Test/Idle TCK cycles at 1 MHz, so a calibrated wait and an SVF RUNTEST both satisfy it; a
 // shorter one changes nothing. Rows decode as bit 6 the side and bits 5..0 the Gray code of the row in its

@@ -51,7 +51,13 @@ class Zepa3Family final : public RowArrayFamily {
     reg = reg_;
   }
 
+  void Update(std::uint32_t instruction, const Bits& reg) override {
+    RowArrayFamily::Update(instruction, reg);
+    ++updates_since_enable_;
+  }
+
   void InstructionLoaded(std::uint32_t instruction) override {
+    if (instruction == kEnable) updates_since_enable_ = 0;
     if (instruction == kEnable) enabled_ = true;
     if (instruction == kDisable) enabled_ = false;
     dwell_.Start();
@@ -59,13 +65,14 @@ class Zepa3Family final : public RowArrayFamily {
 
  private:
   int RowOf(int address) const override { return Zepa3RowOfAddress(address, width_, side_rows_); }
+  bool IsSignatureRow(int row) const override { return row % (side_rows_ + 2) == side_rows_ + 1; }
 
   // Whether the latched register asks for the security state (see the header).
   bool SecurityQuery() const {
     std::size_t from;
     if (latched_address_ == OwnSecurityAddress(width_)) {
       from = 0;
-    } else if (latched_address_ == kLoaderSecurityAddress) {
+    } else if (latched_address_ == kLoaderSecurityAddress && updates_since_enable_ == 1) {
       from = static_cast<std::size_t>(width_ - kLoaderAddressBits);
     } else {
       return false;
@@ -78,6 +85,7 @@ class Zepa3Family final : public RowArrayFamily {
 
   int side_rows_;
   int security_row_;
+  int updates_since_enable_ = 0;  // Update-DRs since ENABLE was last loaded
 };
 
 }  // namespace

@@ -7,7 +7,8 @@
 //   PROGRAM (11) clears the cells of the latched row that are 0 in the register's data (1 -> 0 only) after a
 //                dwell of at least 10 ms, and Capture-DR loads the latched row (the row just programmed);
 //   VERIFY (12)  Capture-DR loads the latched row into the data part;
-//   INIT (13)    does nothing to the array.
+//   INIT (13)    does nothing to the array; clocked in Run-Test/Idle (with or without ENABLE) it starts the
+//                part again from its array after an erase or a program of a design row stopped it.
 // Rows: with R the part's side-row parameter, rows 0..R+1 are the lower side and R+2..2R+3 the upper side;
 // an address is the side bit (its top bit) and the Gray code of the row within its side. Rows R+1 and 2R+3
 // hold the user signature. The part is secured when the cell of row 2R+2 at position DR_len - 1 (the last
@@ -19,10 +20,10 @@
 //     Neither address names a row. The 8-bit parts' fixed address is FFh, which is the upper-side row 191:
 //     the part reads that row there (a secured part reads 0 as everywhere), so it never answers for it;
 //   - the 4-bit loader's test: DR_len zeros and the 7-bit address 3Eh. Its address is the lower-side row 43,
-//     a design row, so the part answers only when the data bits that a DR_len-bit zero shift reaches (all but
-//     the lowest A - 7) are zero. A row-43 read of the ZEPA3 sequences latches its address after the read of
-//     row 42, whose TDI level (the low bit of row 42's Gray code) is 1, so a design row is never taken for
-//     it.
+//     a design row, so the part answers only for the first address latched since ENABLE was loaded, and only
+//     when the data bits that a DR_len-bit zero shift reaches (all but the lowest A - 7) are zero. Every
+//     ZEPA3 sequence that reads row 43 latches other rows first, so a row read is never taken for the test
+//     whatever data levels its shifts carry (a recorded run drives TDI low after each Run-Test/Idle clock).
 // A dwell counts from the Update or instruction load that started it and is the larger of the wall time on
 // the injected clock and the Run-Test/Idle TCK cycles at 1 MHz.
 #pragma once

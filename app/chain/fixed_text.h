@@ -21,8 +21,16 @@ class FixedText {
     return *this;
   }
 
-  void assign(std::string_view value) { text_.assign(value.substr(0, N)); }
-  void clear() { text_.clear(); }
+  void assign(std::string_view value) {
+    text_.assign(value.substr(0, N));
+    cut_ = value.size() > N;
+  }
+  void clear() {
+    text_.clear();
+    cut_ = false;
+  }
+  // Whether the value last stored was longer than the capacity (and so was cut).
+  bool cut() const { return cut_; }
 
   const std::string& str() const { return text_; }
   const char* c_str() const { return text_.c_str(); }
@@ -35,6 +43,7 @@ class FixedText {
 
  private:
   std::string text_;
+  bool cut_ = false;
 };
 
 }  // namespace zepa::chain

@@ -129,6 +129,12 @@ void read_device_line(ChainTable& table, std::string_view line, Problems& proble
   // The design file runs from its first visible character to the end of the line, blanks included. A name
   // that starts with a character beyond 'z' ('~', '|', non-ASCII) keeps that character.
   while (pos < line.size() && static_cast<unsigned char>(line[pos]) <= 32) ++pos;
+  std::string_view design = line.substr(pos);
+  // A path with blanks is written in double quotes.
+  if (design.size() > 1 && design.front() == '"') {
+    const std::size_t close = design.find('"', 1);
+    if (close != std::string_view::npos) design = design.substr(1, close - 1);
+  }
 
   ChainDevice& dev = table[*n];
   dev.loc = *n;
@@ -140,7 +146,7 @@ void read_device_line(ChainTable& table, std::string_view line, Problems& proble
     problems.add("IR length " + std::string(ir_length->text) + " of device #" + std::to_string(*n) +
                  " is not one of 2..10 or 16");
   }
-  dev.jed = line.substr(pos);
+  dev.jed = design;
 }
 
 void read_ues_line(ChainTable& table, std::string_view line, Problems& problems) {
@@ -167,7 +173,12 @@ std::string jcd_device_line(int n, const ChainDevice& dev) {
   const std::string_view jed = one_line(dev.jed);
   if (!jed.empty()) {
     line += "    ";
+    // fusebuild splits device lines at blanks: a path with blanks goes in double quotes, which both readers
+    // take off again.
+    const bool quoted = jed.find_first_of(" \t") != std::string_view::npos;
+    if (quoted) line += '"';
     line += jed;
+    if (quoted) line += '"';
   }
   return line;
 }

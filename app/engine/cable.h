@@ -124,7 +124,7 @@ class Cable {
 
   // Chooses the port addresses for a selection 0..3. Returns false, changing nothing, when the port driver
   // is missing (outside off-line mode) after a beep and a box with the port's warning (none when the port
-  // has told why already); the caller then ends its start-up.
+  // has told why already); the caller then ends its start-up, and a run goes on without port access.
   bool SelectPort(int selection);
   // Probes 278h, 378h, 3BCh for a data register that echoes six test bytes and takes the first that does.
   // None does: engine abort. Off-line, no port is probed and the addresses stay.

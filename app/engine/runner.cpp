@@ -117,7 +117,9 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
   EngineContext context = MakeContext(request);
   MessageSink& messages = host_.messages;
 
-  if (!cable_.SelectPort(request.port_index)) return;  // no port driver: the box has been shown
+  // Without a port driver the box has been shown and the run goes on: the port then reads FFh and drops
+  // writes, which SVF output, needing no cable, never notices; a hardware run fails its identification.
+  cable_.SelectPort(request.port_index);
   jtag_.recorder.Reset();
   cable_.InitCableLines();
 
@@ -135,17 +137,27 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     host_.prompts.show(BoxIcon::kError, "Error", "File: " + request.jcd_file + " not found!");
     return;
   }
-  svf_file_ = util::ChangeExtension(request.jcd_file, "svf");
+  // The output files go beside the user's chain file, never beside a temporary copy of it, which the next
+  // run would overwrite.
+  const std::string& named_after =
+      request.output_chain_file.empty() ? request.jcd_file : request.output_chain_file;
+  svf_file_ = util::ChangeExtension(named_after, "svf");
   LoadChainRecords(chain_, table, host_);
   messages.add_message("---------------Begin operation---------------");
 
   const bool bif = (request.options & kOptBif) != 0;
+  const std::string bif_file = util::ChangeExtension(named_after, "bif");
   if (bif) {
-    jtag_.recorder.Open(util::ChangeExtension(request.jcd_file, "bif"));
+    jtag_.recorder.Open(bif_file);
     cable_.WriteDataDirect(0xFD);
   }
   RunDevices(request, table, context);
-  if (bif) jtag_.recorder.Close();
+  if (bif) {
+    jtag_.recorder.Close();
+    messages.add_message("BIF file: " + bif_file);
+  }
+  if ((request.options & kOptSvf) != 0 && util::FileExists(svf_file_))
+    messages.add_message("SVF file: " + svf_file_);
 
   messages.add_message("----------------End operation----------------");
   messages.add_message("");

@@ -33,6 +33,9 @@ struct IspRequest {
   int port_index = kAutoPortSelection;  // 0 = 278h, 1 = 378h, 2 = 3BCh, 3 = automatic selection
   int options = 0;                      // IspOption bits; 0x02 runs off-line
   bool active_io_verify = false;        // ZEPA1 verify with instruction 8 in place of ENABLE
+  // The user's chain file, when the run goes from a copy of it (`jcd_file` a temporary file): the SVF and
+  // .bif files are named after it and written beside it. Empty: after `jcd_file`.
+  std::string output_chain_file{};
 };
 
 // The text that marks a chain-scan request, and the file the scan leaves in the working folder.
@@ -93,7 +96,7 @@ class IspEngine {
   Jtag& jtag() { return jtag_; }
   ChainState& chain() { return chain_; }
   const EnginePaths& paths() const { return paths_; }
-  // The SVF file name of the last run (the chain file's name with ".svf").
+  // The SVF file name of the last run (the user's chain file's name with ".svf").
   const std::string& svf_file() const { return svf_file_; }
 
  private:

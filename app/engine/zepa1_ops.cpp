@@ -82,8 +82,11 @@ class Zepa1Device final : public FamilyDevice {
     j_.Delay(kShortWait);
     Load(kLeaveThroughReset);
   }
+  // From Run-Test/Idle or Update-DR: zeros through the chain (entering Shift-DR first where asked), INIT,
+  // out.
   void Close(bool enter_shift) {
-    if (enter_shift) Steps({SelectDrScan, CaptureDr, ShiftDr});
+    Steps({SelectDrScan, CaptureDr});
+    if (enter_shift) j_.TapStep(ShiftDr);
     j_.ShiftTargetZeros7();
     j_.TapStep(UpdateDr);
     InitAndLeave();
@@ -265,10 +268,7 @@ void Zepa1Device::Secure() {
   ShiftAddressZ1(j_, kSecurityRow);
   Steps({UpdateDr, RunTestIdle});
   j_.Delay(kProgramWait);
-  Steps({SelectDrScan, CaptureDr});
-  j_.ShiftTargetZeros7();
-  j_.TapStep(UpdateDr);
-  InitAndLeave();
+  Close(false);
   Completed("Secure device completed.");
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sim/tests/jtag_driver.h"
+#include "sim/tests/support/silent_host.h"
 
 namespace zepa::sim {
 namespace {
@@ -140,6 +141,78 @@ TEST(RemoteBitbangServer, KeepsTakingInCommandsWhileItsAnswersWaitToBeRead) {
   ASSERT_EQ(answers.size(), kReads + 1);
   EXPECT_EQ(answers.find_first_not_of("01"), std::string::npos);
   EXPECT_EQ(board.device(1).state(), TapState::kRunTestIdle) << "every command reached the board";
+}
+
+// The IDCODE of the last device as a fresh host reads it from the server on `port`.
+std::uint32_t IdcodeFromServer(std::uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  timeval guard{.tv_sec = 20, .tv_usec = 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  std::string answers;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    const std::string commands = ReadIdcodeCommands() + "Q";
+    ::send(fd, commands.data(), commands.size(), MSG_NOSIGNAL);
+    char buffer[64];
+    while (answers.size() < 32) {
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      answers.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  return answers.size() == 32 ? Decode(answers) : 0;
+}
+
+// A host that sends commands and never reads the answers: the server stops taking them in at its session
+// limit (the host's sends then block, and the server's memory stays bounded), and once that host has gone
+// the next one is served.
+TEST(RemoteBitbangServer, AHostThatReadsNoAnswersIsHeldAtTheSessionLimit) {
+  Board board(SpecOf("device VTL3064A\n"));
+  constexpr std::size_t kLimit = 1u << 20;
+  RemoteBitbangServer server(board, 0, kLimit);
+  std::atomic<bool> stop{false};
+  std::atomic<int> sessions{0};
+  std::thread serving([&] { server.Serve(stop, false, [&] { ++sessions; }); });
+
+  {
+    testing::SilentHost silent(server.port());
+    // Socket buffers on both ends hold some megabytes beyond the limit; an unbounded server takes it all.
+    const std::size_t sent = silent.SendUntilHeld(256u << 20, std::chrono::milliseconds(500));
+    EXPECT_LT(sent, 48u << 20) << "the server kept reading commands it could not play";
+  }
+  EXPECT_EQ(IdcodeFromServer(server.port()), DefaultIdcode(*FindPart("VTL3064A")));
+  stop = true;
+  serving.join();
+  EXPECT_EQ(sessions, 2);
+}
+
+// Stopping the server while a host holds a session up by reading nothing ends it within a second.
+TEST(RemoteBitbangServer, StopsWithinASecondWhileAHostReadsNoAnswers) {
+  Board board(SpecOf("device VTL3064A\n"));
+  RemoteBitbangServer server(board, 0);
+  std::atomic<bool> stop{false};
+  std::atomic<bool> returned{false};
+  std::thread serving([&] {
+    server.Serve(stop, false, nullptr);
+    returned = true;
+  });
+  testing::SilentHost silent(server.port());
+  silent.SendUntilHeld(256u << 20, std::chrono::milliseconds(300));
+
+  stop = true;
+  const auto asked = std::chrono::steady_clock::now();
+  while (!returned && std::chrono::steady_clock::now() - asked < std::chrono::seconds(3)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const auto took = std::chrono::steady_clock::now() - asked;
+  EXPECT_TRUE(returned) << "the server did not stop while the host held it";
+  EXPECT_LT(took, std::chrono::seconds(1));
+  silent.Close();  // lets a server that missed the stop go, so the test ends
+  serving.join();
 }
 
 TEST(RemoteBitbangServer, StopsWithinItsPollTimeWhenAskedWhileWaitingForAHost) {

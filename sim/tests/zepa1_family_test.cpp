@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,7 +17,7 @@ namespace {
 
 using testing::Ones;
 
-constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kBypass = 15;
+constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kInit = 13, kBypass = 15;
 constexpr std::int64_t kMs = 1'000'000;
 
 // One ZEPA1 part on a board, its virtual time and its faults.
@@ -188,6 +189,54 @@ TEST(Zepa1Security, TheCellOfRow83SecuresThePartUntilErased) {
     part.Instruction(kVerify);
     part.Register(Ones(L), 62);
     EXPECT_EQ(part.Dr(Ones(L + 7))[0], '1') << c.part << ": erasing clears the security bit";
+  }
+}
+
+// The part runs its array's logic until an erase or a design-row program stops it; only INIT clocked in
+// Run-Test/Idle starts it again, so a sequence that leaves programming without INIT is seen.
+TEST(Zepa1Running, EraseOrDesignProgramStopsThePartUntilInit) {
+  struct Case {
+    const char* what;
+    std::function<void(Zepa1Part&)> steps;
+    bool running;
+  };
+  auto erase = [](Zepa1Part& part) {
+    part.Instruction(kErase);
+    part.Dwell(100 * kMs);
+    part.Instruction(kVerify);
+  };
+  auto init = [](Zepa1Part& part) {
+    part.Instruction(kInit);
+    part.Dwell(0, 1);
+  };
+  const Case cases[] = {
+      {"power-up", [](Zepa1Part&) {}, true},
+      {"rows read", [](Zepa1Part& part) { part.ReadRow(5); }, true},
+      {"signature rows programmed",
+       [](Zepa1Part& part) {
+         part.ProgramRow(41, WithZeroAt(part.length(), {0}));
+         part.ProgramRow(84, WithZeroAt(part.length(), {0}));
+       },
+       true},
+      {"a design row programmed", [](Zepa1Part& part) { part.ProgramRow(5, WithZeroAt(part.length(), {0})); },
+       false},
+      {"erased", erase, false},
+      {"erased, left through Test-Logic-Reset", [&](Zepa1Part& part) { erase(part), part.Reset(); }, false},
+      {"erased, then INIT", [&](Zepa1Part& part) { erase(part), init(part); }, true},
+      {"programmed, then INIT after Test-Logic-Reset",
+       [&](Zepa1Part& part) {
+         part.ProgramRow(0, WithZeroAt(part.length(), {2}));
+         part.Reset();
+         init(part);
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    Zepa1Part part;
+    part.Instruction(kEnable);
+    part.Instruction(kVerify);
+    c.steps(part);
+    EXPECT_EQ(part.board().device(1).running(), c.running) << c.what;
   }
 }
 

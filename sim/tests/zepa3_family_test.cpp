@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "sim/tests/isp_part.h"
@@ -16,7 +17,7 @@ namespace {
 using testing::Ones;
 using testing::Zeros;
 
-constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kDisable = 16;
+constexpr std::uint32_t kEnable = 9, kErase = 10, kProgram = 11, kVerify = 12, kInit = 13, kDisable = 16;
 constexpr std::int64_t kMs = 1'000'000;
 
 // One ZEPA3 part on a board and its virtual time.
@@ -123,6 +124,52 @@ TEST(Zepa3Array, ProgramCaptureGivesTheRowJustProgrammed) {
   EXPECT_EQ(part.Dr(Ones(part.length() + part.width())).substr(0, data.size()), data);
 }
 
+// As the ZEPA1 part: stopped by an erase or a design-row program, started again only by INIT in
+// Run-Test/Idle; the signature rows (R+1 and 2R+3) are not part of the running logic.
+TEST(Zepa3Running, EraseOrDesignProgramStopsThePartUntilInit) {
+  struct Case {
+    const char* what;
+    std::function<void(Zepa3Part&)> steps;
+    bool running;
+  };
+  auto erase = [](Zepa3Part& part) {
+    part.Instruction(kErase);
+    part.Dwell(100 * kMs);
+  };
+  auto init = [](Zepa3Part& part) {
+    part.Instruction(kInit);
+    part.Dwell(0);
+  };
+  const Case cases[] = {
+      {"power-up", [](Zepa3Part&) {}, true},
+      {"signature rows programmed",
+       [](Zepa3Part& part) {
+         part.ProgramRow(part.rows() + 1, Zeros(part.length()));
+         part.ProgramRow(2 * part.rows() + 3, Zeros(part.length()));
+       },
+       true},
+      {"a design row programmed", [](Zepa3Part& part) { part.ProgramRow(3, Zeros(part.length())); }, false},
+      {"an upper design row programmed",
+       [](Zepa3Part& part) { part.ProgramRow(part.rows() + 2, Zeros(part.length())); }, false},
+      {"erased, then DISABLE and Test-Logic-Reset",
+       [&](Zepa3Part& part) {
+         erase(part);
+         part.Instruction(kDisable);
+         part.Reset();
+       },
+       false},
+      {"erased, then INIT, DISABLE",
+       [&](Zepa3Part& part) { erase(part), init(part), part.Instruction(kDisable); }, true},
+  };
+  for (const Case& c : cases) {
+    Zepa3Part part("VTL3064XL");
+    part.Instruction(kEnable);
+    part.Instruction(kVerify);
+    c.steps(part);
+    EXPECT_EQ(part.board().device(1).running(), c.running) << c.what;
+  }
+}
+
 TEST(Zepa3Security, QueriesAnswerTheStateAndDesignRowsStayRows) {
   for (const char* name : {"VTL3032XL", "VTL3064XL", "VTL3256XL"}) {
     SCOPED_TRACE(name);
@@ -130,6 +177,13 @@ TEST(Zepa3Security, QueriesAnswerTheStateAndDesignRowsStayRows) {
     const int L = part.length();
     const int w = part.width();
     const int own = w == 7 ? 0x64 : w == 9 ? 0x180 : -1;
+    // The loader's test as the 4-bit loader sends it: reset, ENABLE, VERIFY, DR_len zeros, 7 address bits.
+    auto loader_test = [&] {
+      part.Reset();
+      part.Instruction(kEnable);
+      part.Instruction(kVerify);
+      return part.Query(Zeros(L), 0x3E, 7);
+    };
     part.Instruction(kEnable);
     part.Instruction(kVerify);
     // Design row 43 with its first bit 0, read as the sequences read it (ones before the address).
@@ -137,8 +191,11 @@ TEST(Zepa3Security, QueriesAnswerTheStateAndDesignRowsStayRows) {
     row43[0] = '0';
     part.ProgramRow(43, row43);
     EXPECT_EQ(part.ReadRow(43), row43);
-    // The loader's test: DR_len zeros, then 7 address bits.
-    EXPECT_EQ(part.Query(Zeros(L), 0x3E, 7), '1');
+    // Read with zeros ahead of its address (the levels a recorded run leaves on TDI), after another row:
+    // still row 43.
+    part.ReadRow(42);
+    EXPECT_EQ(part.Query(Zeros(L), 0x3E, w), '0') << "row 43 taken for the security test";
+    EXPECT_EQ(loader_test(), '1');
     if (own >= 0) {
       EXPECT_EQ(part.Query(Zeros(L), own, w), '1');
     }
@@ -146,7 +203,7 @@ TEST(Zepa3Security, QueriesAnswerTheStateAndDesignRowsStayRows) {
     std::string secure = Ones(L);
     secure[static_cast<std::size_t>(L - 1)] = '0';
     part.ProgramRow(2 * part.rows() + 2, secure);
-    EXPECT_EQ(part.Query(Zeros(L), 0x3E, 7), '0');
+    EXPECT_EQ(loader_test(), '0');
     if (own >= 0) {
       EXPECT_EQ(part.Query(Zeros(L), own, w), '0');
     }

@@ -14,6 +14,7 @@
 
 #include "sim/parts.h"
 #include "sim/tests/support/child_process.h"
+#include "sim/tests/support/silent_host.h"
 #include "testsupport/files.h"
 
 namespace zepa::sim {
@@ -67,6 +68,28 @@ TEST(OpenOcd, AutoProbeFindsTheBoardFilesIdcodesAndInstructionLengths) {
   const std::string sim_log = sim.child().ReadToEnd(std::chrono::seconds(20));
   EXPECT_EQ(sim.child().Wait(), 0) << sim_log;
   EXPECT_TRUE(std::filesystem::exists(board + ".state")) << "the board saves its state when stopped";
+}
+
+// SIGINT or SIGTERM ends zepa-sim within a second, its board state saved, even while a host that reads no
+// answers holds its session up.
+TEST(ZepaSim, ASignalEndsItWithinASecondWhileAHostReadsNoAnswers) {
+  for (const int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
+    TempDir dir;
+    const std::string board = dir.Write("board.txt", "device VTL3064A\n");
+    ZepaSim sim(testing::ZepaSimProgram(), board, false);
+    testing::SilentHost silent(static_cast<std::uint16_t>(std::stoi(sim.port())));
+    silent.SendUntilHeld(256u << 20, std::chrono::milliseconds(300));
+
+    const auto sent = std::chrono::steady_clock::now();
+    sim.child().Signal(sig);
+    const std::string log = sim.child().ReadToEnd(std::chrono::seconds(5));
+    const auto took = std::chrono::steady_clock::now() - sent;
+    silent.Close();
+    EXPECT_EQ(sim.child().Wait(), 0) << log;
+    EXPECT_LT(took, std::chrono::seconds(1)) << log;
+    EXPECT_TRUE(std::filesystem::exists(board + ".state"));
+  }
 }
 
 TEST(ZepaSim, RefusesBadArgumentsAndBoardFilesWithAMessage) {

@@ -73,7 +73,7 @@ Chain load_jcd_struct(std::istream& in, const std::string& jcd_name) {
       }
       jcd_type rec;
       rec.loc = static_cast<int>(chain.devices.size()) + 1;
-      const std::vector<std::string_view> tokens = Tokens(line);
+      std::vector<std::string_view> tokens = Tokens(line);
       if (tokens.size() > 2) {
         if (tokens[2].size() >= fusemap::kPartCapacity) {
           throw FatalError(fusemap::kErrPartNameLength, jcd_name + ": part name " + std::string(tokens[2]) +
@@ -86,6 +86,13 @@ Chain load_jcd_struct(std::istream& in, const std::string& jcd_name) {
       if (tokens.size() > 3) rec.IR_len = ParseDecimal(tokens[3]);
       if (tokens.size() > 4) fusemap::get_cmnd(rec, tokens[4]);
       if (tokens.size() > 5) {
+        // A design path with blanks comes in double quotes: the path runs to the closing quote.
+        if (!tokens[5].empty() && tokens[5].front() == '"') {
+          const std::string_view rest =
+              std::string_view(line).substr(static_cast<std::size_t>(tokens[5].data() - line.data()) + 1);
+          const std::size_t close = rest.find('"');
+          if (close != std::string_view::npos) tokens[5] = rest.substr(0, close);
+        }
         if (tokens[5].size() >= fusemap::kJedCapacity) {
           throw FatalError(fusemap::kErrDesignPathLength, jcd_name + ": design path is longer than " +
                                                               std::to_string(fusemap::kJedCapacity - 1) +

@@ -48,8 +48,13 @@ TEST(JcdWrite, DeviceLines) {
   };
   const Case cases[] = {
       {1, device(kPartVtl3064A, 2, kOpProgram), "DEVICE 1           VTL3064A         4         PR  "},
+      // A path with blanks (or TABs) goes in double quotes, which fusebuild's reader needs; others as given.
       {2, device(kPartVtl5128C, 9, kOpProgramVerify, "C:\\my designs\\top.jed"),
-       "DEVICE 2           VTL5128C         16         PV      C:\\my designs\\top.jed"},
+       "DEVICE 2           VTL5128C         16         PV      \"C:\\my designs\\top.jed\""},
+      {5, device(kPartVtl3064A, 2, kOpVerify, "my\tdesign.jed"),
+       "DEVICE 5           VTL3064A         4         VE      \"my\tdesign.jed\""},
+      {6, device(kPartVtl3064A, 2, kOpVerify, "/home/ann/designs/top.jed"),
+       "DEVICE 6           VTL3064A         4         VE      /home/ann/designs/top.jed"},
       {60, device(kPartVtl3384XL, 8, kOpScan), "DEVICE 60           VTL3384XL       10         SC  "},
       // Unknown part, IR length and operation: "???", an empty length, "???".
       {3, device(kPartUnknown, kIrUnknown, kOpUnknown), "DEVICE 3           ???                       ???  "},
@@ -195,6 +200,15 @@ const ReadCase kReadCases[] = {
     {"design file keeps its blanks and is cut to 250",
      kHead + "DEVICE 1 VTL3032A 4 PR    my file  " + long_text('j', 300) + "\r\n", 1, 3, kPartVtl3032A, 2,
      kOpProgram, "my file  " + long_text('j', 241), "old"},
+    {"a quoted design file is read without its quotes",
+     kHead + crlf({"DEVICE 1 VTL3032A 4 PR    \"my design.jed\"  "}), 1, 3, kPartVtl3032A, 2, kOpProgram,
+     "my design.jed", "old"},
+    {"a quoted design file of the field's length",
+     kHead + "DEVICE 1 VTL3032A 4 PR \"" + long_text('j', 250) + "\"\r\n", 1, 3, kPartVtl3032A, 2, kOpProgram,
+     long_text('j', 250), "old"},
+    {"a quote that is not closed is part of the name",
+     kHead + crlf({"DEVICE 1 VTL3032A 4 PR \"my design.jed"}), 1, 3, kPartVtl3032A, 2, kOpProgram,
+     "\"my design.jed", "old"},
     {"design file starting beyond z keeps its first character",
      kHead + crlf({"DEVICE 1 VTL3032A 4 PR ~/a.jed"}), 1, 3, kPartVtl3032A, 2, kOpProgram, "~/a.jed", "old"},
     {"LF-only line ends read the same",

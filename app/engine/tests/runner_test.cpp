@@ -159,6 +159,39 @@ TEST(RunChain, SvfOutputReplacesTheHardwareAfterPortAndCableSetUp) {
   EXPECT_TRUE(bare.HasLine("SVF output is not available in this build. (Device #1)"));
 }
 
+// A missing port driver is told in its box and the run goes on: SVF output needs no port, so each device
+// still reaches the SVF generator; a hardware run fails each device at its identification.
+TEST(RunChain, WithoutThePortDriverTheRunGoesOn) {
+  for (const bool svf_run : {true, false}) {
+    SCOPED_TRACE(svf_run ? "SVF" : "hardware");
+    IspRig rig("device VTL3032C\n");
+    testing::RecordingPort no_driver;
+    no_driver.active = false;
+    IspEngine engine(no_driver, rig.clock, rig.host, rig.launcher,
+                     {.program_dir = ZEPA_BIN_DIR, .work_dir = rig.dir.path().string() + "/"});
+    RecordingSvf svf;
+    engine.set_svf_generator(&svf);
+    const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3032C, 8));
+    rig.Device(1, chain::kPartVtl3032C, chain::kOpVerify, image);
+    rig.Device(2, chain::kPartVtl3032C, chain::kOpBlankCheck);
+    const std::string jcd = rig.Path("chain.jcd");
+    chain::write_jcd(rig.table, jcd);
+    engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = svf_run ? kOptSvf : 0}, rig.table);
+
+    EXPECT_EQ(rig.prompts.boxes.size(), 1u);
+    EXPECT_EQ(rig.prompts.beeps, 1);
+    EXPECT_TRUE(rig.HasLine("----------------End operation----------------"));
+    if (svf_run) {
+      EXPECT_EQ(svf.calls, (Lines{"3@1 " + image + " -> " + rig.Path("chain.svf"),
+                                  "1@2 " + image + " -> " + rig.Path("chain.svf")}));
+      EXPECT_FALSE(engine.RunFailed);
+    } else {
+      EXPECT_TRUE(svf.calls.empty());
+      EXPECT_EQ(rig.marks.marks, (Marks{{1, false}, {2, false}}));
+    }
+  }
+}
+
 TEST(RunChain, PinVectorsAreRecordedIntoTheChainsBifFile) {
   IspRig rig("device VTL3032C\n");
   rig.Device(1, chain::kPartVtl3032C, chain::kOpBlankCheck);

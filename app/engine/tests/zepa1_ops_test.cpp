@@ -158,6 +158,53 @@ TEST(Zepa1Golden, BypassAndBulkErase) {
                                 "----------------End operation----------------", ""}));
 }
 
+// An operation that erases or programs the array ends with INIT, which starts the part again from its
+// array: without it the part stays stopped after the run. A Program that left Run-Test/Idle without going
+// through Capture-DR never loaded INIT.
+TEST(Zepa1Init, EveryOperationThatChangesTheArrayLeavesThePartRunning) {
+  struct Case {
+    const char* what;
+    int op;
+    bool active_io;
+    bool stuck_cell;  // a failing Program and verify, which erases the part after it
+    const char* line;
+  };
+  const Case cases[] = {
+      {"Program", chain::kOpProgram, false, false, "Program completed!"},
+      {"Program, active I/O verify", chain::kOpProgram, true, false, "Program completed!"},
+      {"Program and verify", chain::kOpProgramVerify, false, false, "Program and Verify succeeded!"},
+      {"Program and verify, active I/O verify", chain::kOpProgramVerify, true, false,
+       "Program and Verify succeeded!"},
+      {"Program and verify failing", chain::kOpProgramVerify, false, true, "Erase completed!"},
+      {"Bulk erase", chain::kOpBulkErase, false, false, "Erase completed!"},
+      {"Secure", chain::kOpSecure, false, false, "Secure device completed."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    IspRig rig("device VTL3064A\n");
+    std::string image = MakeZepa1Image(chain::kPartVtl3064A, 5);
+    if (c.stuck_cell) {
+      image[1] = static_cast<char>(image[1] & 0x7F);
+      rig.faults->Stick(rig.Memory(1), 0, 0, true);
+    }
+    rig.Device(1, chain::kPartVtl3064A, c.op, rig.File("d.bin", image));
+    const std::string jcd = rig.Path("chain.jcd");
+    chain::write_jcd(rig.table, jcd);
+    rig.engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = 0, .active_io_verify = c.active_io},
+                        rig.table);
+    EXPECT_TRUE(rig.HasLine(c.line));
+    EXPECT_TRUE(rig.Part(1).running()) << "the part was left without INIT";
+  }
+  // A Program leaves the design in the part as well.
+  IspRig rig("device VTL3064A\n");
+  const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3064A, 5));
+  rig.Device(1, chain::kPartVtl3064A, chain::kOpProgram, image);
+  rig.Run();
+  rig.Device(1, chain::kPartVtl3064A, chain::kOpVerify, image);
+  rig.Run();
+  EXPECT_TRUE(rig.HasLine("Verify succeeded!"));
+}
+
 TEST(Zepa1Security, SecureThenVerifyAndUploadAbort) {
   IspRig rig("device VTL3128A\n");
   const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3128A, 9));

@@ -153,7 +153,7 @@ int Programmer::scan_chain() {
   return table_.DeviceCount;
 }
 
-void Programmer::check_connection() {
+void Programmer::check_connection(bool keep_chain_without_cable) {
   view_.enable_check_connection(false);
   const int before = table_.DeviceCount;
   messages_.add_message("Checking ISP download cable/Board connection...");
@@ -176,6 +176,11 @@ void Programmer::check_connection() {
     scan_chain();
   }
 
+  if (keep_chain_without_cable && cable.CableMissing) {
+    // Nothing answered, so nothing says the chain changed: an SVF run writes the chain the user gave.
+    table_.DeviceCount = before;
+    settings.port.device_count_box = before;
+  }
   const int after = table_.DeviceCount;
   if (after != before) {
     if (!StartupPending) {
@@ -283,13 +288,18 @@ RunOutcome Programmer::run_chain() {
   view_.show_operation_failed(false);
 
   if (!validate_chain(table_, prompts_)) return RunOutcome::kCheckFailed;
+  // The user's chain file, which the SVF and .bif files are named after even when the run goes from the
+  // temporary copy (a hand-written file that differs from the programmer's writing, and was not saved).
+  // A table that holds the copy since such a run keeps the file it came from.
+  const std::string chosen = table_.JcdPath;
+  if (chosen != work_file(kTempJcdName)) user_chain_file_ = chosen;
   save_changed_jcd();
 
   engine::Cable& cable = engine_.cable();
   if (settings.OffLine) {
     cable.CableFound = true;
   } else {
-    check_connection();
+    check_connection((settings.IspOptions & engine::kOptSvf) != 0);
   }
   bif_hold.reset();
   if (!cable.CableFound && (settings.IspOptions & engine::kOptSvf) == 0) {
@@ -309,7 +319,9 @@ RunOutcome Programmer::run_chain() {
 
   RunOutcome outcome = RunOutcome::kRan;
   try {
-    engine_.RunChain(request(table_.JcdPath), table_);
+    engine::IspRequest run = request(table_.JcdPath);
+    if (table_.JcdPath != user_chain_file_) run.output_chain_file = user_chain_file_;
+    engine_.RunChain(run, table_);
   } catch (const engine::EPyk&) {
     outcome = RunOutcome::kAborted;  // already reported and marked by the engine
   }

@@ -129,8 +129,9 @@ class Programmer {
 
   // "Check connection": scans with the relay cable, then the Corvane and ByteBlaster cables while none
   // answers; with none at all the Corvane cable stays chosen. A changed device count resets the table
-  // (and outside start-up warns and sets LoadFailed).
-  void check_connection();
+  // (and outside start-up warns and sets LoadFailed). With `keep_chain_without_cable`, a check where no
+  // cable answered leaves the device count and the chain as they were (a run that needs no cable).
+  void check_connection(bool keep_chain_without_cable = false);
 
   // The first work after start: delay calibration, cable check, failure flags cleared.
   void startup();
@@ -161,6 +162,7 @@ class Programmer {
   chain::Prompts& prompts_;
   RunView& view_;
   std::string work_dir_;
+  std::string user_chain_file_;  // the chain file the table last came from (never the temporary copy)
 };
 
 // "<time> <date>" of the local time, in the locale's long time and short date formats.

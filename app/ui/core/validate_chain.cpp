@@ -47,13 +47,19 @@ bool validate_chain(const chain::ChainTable& table, chain::Prompts& prompts) {
                         : "Unknown operation \"" + dev.cmnd_word.str() + "\" for device #" + number + "!");
       ok = false;
     }
-    if ((dev.cmnd == chain::kOpProgram || dev.cmnd == chain::kOpVerify ||
-         dev.cmnd == chain::kOpProgramVerify) &&
-        !names_existing_file(dev.jed)) {
+    if (dev.jed.cut() && dev.cmnd != chain::kOpNoOperation) {
+      // The stored path is only the start of the one given: it must not name some other file.
+      prompts.error("The design file path of device #" + number + " is longer than " +
+                    std::to_string(dev.jed.capacity) + " characters!");
+      ok = false;
+    } else if ((dev.cmnd == chain::kOpProgram || dev.cmnd == chain::kOpVerify ||
+                dev.cmnd == chain::kOpProgramVerify) &&
+               !names_existing_file(dev.jed)) {
       prompts.error("No design file specified or not exist for device #" + number + "!");
       ok = false;
     }
-    if (dev.cmnd == chain::kOpUpload && (chain::IsZepa1Part(dev.part) || chain::IsZepa3Part(dev.part))) {
+    if (!dev.jed.cut() && dev.cmnd == chain::kOpUpload &&
+        (chain::IsZepa1Part(dev.part) || chain::IsZepa3Part(dev.part))) {
       const bool zepa1 = chain::IsZepa1Part(dev.part);
       if (!util::EndsWithIgnoreCase(dev.jed, zepa1 ? ".bin" : ".jed")) {
         prompts.error("No upload file specified for device #" + number + "!\r" +

@@ -95,6 +95,15 @@ TEST(FusebuildJcdTest, ReadsDevicesAndSignatures) {
       {"a long device line keeps its whole design path",
        "DEVICE 1" + std::string(200, ' ') + "VTL3128 4 PR " + std::string(150, 'p') + ".jed\n",
        {{119, 4, 2, 0, "VTL3128", std::string(150, 'p') + ".jed", ""}}},
+      {"a design path in double quotes keeps its blanks and TABs, without the quotes",
+       "DEVICE 1 VTL3128 4 PR \"my  design\tv2.jed\" extra\nDEVICE 2 VTL3128 4 PR \"plain.jed\"\n",
+       {{119, 4, 2, 0, "VTL3128", "my  design\tv2.jed", ""}, {119, 4, 2, 0, "VTL3128", "plain.jed", ""}}},
+      {"a quoted path that starts with a blank",
+       "DEVICE 1 VTL3128 4 PR \" a.jed\"\n",
+       {{119, 4, 2, 0, "VTL3128", " a.jed", ""}}},
+      {"a quote that is not closed is part of the first word",
+       "DEVICE 1 VTL3128 4 PR \"my design.jed\n",
+       {{119, 4, 2, 0, "VTL3128", "\"my", ""}}},
       {"signatures of devices that do not exist are ignored",
        "DEVICE 1 VTL3128 4 PR\nUES 2 $x\nUES 0 $y\nUES 99 $z\n",
        {{119, 4, 2, 0, "VTL3128", "", ""}}},
@@ -146,6 +155,10 @@ TEST(FusebuildJcdTest, RejectsWhatTheDeviceRecordCannotHold) {
       {"design path of 200 characters", "DEVICE 1 VTL3128 4 PR " + std::string(196, 'd') + ".jed\n",
        fusemap::kErrDesignPathLength},
       {"design path of 199 characters", "DEVICE 1 VTL3128 4 PR " + std::string(195, 'd') + ".jed\n", 0},
+      {"quoted design path of 199 characters",
+       "DEVICE 1 VTL3128 4 PR \"" + std::string(195, ' ') + ".jed\"\n", 0},
+      {"quoted design path of 200 characters",
+       "DEVICE 1 VTL3128 4 PR \"" + std::string(196, ' ') + ".jed\"\n", fusemap::kErrDesignPathLength},
   };
   for (const Case& c : cases) {
     std::istringstream in(c.jcd);

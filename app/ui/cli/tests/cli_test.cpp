@@ -119,6 +119,30 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
       << again.out;
 }
 
+// Design files whose paths hold blanks: the chain file carries them in double quotes, the programmer's
+// check finds them and fusebuild converts them, so the chain programs and verifies as any other.
+TEST_F(CliTest, DesignPathsWithBlanksAreProgrammed) {
+  CopyExamples();
+  fs::create_directories(dir_ / "my designs");
+  chain::ChainTable table;
+  ASSERT_TRUE(chain::load_jcd(table, path("chain.jcd")));
+  for (int n = 1; n <= 3; ++n) {
+    const std::string design = table[n].jed.str();
+    fs::copy_file(dir_ / design, dir_ / "my designs" / ("my " + design));
+    table[n].jed = "my designs/my " + design;
+  }
+  chain::write_jcd(table, path("blank chain.jcd"));
+  EXPECT_TRUE(Contains(read("blank chain.jcd"), "PV      \"my designs/my design32.jed\"\r\n"));
+
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("blank chain.jcd")});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  for (const char* line :
+       {"     1  VTL3032C    Prog & Verify     pass", "     2  VTL5064C    Prog & Verify     pass",
+        "     3  VTL5128C    Prog & Verify     pass"})
+    EXPECT_TRUE(Contains(run.out, line)) << run.out;
+  EXPECT_TRUE(fs::exists(dir_ / "my designs" / "my design128.bin"));
+}
+
 // --svf writes the operations of the whole chain into one SVF file named after the chain file, and leaves
 // what the parts hold alone: program and verify would have erased the row the board keeps here.
 TEST_F(CliTest, SvfRunWritesTheFileNamedAfterTheChainAndTouchesNoDevice) {
@@ -161,6 +185,53 @@ TEST_F(CliTest, SvfRunWritesTheFileNamedAfterTheChainAndTouchesNoDevice) {
   for (std::size_t i = 0; i < svf.size(); ++i) bare += svf[i] == '\n' && (i == 0 || svf[i - 1] != '\r');
   EXPECT_EQ(bare, 0u) << "every line ends in CR LF";
   EXPECT_EQ(svf.substr(svf.size() - 2), "\r\n");
+}
+
+// SVF output drives no port: a run without a port device (whose reason is told) or without a cable on the
+// port still writes the whole chain's SVF file.
+TEST_F(CliTest, SvfIsWrittenWithoutAPortDeviceOrACable) {
+  CopyExamples();
+  write("no-cable.sim", "cable none\ndevice VTL3032C\ndevice VTL5064C\ndevice VTL5128C\n");
+  struct Case {
+    const char* name;
+    std::string io;
+    const char* told;
+  };
+  const Case cases[] = {
+      {"no port device", "ppdev:" + path("parport9"), "No such file or directory"},
+      {"no cable", "sim:" + path("no-cable.sim"), "can not find Relaycable/Board"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(path("chain.svf"));
+    const CliRun run = Cli({"--io", c.io, "--svf", path("chain.jcd")});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out + run.err, c.told)) << run.out << run.err;
+    ASSERT_TRUE(fs::exists(path("chain.svf"))) << run.out << run.err;
+    const std::string svf = read("chain.svf");
+    for (const char* device : {"(Device #1).", "(Device #2).", "(Device #3)."})
+      EXPECT_TRUE(Contains(svf, std::string("\r\n!Begin Verify ") + device)) << device;
+  }
+}
+
+// A hand-written chain file runs from the programmer's temporary copy of it (without --yes it is not
+// rewritten); the SVF file is named after the user's file, written beside it and told.
+TEST_F(CliTest, SvfOfAHandWrittenChainGoesBesideIt) {
+  CopyExamples();
+  fs::create_directories(dir_ / "bench");
+  for (const char* design : {"design32.jed", "design64.jed"})
+    fs::copy_file(dir_ / design, dir_ / "bench" / design);
+  write("bench/hand.jcd", crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 3",
+                                "DEVICE 1 VTL3032C 4 VE design32.jed", "DEVICE 2 VTL5064C 4 PV design64.jed",
+                                "DEVICE 3 VTL5128C 4 NO"}));
+  const std::string by_hand = read("bench/hand.jcd");
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--svf", path("bench/hand.jcd")});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(read("bench/hand.jcd"), by_hand) << "the user's file is left as written";
+  ASSERT_TRUE(fs::exists(path("bench/hand.svf"))) << run.out;
+  EXPECT_TRUE(Contains(read("bench/hand.svf"), "!Begin Verify (Device #1)."));
+  EXPECT_TRUE(Contains(run.out, "SVF file: " + path("bench/hand.svf") + "\n")) << run.out;
+  EXPECT_FALSE(fs::exists(dir_ / "work" / "tempjcd.svf"));
 }
 
 TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {

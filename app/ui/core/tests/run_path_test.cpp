@@ -326,10 +326,11 @@ TEST_F(RunPathTest, OffLineAndSvfRunsGoAheadWithoutACable) {
     bool offline;
     int options;
     bool cable_checked;
+    const char* device_line;  // this rig has no SVF generator
   };
   const Case cases[] = {
-      {"off-line", true, 0, false},
-      {"svf", false, engine::kOptSvf, true},
+      {"off-line", true, 0, false, "Bypass... (Device #1)"},
+      {"svf", false, engine::kOptSvf, true, "SVF output is not available in this build. (Device #1)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -342,6 +343,11 @@ TEST_F(RunPathTest, OffLineAndSvfRunsGoAheadWithoutACable) {
     EXPECT_EQ(rig.has_line("Checking ISP download cable/Board connection..."), c.cable_checked);
     EXPECT_EQ(rig.count_lines_starting("Executing "), 1u);
     EXPECT_TRUE(rig.has_line("----------------End operation----------------"));
+    // No cable answering says nothing about the chain: it is kept and run as given.
+    EXPECT_EQ(rig.table.DeviceCount, 1);
+    EXPECT_TRUE(rig.has_line(c.device_line));
+    EXPECT_FALSE(rig.programmer->LoadFailed);
+    EXPECT_TRUE(rig.prompts.boxes.empty());
   }
 }
 
@@ -423,6 +429,45 @@ TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
       EXPECT_EQ(read("chain.jcd"), chain::format_jcd(rig.table));
     } else {
       EXPECT_EQ(read("chain.jcd"), before);
+    }
+  }
+}
+
+// A hand-written chain file differs from the programmer's writing, and a run whose saving was declined goes
+// from the temporary copy in the working folder; its .bif file is still named after the user's chain file
+// and written beside it, in this run and the next, and the message window says where it went.
+TEST_F(RunPathTest, OutputFilesGoBesideTheUsersChainFile) {
+  struct Case {
+    const char* name;
+    bool hand_written;
+    bool save;  // the answer to "JCD file has changed, do you wish to save?"
+  };
+  const Case cases[] = {
+      {"hand-written, not saved", true, false},
+      {"hand-written, saved", true, true},
+      {"as the programmer writes it", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig& rig = MakeRig();
+    fs::create_directories(dir_ / "bench");
+    const std::string jcd = SaveAndLoad("bench/hand.jcd", kBypassChain);
+    if (c.hand_written) {
+      write("bench/hand.jcd",
+            crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 3", "DEVICE 1 VTL3032C 4 NO",
+                  "DEVICE 2 VTL5064C 4 NO", "DEVICE 3 VTL5128C 4 NO", "#User Electronic Signature"}));
+      ASSERT_TRUE(rig.programmer->load_jcd_file(jcd));
+    }
+    rig.programmer->settings.IspOptions = engine::kOptBif;
+    rig.prompts.answer = c.save;
+    for (int run = 1; run <= 2; ++run) {
+      SCOPED_TRACE(run);
+      rig.messages.clear();
+      fs::remove(path("bench/hand.bif"));
+      ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
+      EXPECT_TRUE(fs::exists(path("bench/hand.bif")));
+      EXPECT_FALSE(fs::exists(work("tempjcd.bif"))) << "beside the temporary copy";
+      EXPECT_TRUE(rig.has_line("BIF file: " + path("bench/hand.bif")));
     }
   }
 }

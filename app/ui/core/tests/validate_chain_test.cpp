@@ -181,6 +181,52 @@ TEST_F(ValidateChain, DeviceChecks) {
   }
 }
 
+// A design path longer than the field holds is refused as such: the part of it that was kept may name
+// another file, even an existing one, which must never be programmed, verified or overwritten instead.
+TEST_F(ValidateChain, DesignPathsLongerThanTheFieldAreRefused) {
+  const std::size_t capacity = chain::ChainDevice().jed.capacity;
+  // A file whose path is exactly as long as the field: the longer paths below start with it.
+  const std::string kept = path(std::string(capacity - path("").size(), 'd'));
+  ASSERT_EQ(kept.size(), capacity);
+  write(kept.substr(path("").size()), "x");
+  const std::string too_long = "error: The design file path of device #2 is longer than 250 characters!";
+  struct Case {
+    const char* name;
+    int part;
+    int cmnd;
+    std::string jed;
+    bool ok;
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"program, the kept part names a file",
+       chain::kPartVtl3064A,
+       chain::kOpProgram,
+       kept + ".jed",
+       false,
+       {too_long}},
+      {"verify, the kept part names no file",
+       chain::kPartVtl3064A,
+       chain::kOpVerify,
+       kept + "/x/y.jed",
+       false,
+       {too_long}},
+      {"ZEPA1 upload", chain::kPartVtl3032A, chain::kOpUpload, kept + ".bin", false, {too_long}},
+      {"a path of exactly the field's length", chain::kPartVtl3064A, chain::kOpProgram, kept, true, {}},
+      {"bypass uses no design file", chain::kPartVtl3064A, chain::kOpNoOperation, kept + ".jed", true, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    chain::ChainTable table = chain(3);
+    table[2].part = c.part;
+    table[2].cmnd = c.cmnd;
+    table[2].jed = c.jed;
+    RecordingPrompts prompts;
+    EXPECT_EQ(validate_chain(table, prompts), c.ok);
+    EXPECT_EQ(prompts.boxes, c.boxes);
+  }
+}
+
 // A chain file's operation word that names no operation is refused with that word; a chain that gives none
 // at all says so.
 TEST_F(ValidateChain, OperationChecks) {
