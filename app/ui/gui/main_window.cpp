@@ -283,6 +283,7 @@ void MainWindow::rebuild_session() {
   session_->programmer().LastFile = last_file;
   session_->programmer().StartupPending = false;
   config_child_->setWidget(chain_window_);
+  chain_window_->show();  // a widget set into a shown child window stays hidden until shown
   chain_window_->set_current_file(qs(table.JcdPath));
   chain_window_->set_offline(settings.OffLine);
   chain_window_->refresh();
