@@ -120,6 +120,7 @@ class WindowSeamsTest : public QObject {
   void gridClicksAndDebugOptionsReachTheirWindows();
   void aReadDeviceIdRunFillsTheDeviceDialogs();
   void anEditInTheGridIsOfferedForSaving();
+  void theCommandLineChainIsReadyToExecute();
 };
 
 void WindowSeamsTest::aNewBoardFromPortSetupRebuildsTheSession() {
@@ -268,6 +269,42 @@ void WindowSeamsTest::anEditInTheGridIsOfferedForSaving() {
     }
     QCOMPARE(window->session().table()[2].result, chain::kResultPass);
   }
+}
+
+void WindowSeamsTest::theCommandLineChainIsReadyToExecute() {
+  // zepaisp --io sim:board.sim chain.jcd, started in the folder of both.
+  Bench bench;
+  struct Back {
+    QString cwd = QDir::currentPath();
+    ~Back() { QDir::setCurrent(cwd); }
+  } back;
+  QVERIFY(QDir::setCurrent(bench.dir.path()));
+  gui::MainWindowSetup setup;
+  setup.arguments = gui::parse_gui_arguments({"--io", "sim:board.sim", "chain.jcd"});
+  setup.program_dir = ZEPA_BIN_DIR "/";
+  setup.work_dir = bench.spath("work") + "/";
+  setup.prompts = &bench.prompts;
+  MainWindow window(std::move(setup));
+  QSignalSpy started(&window, &MainWindow::startup_finished);
+  window.show();
+  QVERIFY(started.wait(30000));
+
+  QCOMPARE(bench.prompts.boxes, std::vector<std::string>{});
+  QVERIFY(window.chain_window().isVisible());
+  QCOMPARE(named<QLabel>(&window.chain_window(), "device_count")->text(), QString("3"));
+  QVERIFY(named<QLabel>(&window.chain_window(), "current_file")->text().endsWith("chain.jcd"));
+  const QStringList parts = {"VTL3032C", "VTL5064C", "VTL5128C"};
+  for (int row = 0; row < 3; ++row) {
+    QCOMPARE(grid(window)->item(row, ui::kColPart)->text(), parts[row]);
+    QCOMPARE(grid(window)->item(row, ui::kColOperation)->text(), QString("Prog & Verify"));
+  }
+  QVERIFY(named<QPushButton>(&window.chain_window(), "execute")->isEnabled());
+  QVERIFY(window.find_action("Check connection")->isEnabled());
+  QVERIFY(!window.find_action("&Stop")->isEnabled());
+  Marks marks;
+  connect(&window, &MainWindow::result_marked, [&](int n, bool passed) { marks.emplace_back(n, passed); });
+  QVERIFY(execute(window));
+  QCOMPARE(marks, (Marks{{1, true}, {2, true}, {3, true}}));
 }
 
 QTEST_MAIN(WindowSeamsTest)
