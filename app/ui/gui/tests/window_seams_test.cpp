@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -27,6 +28,7 @@
 #include "engine/context.h"
 #include "ui/core/chain_edit.h"
 #include "ui/gui/main_window.h"
+#include "ui/gui/message_window.h"
 #include "ui/gui/session_windows.h"
 #include "ui/gui/tests/window_rig.h"
 
@@ -121,6 +123,7 @@ class WindowSeamsTest : public QObject {
   void aReadDeviceIdRunFillsTheDeviceDialogs();
   void anEditInTheGridIsOfferedForSaving();
   void theCommandLineChainIsReadyToExecute();
+  void nothingReadsTheChainWhileARunWritesIt();
 };
 
 void WindowSeamsTest::aNewBoardFromPortSetupRebuildsTheSession() {
@@ -305,6 +308,44 @@ void WindowSeamsTest::theCommandLineChainIsReadyToExecute() {
   connect(&window, &MainWindow::result_marked, [&](int n, bool passed) { marks.emplace_back(n, passed); });
   QVERIFY(execute(window));
   QCOMPARE(marks, (Marks{{1, true}, {2, true}, {3, true}}));
+}
+
+void WindowSeamsTest::nothingReadsTheChainWhileARunWritesIt() {
+  Bench bench;
+  auto window = bench.started();
+  QVERIFY(window);
+  gui::DeviceIdDialog& device_id = window->device_id_dialog();
+  window->find_action("IDcode")->trigger();  // left open through the run
+  QVERIFY(device_id.isVisible());
+  auto* ues = named<QTableWidget>(&window->chain_window(), "ues_grid");
+
+  // What the windows offer while device 1 is being worked on, and after the run.
+  struct Offered {
+    bool id_item, arrows, signatures;
+    int device_after_click;
+    bool operator==(const Offered&) const = default;
+  };
+  auto offered = [&] {
+    click_cell(grid(*window), 2, ui::kColPart);
+    const Offered now{window->find_action("IDcode")->isEnabled(),
+                      named<QToolButton>(&device_id, "next_device")->isEnabled(), ues->isEnabled(),
+                      device_id.current_device()};
+    device_id.set_current_device(1);
+    return now;
+  };
+  std::vector<Offered> during;
+  QTimer poll;
+  poll.setInterval(1);
+  connect(&poll, &QTimer::timeout, [&] {
+    if (!window->message_window().text().contains("---------------Begin operation---------------")) return;
+    poll.stop();
+    during.push_back(offered());
+  });
+  poll.start();
+  QVERIFY(execute(*window));
+  QCOMPARE(during.size(), std::size_t{1});
+  QVERIFY(during.front() == (Offered{false, false, false, 1}));
+  QVERIFY(offered() == (Offered{true, true, true, 3}));
 }
 
 QTEST_MAIN(WindowSeamsTest)
