@@ -272,6 +272,8 @@ void MainWindow::rebuild_session() {
   const ui::RunSettings settings = session_->programmer().settings;
   const chain::ChainTable table = session_->table();
   const std::string last_file = session_->programmer().LastFile;
+  const bool device_id_shown = device_id_->isVisible();
+  const int device = device_id_->current_device();
   save_board();
   for (QDialog* dialog :
        std::initializer_list<QDialog*>{port_setup_, device_id_, review_, debug_options_, about_})
@@ -290,6 +292,12 @@ void MainWindow::rebuild_session() {
   chain_window_->set_current_file(qs(table.JcdPath));
   chain_window_->set_offline(settings.OffLine);
   chain_window_->refresh();
+  // The device ID dialog the user had open stays open on its device.
+  device_id_->set_current_device(device);
+  if (device_id_shown) {
+    device_id_->show();
+    device_id_->raise();
+  }
 }
 
 void MainWindow::build_menus() {

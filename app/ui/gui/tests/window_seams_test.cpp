@@ -138,6 +138,8 @@ void WindowSeamsTest::aNewBoardFromPortSetupRebuildsTheSession() {
   QPointer<gui::ChainConfigWindow> old_chain_window = &window->chain_window();
   QPointer<gui::DeviceIdDialog> old_device_id = &window->device_id_dialog();
   const ui::Session* old_session = &window->session();
+  click_cell(grid(*window), 1, ui::kColPart);
+  window->find_action("IDcode")->trigger();
 
   window->find_action("&Port Setup...")->trigger();
   auto* dialog = window->findChild<gui::PortSetupDialog*>();
@@ -155,6 +157,8 @@ void WindowSeamsTest::aNewBoardFromPortSetupRebuildsTheSession() {
   QCOMPARE(window->child("Configure JTAG chain devices")->widget(), &window->chain_window());
   QCOMPARE(window->findChildren<gui::PortSetupDialog*>().size(), 1);
   QVERIFY(window->chain_window().isVisible());
+  QVERIFY(window->device_id_dialog().isVisible());
+  QCOMPARE(window->device_id_dialog().current_device(), 2);
 
   // The chain, its file and the settings are kept, and the windows show them.
   const chain::ChainTable& table = window->session().table();
