@@ -233,18 +233,29 @@ void Board::WriteDownChanges() {
     memory.changes = {};
   }
   if (record.empty()) return;
-  // One write of whole lines, through a buffer that holds the record.
-  std::FILE* file = std::fopen(keep_path_.c_str(), "ab");
-  bool written = false;
-  if (file != nullptr) {
-    std::setvbuf(file, nullptr, _IOFBF, record.size() + 1);
-    written = std::fwrite(record.data(), 1, record.size(), file) == record.size();
-    written = std::fclose(file) == 0 && written;
+  // The file stays open between changes; one flush writes a record's whole lines at once.
+  if (keep_file_ == nullptr) {
+    keep_file_ = std::fopen(keep_path_.c_str(), "ab");
+    if (keep_file_ != nullptr) std::setvbuf(keep_file_, nullptr, _IOFBF, kKeepBuffer);
   }
+  const bool written = keep_file_ != nullptr &&
+                       std::fwrite(record.data(), 1, record.size(), keep_file_) == record.size() &&
+                       std::fflush(keep_file_) == 0;
   if (!written && keep_error_.empty()) keep_error_ = "cannot add the board's changes to " + keep_path_;
 }
 
+void Board::CloseKept() const {
+  if (keep_file_ != nullptr) std::fclose(keep_file_);
+  keep_file_ = nullptr;
+}
+
+Board::~Board() {
+  CloseKept();
+}
+
 void Board::SaveState(const std::string& path) const {
+  // The whole state replaces the file the changes went to: the next change opens the new one.
+  if (path == keep_path_) CloseKept();
   try {
     util::PendingFile file(path);
     std::ostream& out = file.stream();  // LF line ends on every system

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,7 @@ class Board final : public port::PortIo {
   explicit Board(BoardSpec spec, const FamilyRegistry& families = DefaultFamilies());
   Board(const Board&) = delete;
   Board& operator=(const Board&) = delete;
+  ~Board() override;
 
   // The board of a board file, with what its devices kept from earlier runs (StatePath(board_file)). One
   // program at a time has a board open: the board holds an exclusive lock (LockPath) while it lives, and
@@ -69,12 +71,17 @@ class Board final : public port::PortIo {
   // file `path` (the device line, "erased", and each programmed row as "row" or "blank"), which LoadState
   // reads over what the file held before; SaveState writes the whole state afresh. A failure to append
   // does not stop the board: the first one is kept in keep_error().
-  void KeepState(std::string path) { keep_path_ = std::move(path); }
+  void KeepState(std::string path) {
+    CloseKept();
+    keep_path_ = std::move(path);
+  }
   const std::string& keep_error() const { return keep_error_; }
 
  private:
   std::uint8_t Status() const;
   void WriteDownChanges();
+  void CloseKept() const;
+  static constexpr std::size_t kKeepBuffer = 1 << 20;  // larger than any record of one clock edge
 
   BoardSpec spec_;
   CableWiring wiring_;
@@ -85,6 +92,7 @@ class Board final : public port::PortIo {
   bool tck_ = false;
   bool loopback_connected_ = true;
   std::string keep_path_;
+  mutable std::FILE* keep_file_ = nullptr;  // open for appending from the first change on
   std::string keep_error_;
   std::optional<util::FileLock> lock_;
 };
