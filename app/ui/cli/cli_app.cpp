@@ -24,13 +24,21 @@
 namespace zepa::cli {
 namespace {
 
-// The engine a SIGINT or SIGTERM asks to stop: set and cleared by the run, read by the signal handler
-// only (a lock-free atomic, which a handler may use).
+// The engine a SIGINT or SIGTERM asks to stop, set and cleared by the run, and whether such a signal came
+// (before there was an engine, the run stops as soon as there is one). Lock-free atomics, which a signal
+// handler may use; nothing else reads or writes them.
 std::atomic<engine::IspEngine*> g_stoppable{nullptr};
+std::atomic<bool> g_stop_signalled{false};
 
 extern "C" void OnStopSignal(int signal) {
+  g_stop_signalled.store(true);
   if (engine::IspEngine* engine = g_stoppable.load()) engine->RequestStop();
   std::signal(signal, SIG_DFL);  // a second signal ends the program at once
+}
+
+void SetStoppable(engine::IspEngine* engine) {
+  g_stoppable.store(engine);
+  if (engine != nullptr && g_stop_signalled.load()) engine->RequestStop();
 }
 
 namespace fs = std::filesystem;
@@ -222,7 +230,7 @@ int CliMain(const std::string& argv0, const std::vector<std::string>& args, std:
                      .launcher = launcher,
                      .program_dir = program_dir,
                      .work_dir = engine::FindWorkDir(program_dir),
-                     .stoppable = [](engine::IspEngine* engine) { g_stoppable.store(engine); }};
+                     .stoppable = SetStoppable};
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
     return RunCli(options, system);
