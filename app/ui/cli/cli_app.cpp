@@ -1,10 +1,13 @@
 #include "ui/cli/cli_app.h"
 
 #include <algorithm>
+#include <atomic>
 #include <clocale>
+#include <csignal>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "chain/jcd_file.h"
@@ -15,10 +18,28 @@
 #include "ui/core/batch.h"
 #include "ui/core/run_path.h"
 #include "ui/core/session.h"
+#include "util/file_lock.h"
 #include "util/files.h"
 
 namespace zepa::cli {
 namespace {
+
+// The engine a SIGINT or SIGTERM asks to stop, set and cleared by the run, and whether such a signal came
+// (before there was an engine, the run stops as soon as there is one). Lock-free atomics, which a signal
+// handler may use; nothing else reads or writes them.
+std::atomic<engine::IspEngine*> g_stoppable{nullptr};
+std::atomic<bool> g_stop_signalled{false};
+
+extern "C" void OnStopSignal(int signal) {
+  g_stop_signalled.store(true);
+  if (engine::IspEngine* engine = g_stoppable.load()) engine->RequestStop();
+  std::signal(signal, SIG_DFL);  // a second signal ends the program at once
+}
+
+void SetStoppable(engine::IspEngine* engine) {
+  g_stoppable.store(engine);
+  if (engine != nullptr && g_stop_signalled.load()) engine->RequestStop();
+}
 
 namespace fs = std::filesystem;
 
@@ -114,6 +135,14 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   TerminalView view(terminal);
   LineEndingLauncher launcher(terminal, system.launcher);
 
+  // The working folder is this run's from before the board is opened until the program ends.
+  std::optional<util::FileLock> work_lock;
+  try {
+    work_lock.emplace(engine::LockWorkDir(system.work_dir, system.work_dir_wait));
+  } catch (const std::exception& e) {
+    terminal.Box("error", e.what());
+    return kExitUsage;
+  }
   std::unique_ptr<ui::Session> session;
   try {
     session = std::make_unique<ui::Session>(
@@ -132,6 +161,15 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   }
   ui::Programmer& programmer = session->programmer();
   view.set_table(session->table());
+  struct Stoppable {
+    const std::function<void(engine::IspEngine*)>& tell;
+    Stoppable(const std::function<void(engine::IspEngine*)>& t, engine::IspEngine& engine) : tell(t) {
+      if (tell) tell(&engine);
+    }
+    ~Stoppable() {
+      if (tell) tell(nullptr);
+    }
+  } stoppable(system.stoppable, session->engine());
   ui::RunSettings& settings = programmer.settings;
   settings.port.port_index = options.port_index;
   settings.cable_fallback = !options.cable.has_value();
@@ -139,6 +177,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   settings.IspOptions = options.options;
   settings.OffLine = options.offline;
   settings.ActiveIoVerify = options.active_io;
+  settings.offer_chain_save = false;  // the command line never edits the chain table
 
   int status = kExitOk;
   if (options.scan) {
@@ -150,6 +189,10 @@ int RunCli(const CliOptions& options, CliSystem& system) {
     programmer.StartupPending = false;
     status = options.is_batch() ? RunBatchFile(options, programmer, terminal)
                                 : RunChainFile(options, programmer, terminal);
+  }
+  if (session->engine().StopRequested()) {
+    terminal.Box("note", "stopped by a signal: the devices after the one being worked on were not started");
+    status = kExitFailed;
   }
   terminal.EndLine();
 
@@ -186,7 +229,10 @@ int CliMain(const std::string& argv0, const std::vector<std::string>& args, std:
                      .clock = clock,
                      .launcher = launcher,
                      .program_dir = program_dir,
-                     .work_dir = engine::FindWorkDir(program_dir)};
+                     .work_dir = engine::FindWorkDir(program_dir),
+                     .stoppable = SetStoppable};
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
     return RunCli(options, system);
   } catch (const std::exception& e) {
     out.flush();

@@ -9,6 +9,8 @@
 
 #include "engine/clock.h"
 #include "engine/process.h"
+#include "engine/runner.h"
+#include "engine/workdir.h"
 #include "ui/cli/options.h"
 
 namespace zepa::cli {
@@ -22,10 +24,15 @@ struct CliSystem {
   std::string program_dir;                      // where fusebuild is found
   std::string work_dir;                         // the working folder
   std::function<std::string()> timestamp = {};  // "<time> <date>"; empty: the local time
+  engine::WorkDirWait work_dir_wait = {};       // the wait for another run holding the working folder
+  // Told the engine once the session has one, and nullptr before the session goes: the program's SIGINT
+  // and SIGTERM handler asks that engine to stop after the device being worked on.
+  std::function<void(engine::IspEngine*)> stoppable = {};
 };
 
 // Runs parsed options: the chain file, the batch file or the chain scan. Returns the exit status: 0 when
-// no device failed, 1 when one did or nothing could run, 2 when the file cannot be used.
+// no device failed, 1 when one did or nothing could run, 2 when the file cannot be used or the run cannot
+// start (the board file, the port backend, the working folder held by another run).
 int RunCli(const CliOptions& options, CliSystem& system);
 
 // The whole program: parses `args` (without the program name), finds the program's and the working

@@ -146,18 +146,22 @@ Options:
   --std-frames       always use the standard ZEPA2 data frame (0x200)
   --listing          the converters' shift-register / fuse-map listings (0x01)
   --active-io        "Active I/O verify"
-  --yes              answer yes to questions (overwrite an upload file, save the changed chain file,
-                     go on with the ISP bit off); without it the safe answer is taken
+  --yes              answer yes to questions (overwrite an upload file, go on with the ISP bit off);
+                     without it the safe answer is taken. The chain file is never rewritten: a chain
+                     file written by hand runs from the programmer's copy of it
   -h, --help         this text
 
 Relative design file names in a chain file are read from the chain file's folder. The temporary chain
 file, the result files dev__N.id/.sec/.ues, the run log zepaisp.log and scan___.tmp are kept in the
 working folder: the program's folder when it can be written, otherwise a per-user folder; the
-environment variable ZEPA_WORK_DIR names another. A simulated board keeps what its devices hold in
-BOARD.state.
+environment variable ZEPA_WORK_DIR names another. One run at a time holds the working folder: a second
+run waits a few seconds for it and then stops. A simulated board keeps what its devices hold in
+BOARD.state, where every erase and program goes as it happens; one program at a time has a board open.
+SIGINT or SIGTERM stops the run after the device being worked on.
 
 Exit status: 0 when no device failed, 1 when one did (or nothing could run: a refused chain, no cable,
-no chain found by --scan), 2 on a usage error or an unreadable FILE.
+no chain found by --scan, a stop by a signal), 2 on a usage error, an unreadable FILE or a run that
+cannot start (the board file, the port backend, the working folder held by another run).
 )";
 }
 
