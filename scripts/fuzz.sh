@@ -26,6 +26,9 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DZEPA_FUZZ=ON -DZEPA
 cmake --build "$build" --target "${targets[@]/%/_fuzz}"
 
 mkdir -p "$build/artifacts"
+# Harnesses that read a path write their input to a file per run: a memory-backed temporary folder keeps
+# that from dominating the run.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 failed=()
 summary=()
 for name in "${targets[@]}"; do
@@ -33,11 +36,11 @@ for name in "${targets[@]}"; do
   log="$build/artifacts/$name.log"
   mkdir -p "$corpus"
   dict=()
-  [ -f "fuzz/dict/$name.dict" ] && dict=(-dict="fuzz/dict/$name.dict")
+  [ -f "$root/fuzz/dict/$name.dict" ] && dict=(-dict="$root/fuzz/dict/$name.dict")
   echo "fuzz: $name for ${seconds}s"
   # The first folder collects new inputs; the seeds in the tree are only read. Leaks count as crashes.
   if "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$build/artifacts/$name-" "${dict[@]}" "$corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
+    -artifact_prefix="$build/artifacts/$name-" "${dict[@]}" "$corpus" "$root/fuzz/corpus/$name" >"$log" 2>&1; then
     status=ok
   else
     status=CRASH
