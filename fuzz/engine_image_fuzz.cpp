@@ -1,5 +1,5 @@
 // The engine's image readers: a ZEPA1 .bin, a ZEPA2 or a ZEPA3 .isp image given as the design of a program
-// or verify run on the simulated board.
+// or verify run on the simulated board, or of the same operations written as SVF.
 #include <unistd.h>
 
 #include <array>
@@ -18,6 +18,7 @@
 #include "engine/cable.h"
 #include "engine/clock.h"
 #include "engine/host.h"
+#include "engine/isp_options.h"
 #include "engine/messages.h"
 #include "engine/process.h"
 #include "engine/runner.h"
@@ -25,6 +26,7 @@
 #include "sim/board.h"
 #include "sim/board_file.h"
 #include "sim/families.h"
+#include "svf/svf_output.h"
 
 namespace {
 
@@ -73,7 +75,8 @@ class NoPrograms final : public engine::ProcessLauncher {
 
 }  // namespace
 
-// Byte 0 chooses the part (mod 3) and the operation (div 3, mod 3); the rest is the image.
+// Byte 0 chooses the part (mod 3), the operation (div 3, mod 3) and SVF output (div 9, odd); the rest is the
+// image.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const fuzzing::ScratchFolder& folder = fuzzing::ScratchFolder::Get();
@@ -86,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Target& target = kTargets[data[0] % kTargets.size()];
   const int op = kOperations[data[0] / kTargets.size() % kOperations.size()];
+  const int options = data[0] / (kTargets.size() * kOperations.size()) % 2 ? engine::kOptSvf : 0;
   const std::string image = folder.Write(target.image, fuzzing::AsText(data + 1, size - 1));
 
   engine::VirtualClock clock;
@@ -106,6 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   engine.cable().ApplyCable(engine::CableKind::RelayCable);
   engine.jtag().CalibrateDelay();
   engine.set_timestamp([] { return "12:00:00 01/02/2026"; });
+  svf::SvfOutput svf{[] { return std::string("12:34:56"); }};
+  engine.set_svf_generator(&svf);
 
   chain::ChainTable table;
   for (const Target& t : kTargets) {
@@ -119,6 +125,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   table.DeviceCount = static_cast<int>(kTargets.size());
   const std::string jcd = folder.File("chain.jcd");
   chain::write_jcd(table, jcd);
-  engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = 0}, table);
+  engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = options}, table);
   return 0;
 }
