@@ -1,5 +1,7 @@
 // The engine's image readers: a ZEPA1 .bin, a ZEPA2 or a ZEPA3 .isp image given as the design of a program
-// or verify run on the simulated board, or of the same operations written as SVF.
+// or verify run on the simulated board, or of the same operations written as SVF. A ZEPA3 verify looks for
+// the converters' checksum file "chksum.chk" in the current folder (and removes an old one): run this
+// harness from a folder of its own, as scripts/fuzz.sh does.
 #include <unistd.h>
 
 #include <array>
@@ -80,12 +82,6 @@ class NoPrograms final : public engine::ProcessLauncher {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const fuzzing::ScratchFolder& folder = fuzzing::ScratchFolder::Get();
-  // The engine and the converters share the current folder (the readback checksum file lives there).
-  static const bool in_folder = [&] {
-    std::filesystem::current_path(folder.path());
-    return true;
-  }();
-  (void)in_folder;
 
   const Target& target = kTargets[data[0] % kTargets.size()];
   const int op = kOperations[data[0] / kTargets.size() % kOperations.size()];
@@ -93,12 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string image = folder.Write(target.image, fuzzing::AsText(data + 1, size - 1));
 
   engine::VirtualClock clock;
-  static const sim::FamilyRegistry* families = nullptr;
-  static engine::VirtualClock* family_clock = nullptr;
-  family_clock = &clock;
-  if (families == nullptr)
-    families = new sim::FamilyRegistry(sim::AllFamilies([] { return family_clock->NowNs(); }));
-  sim::Board board(sim::ParseBoardText(kBoard, "fuzz board"), *families);
+  sim::Board board(sim::ParseBoardText(kBoard, "fuzz board"),
+                   sim::AllFamilies([&clock] { return clock.NowNs(); }));
 
   engine::MessageLines messages;
   QuietPrompts prompts;

@@ -21,17 +21,15 @@ constexpr std::string_view kBoard =
     "device VTL3032XL\n"
     "device Others irlen=7 idcode=0x1234567F\n";
 
-// Each read of the clock moves it on by a second, so every erase and program dwell has passed when the
-// part looks; the run does not depend on how fast the machine is.
-std::int64_t g_now_ns = 0;
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zepa;
-  static const sim::FamilyRegistry families = sim::AllFamilies([] { return g_now_ns += 1'000'000'000; });
-  g_now_ns = 0;
-  sim::Board board(sim::ParseBoardText(kBoard, "fuzz board"), families);
+  // Each read of the clock moves it on by a second, so every erase and program dwell has passed when the
+  // part looks; the run does not depend on how fast the machine is.
+  std::int64_t now_ns = 0;
+  sim::Board board(sim::ParseBoardText(kBoard, "fuzz board"),
+                   sim::AllFamilies([&now_ns] { return now_ns += 1'000'000'000; }));
   sim::BitbangProtocol protocol(board);
   const std::string_view commands = fuzzing::AsText(data, size);
   std::string answers;

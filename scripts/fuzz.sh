@@ -10,6 +10,8 @@ cd "$root"
 seconds=${1:-60}
 shift || true
 build=${ZEPA_FUZZ_BUILD:-$root/build-fuzz}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)  # the harnesses run in folders of their own
 
 targets=("$@")
 if ((${#targets[@]} == 0)); then
@@ -37,15 +39,19 @@ for name in "${targets[@]}"; do
   mkdir -p "$corpus"
   dict=()
   [ -f "$root/fuzz/dict/$name.dict" ] && dict=(-dict="$root/fuzz/dict/$name.dict")
+  # Each runs in a folder of its own: a reader may look for (or remove) a file in the current folder.
+  run="$build/run/$name"
+  mkdir -p "$run"
   echo "fuzz: $name for ${seconds}s"
   # The first folder collects new inputs; the seeds in the tree are only read. Leaks count as crashes.
-  if "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$build/artifacts/$name-" "${dict[@]}" "$corpus" "$root/fuzz/corpus/$name" >"$log" 2>&1; then
+  if (cd "$run" && "$build/fuzz/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/$name-" "${dict[@]}" \
+    "$corpus" "$root/fuzz/corpus/$name") >"$log" 2>&1; then
     status=ok
   else
     status=CRASH
     failed+=("$name")
-    grep -E '^(==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)' "$log" | head -n 5 || true
+    grep -E '==[0-9]+== ?ERROR|^SUMMARY|Test unit written' "$log" | head -n 5 || true
   fi
   execs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+)/\1/p' "$log" | tail -n 1)
   summary+=("$(printf '%-16s %8s  %12s executions in %ss' "$name" "$status" "${execs:-?}" "$seconds")")
