@@ -6,6 +6,7 @@ packages=(
   g++ cmake ninja-build make                 # toolchain
   libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
   clang-format                               # formatting check
+  clang libclang-rt-14-dev                   # libFuzzer and the sanitizers' runtime for scripts/fuzz.sh
   openocd                                    # independent JTAG host / SVF player for the simulated board
   srecord binutils                           # independent Intel HEX readers for MCS checks
   g++-mingw-w64-i686 mingw-w64-i686-dev      # Windows cross build of the port driver and its client
