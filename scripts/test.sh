@@ -2,7 +2,7 @@
 # Sets up, builds and runs every test: a Release build (what users and the benchmarks build), then the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows cross build (the driver, the port client and the console
 # programs) and the programs' smoke test under wine64 against the normal build, then the formatting
-# check, then each fuzzer for 20 seconds (scripts/fuzz.sh). Ends with one line that counts the tests of
+# check, then each fuzzer for 10 seconds (scripts/fuzz.sh). Ends with one line that counts the tests of
 # both runs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,7 +25,7 @@ bash scripts/windows-smoke.sh build build-windows
 bash scripts/check-format.sh
 
 # The fuzzers, briefly: enough for a reader that crashes on something near its seeds to show.
-bash scripts/fuzz.sh 20
+bash scripts/fuzz.sh 10
 
 # ctest ends with "N% tests passed, F tests failed out of T" and lists skipped tests as "(Skipped)".
 total=0 failed=0 skipped=0
