@@ -1,7 +1,7 @@
 // Program and verify of one 128-macrocell ZEPA1 part on the simulated board.
 //  - real clock: the run's wall time next to the floor, the sum of the waits the sequence mandates
 //    (identify 1 ms twice, erase 100 + 1 ms, 82 rows x (11 + 1) ms, close 1 ms = 1088 ms);
-//  - virtual clock: processor time per port access of the whole run.
+//  - virtual clock: the port writes and reads per clock of the whole run, and processor time per access.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -36,25 +36,6 @@ class NoLauncher final : public ProcessLauncher {
     return {};
   }
 };
-// Counts the accesses the engine makes to the board.
-class CountingPort final : public port::PortIo {
- public:
-  explicit CountingPort(port::PortIo& inner) : inner_(inner) {}
-  bool Active() const override { return true; }
-  std::uint8_t ReadPortByte(std::uint16_t port) override {
-    ++accesses;
-    return inner_.ReadPortByte(port);
-  }
-  void WritePortByte(std::uint16_t port, std::uint8_t value) override {
-    ++accesses;
-    inner_.WritePortByte(port, value);
-  }
-  long long accesses = 0;
-
- private:
-  port::PortIo& inner_;
-};
-
 std::string Folder() {
   const std::string folder = (std::filesystem::temp_directory_path() / "zepa1_bench").string();
   std::filesystem::create_directories(folder);
@@ -67,7 +48,7 @@ class Bench {
   explicit Bench(Clock& clock)
       : folder_(Folder()),
         board_(sim::ParseBoardText("device VTL5128\n", "bench"), Families(clock)),
-        port_(board_),
+        port_(board_, 0x378, CableMapFor(CableKind::RelayCable).PinTCK),
         engine_(port_, clock, host_, launcher_, {.program_dir = folder_, .work_dir = folder_}) {
     std::string image(11052, '\xFF');
     image[0] = static_cast<char>(119);
@@ -88,7 +69,7 @@ class Bench {
                      table_);
     if (marks_.failed) throw std::runtime_error("program and verify failed on the board");
   }
-  long long accesses() const { return port_.accesses; }
+  CountingPort& port() { return port_; }
 
  private:
   static sim::FamilyRegistry Families(Clock& clock) {
@@ -129,17 +110,16 @@ BENCHMARK(BM_ProgramVerify128_RealClock)->Unit(benchmark::kMillisecond)->Iterati
 void BM_ProgramVerify128_VirtualClock(benchmark::State& state) {
   VirtualClock clock;
   Bench bench(clock);
-  long long accesses = 0;
   double cpu_ns = 0;
   for (auto _ : state) {
-    const long long before = bench.accesses();
+    bench.port().Reset();
     const std::clock_t start = std::clock();
     bench.Run();
     cpu_ns = 1e9 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    accesses = bench.accesses() - before;
   }
-  state.counters["port_accesses"] = static_cast<double>(accesses);
-  state.counters["cpu_ns_per_access"] = cpu_ns / static_cast<double>(accesses);
+  PortCounters(state, bench.port());
+  state.counters["cpu_ns_per_access"] =
+      cpu_ns / static_cast<double>(bench.port().writes + bench.port().reads);
 }
 BENCHMARK(BM_ProgramVerify128_VirtualClock)->Unit(benchmark::kMillisecond)->Iterations(5);
 
