@@ -225,8 +225,9 @@ IdcodeRead ReadIdcode(Jtag& jtag) {
   std::string bits;
   for (int i = 0; i < 32; ++i) {
     jtag.TapStep(ShiftDr);
-    bits += jtag.cable().ReadTdo() ? '1' : '0';
+    jtag.cable().RequestTdo();
   }
+  for (std::uint8_t b : jtag.cable().TakeTdo()) bits += b ? '1' : '0';
   return DecodeIdcodeBits(bits);
 }
 

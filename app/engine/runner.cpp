@@ -129,6 +129,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     chain_.DeviceCount = 1;
     chain_.TargetDevice = 1;
     ScanChain(jtag_);  // whatever family position 1 had before: a scan always scans
+    cable_.Flush();
     table.DeviceCount = chain_.DeviceCount;
     return;
   }
@@ -152,6 +153,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     cable_.WriteDataDirect(0xFD);
   }
   RunDevices(request, table, context);
+  cable_.Flush();  // the last clock ends with TCK low on the port
   if (bif) {
     jtag_.recorder.Close();
     messages.add_message("BIF file: " + bif_file);

@@ -42,6 +42,8 @@ class CountingPort final : public port::PortIo {
     }
     inner_.WritePortByte(port, value);
   }
+  void Flush() override { inner_.Flush(); }
+  void UseWiring(const port::CableWiring& wiring) override { inner_.UseWiring(wiring); }
   void Reset() { writes = reads = clocks = 0; }
   void TakeCounts(const CountingPort& other) {
     writes = other.writes;

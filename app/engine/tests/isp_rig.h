@@ -62,6 +62,25 @@ inline std::string MakeZepa1Image(int part, unsigned seed) {
   return bytes;
 }
 
+// Hands every access on to the board and shows it to `watch` (when set) first.
+class WatchedPort final : public port::PortIo {
+ public:
+  explicit WatchedPort(port::PortIo& inner) : inner_(inner) {}
+  bool Active() const override { return inner_.Active(); }
+  std::uint8_t ReadPortByte(std::uint16_t port) override {
+    if (watch) watch(false, port, 0);
+    return inner_.ReadPortByte(port);
+  }
+  void WritePortByte(std::uint16_t port, std::uint8_t value) override {
+    if (watch) watch(true, port, value);
+    inner_.WritePortByte(port, value);
+  }
+  std::function<void(bool write, std::uint16_t port, std::uint8_t value)> watch;
+
+ private:
+  port::PortIo& inner_;
+};
+
 // Which parts of the board get their ISP registers; the others act as BYPASS beyond IDCODE.
 enum class RigFamilies { kZepa1, kAll };
 
@@ -69,7 +88,8 @@ class IspRig {
  public:
   explicit IspRig(const std::string& board_text, RigFamilies families = RigFamilies::kZepa1)
       : board(std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "rig board"), Families(families))),
-        engine(*board, clock, host, launcher,
+        port(*board),
+        engine(port, clock, host, launcher,
                {.program_dir = ZEPA_BIN_DIR, .work_dir = dir.path().string() + "/"}) {
     engine.cable().ApplyCable(CableKind::RelayCable);
     engine.jtag().CalibrateDelay();
@@ -166,6 +186,7 @@ class IspRig {
   VirtualClock clock;
   std::shared_ptr<sim::Zepa1Faults> faults = std::make_shared<sim::Zepa1Faults>();
   std::unique_ptr<sim::Board> board;
+  WatchedPort port;
   ScriptedLauncher launcher;
   IspEngine engine;
   chain::ChainTable table;
