@@ -35,7 +35,14 @@ void Cable::TellWiring() {
 }
 
 void Cable::WriteData(std::uint8_t value) {
+  const bool tck_changes = !data_known_ || ((value ^ data_) & map_->PinTCK) != 0;
+  if (tck_changes && tck_delay_ns > 0 && clock_ != nullptr) {
+    // The half period that this write ends lasts its time first.
+    const std::int64_t due = tck_edge_ns_ + tck_delay_ns;
+    while (clock_->NowNs() < due) clock_->RunDelayUnits(1, 1);
+  }
   port_.WritePortByte(data_port_, value);
+  if (tck_changes && clock_ != nullptr) tck_edge_ns_ = clock_->NowNs();
   data_known_ = true;
   data_ = value;
 }
@@ -81,10 +88,11 @@ int Cable::ReadTdo() {
 }
 
 void Cable::RequestTdo() {
+  if (!OffLine) {
+    SyncData();
+    port_.RequestRead(status_port_);
+  }
   ++requested_;
-  if (OffLine) return;
-  SyncData();
-  port_.RequestRead(status_port_);
 }
 
 std::vector<std::uint8_t> Cable::TakeTdo() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/clock.h"
 #include "engine/host.h"
 #include "engine/isp_options.h"
 #include "port/port_io.h"
@@ -125,6 +126,9 @@ class Cable {
   std::uint16_t StatusPort() const { return status_port_; }
 
   PortWrites port_writes = PortWrites::kFewest;
+  // Each half TCK period lasts at least this long, timed on the attached clock (long cables, slow
+  // boards); 0: the port's own pace.
+  std::int64_t tck_delay_ns = 0;
 
   // Sets or clears `mask` in DataShadow. The vector recorder sees every new value while the .bif option is
   // on, in off-line mode too. The data register follows as `port_writes` says: with the fewest writes, a
@@ -158,6 +162,7 @@ class Cable {
   void WriteDataDirect(std::uint8_t value);
 
   void AttachRecorder(VectorRecorder* recorder) { recorder_ = recorder; }
+  void AttachClock(Clock* clock) { clock_ = clock; }
   const EngineHost& host() const { return host_; }
 
  private:
@@ -168,6 +173,8 @@ class Cable {
   std::uint16_t data_port_ = 0x378;
   std::uint16_t status_port_ = 0x379;
   VectorRecorder* recorder_ = nullptr;
+  Clock* clock_ = nullptr;
+  std::int64_t tck_edge_ns_ = 0;  // when the data register's TCK last changed
 
   void WriteData(std::uint8_t value);
   void SyncData();  // writes DataShadow unless the data register holds it

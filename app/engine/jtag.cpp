@@ -104,10 +104,12 @@ void DelayTimer::Delay(int n) {
 Jtag::Jtag(Cable& cable, ChainState& chain, engine::Clock& clock, MessageSink& messages)
     : cable_(cable), chain_(chain), messages_(messages), timer_(clock) {
   cable_.AttachRecorder(&recorder);
+  cable_.AttachClock(&clock);
 }
 
 Jtag::~Jtag() {
   cable_.AttachRecorder(nullptr);
+  cable_.AttachClock(nullptr);
 }
 
 void Jtag::Pulse(int tms) {

@@ -62,23 +62,30 @@ inline std::string MakeZepa1Image(int part, unsigned seed) {
   return bytes;
 }
 
-// Hands every access on to the board and shows it to `watch` (when set) first.
+// Hands every access on to `inner` (the board, or a link to it) and shows it to `watch` (when set) first.
 class WatchedPort final : public port::PortIo {
  public:
-  explicit WatchedPort(port::PortIo& inner) : inner_(inner) {}
-  bool Active() const override { return inner_.Active(); }
+  explicit WatchedPort(port::PortIo& inner) : inner(&inner) {}
+  bool Active() const override { return inner->Active(); }
+  std::string InactiveWarning() const override { return inner->InactiveWarning(); }
   std::uint8_t ReadPortByte(std::uint16_t port) override {
     if (watch) watch(false, port, 0);
-    return inner_.ReadPortByte(port);
+    return inner->ReadPortByte(port);
   }
   void WritePortByte(std::uint16_t port, std::uint8_t value) override {
     if (watch) watch(true, port, value);
-    inner_.WritePortByte(port, value);
+    inner->WritePortByte(port, value);
   }
-  std::function<void(bool write, std::uint16_t port, std::uint8_t value)> watch;
+  void RequestRead(std::uint16_t port) override {
+    if (watch) watch(false, port, 0);
+    inner->RequestRead(port);
+  }
+  std::vector<std::uint8_t> CollectReads() override { return inner->CollectReads(); }
+  void Flush() override { inner->Flush(); }
+  void UseWiring(const port::CableWiring& wiring) override { inner->UseWiring(wiring); }
 
- private:
-  port::PortIo& inner_;
+  std::function<void(bool write, std::uint16_t port, std::uint8_t value)> watch;
+  port::PortIo* inner;
 };
 
 // Which parts of the board get their ISP registers; the others act as BYPASS beyond IDCODE.

@@ -139,6 +139,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   settings.IspOptions = options.options;
   settings.OffLine = options.offline;
   settings.ActiveIoVerify = options.active_io;
+  settings.tck_delay_ns = options.tck_delay_ns;
 
   int status = kExitOk;
   if (options.scan) {

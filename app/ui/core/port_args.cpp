@@ -31,6 +31,14 @@ PortChoice parse_io_argument(std::string_view value) {
   for (const port::PortBackend& backend : port::PortBackends()) {
     known += ", " + std::string(backend.name);
     if (backend.name != name) continue;
+    if (name == "remote") {
+      try {
+        port::ParseRemoteAddress(argument);
+      } catch (const std::invalid_argument&) {
+        throw PortArgError("--io remote: name the server as HOST:PORT, as in --io remote:127.0.0.1:3335");
+      }
+      return {PortChoice::Kind::kBackend, name, argument};
+    }
     if (!argument.empty() && name != "ppdev")
       throw PortArgError("--io " + name + " takes no argument (\"" + argument + "\" given)");
     return {PortChoice::Kind::kBackend, name, argument};

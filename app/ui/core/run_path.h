@@ -5,6 +5,7 @@
 // shows of a run goes through RunView, Prompts and the message sink.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -80,6 +81,7 @@ struct RunSettings {
   int IspOptions = 0;  // engine::IspOption bits
   bool OffLine = false;
   bool ActiveIoVerify = false;
+  std::int64_t tck_delay_ns = 0;  // each half TCK period lasts at least this long (0: the port's pace)
 };
 
 // How a run ended.

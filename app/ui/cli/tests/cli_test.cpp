@@ -119,6 +119,30 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
       << again.out;
 }
 
+// A board that needs half clocks of 500 ns misreads bits at the port's own pace, so the chain fails; with
+// --tck-delay 500 every half clock lasts long enough (on the run's clock) and the chain programs and
+// verifies.
+TEST_F(CliTest, SlowBoardNeedsTheTckDelay) {
+  CopyExamples();
+  write("board.sim", "tck 500ns\n" + read("board.sim"));
+  struct Case {
+    std::vector<std::string> delay;
+    int status;
+  };
+  for (const Case& c : {Case{{}, 1}, Case{{"--tck-delay", "200"}, 1}, Case{{"--tck-delay", "500"}, 0}}) {
+    SCOPED_TRACE(::testing::PrintToString(c.delay));
+    fs::remove(path("board.sim.state"));
+    std::vector<std::string> args = c.delay;
+    args.insert(args.end(), {"--io", "sim:" + path("board.sim"), path("chain.jcd")});
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    if (c.status == 0) {
+      EXPECT_TRUE(Contains(run.out, "     3  VTL5128C    Prog & Verify     pass    design128.jed\n"))
+          << run.out;
+    }
+  }
+}
+
 // Design files whose paths hold blanks: the chain file carries them in double quotes, the programmer's
 // check finds them and fusebuild converts them, so the chain programs and verifies as any other.
 TEST_F(CliTest, DesignPathsWithBlanksAreProgrammed) {
