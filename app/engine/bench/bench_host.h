@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "engine/host.h"
 #include "port/port_io.h"
@@ -42,6 +43,11 @@ class CountingPort final : public port::PortIo {
     }
     inner_.WritePortByte(port, value);
   }
+  void RequestRead(std::uint16_t port) override {
+    ++reads;
+    inner_.RequestRead(port);
+  }
+  std::vector<std::uint8_t> CollectReads() override { return inner_.CollectReads(); }
   void Flush() override { inner_.Flush(); }
   void UseWiring(const port::CableWiring& wiring) override { inner_.UseWiring(wiring); }
   void Reset() { writes = reads = clocks = 0; }
