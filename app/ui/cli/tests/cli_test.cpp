@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "chain/jcd_file.h"
@@ -19,6 +22,7 @@
 #include "engine/process.h"
 #include "sim/board.h"
 #include "sim/families.h"
+#include "sim/remote_bitbang.h"
 #include "testsupport/files.h"
 #include "ui/cli/cli_app.h"
 #include "ui/core/tests/test_support.h"
@@ -50,10 +54,12 @@ class CliTest : public ui::testing::ScratchDir {
     ScratchDir::TearDown();
   }
 
-  CliRun Cli(const std::vector<std::string>& args) {
+  // `shared`: the clock of a board served elsewhere, so its parts' dwells see the run's waits.
+  CliRun Cli(const std::vector<std::string>& args, engine::VirtualClock* shared = nullptr) {
     std::ostringstream out;
     std::ostringstream err;
-    engine::VirtualClock clock;
+    engine::VirtualClock own;
+    engine::VirtualClock& clock = shared != nullptr ? *shared : own;
     engine::SystemProcessLauncher launcher;
     CliSystem system{.out = out,
                      .err = err,
@@ -141,6 +147,31 @@ TEST_F(CliTest, SlowBoardNeedsTheTckDelay) {
           << run.out;
     }
   }
+}
+
+// The example chain over --io remote:HOST:PORT, zepa-sim's remote_bitbang server playing the pins to the
+// example board on a loopback port: programmed and verified, and what the parts hold is on that board.
+TEST_F(CliTest, ExampleChainOverARemoteBitbangLink) {
+  CopyExamples();
+  engine::VirtualClock board_clock;
+  auto board =
+      sim::Board::Open(path("board.sim"), sim::AllFamilies([&board_clock] { return board_clock.NowNs(); }));
+  std::unique_ptr<sim::RemoteBitbangServer> server;
+  try {
+    server = std::make_unique<sim::RemoteBitbangServer>(*board, 0);
+  } catch (const std::exception& e) {
+    GTEST_SKIP() << "no loopback sockets on this system: " << e.what();
+  }
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { server->Serve(stop, false, [] {}); });
+  const CliRun run =
+      Cli({"--io", "remote:127.0.0.1:" + std::to_string(server->port()), path("chain.jcd")}, &board_clock);
+  stop = true;
+  serving.join();
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out, "     3  VTL5128C    Prog & Verify     pass    design128.jed\n")) << run.out;
+  EXPECT_FALSE(board->device(3).memory().rows.empty()) << "the served board's part was programmed";
+  EXPECT_FALSE(fs::exists(path("board.sim.state"))) << "the board file itself is not opened";
 }
 
 // Design files whose paths hold blanks: the chain file carries them in double quotes, the programmer's
