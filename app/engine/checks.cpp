@@ -295,6 +295,7 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
   const std::string output = ImageFileName(context, position, rec.id, rec.jed);
   if (!output.empty()) util::RemoveFile(output);
 
+  context.cable().Flush();  // TCK rests low on the port while the converter runs
   const ProcessResult result =
       context.launcher.Run(ProgramBeside(context.program_dir, "fusebuild"),
                            {jcd_file, std::to_string(position), std::to_string(options)},

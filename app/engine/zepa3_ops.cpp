@@ -213,6 +213,7 @@ void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
   const std::string checksum_file = "chksum.chk";
   util::RemoveFile(checksum_file);
   const std::string part = util::ToLowerAscii(rec_.part);
+  c_.cable().Flush();  // TCK rests low on the port while the converter runs
   const ProcessResult result =
       c_.launcher.Run(ProgramBeside(c_.program_dir, "fusedump"), {rd_file, part, std::to_string(flag)},
                       {std::string(kWorkDirVariable) + "=" + c_.work_dir});
