@@ -35,7 +35,14 @@ std::unique_ptr<PortIo> OpenDirect(const PortBackendConfig& config) {
 }
 
 std::unique_ptr<PortIo> OpenRemote(const PortBackendConfig& config) {
-  return std::make_unique<RemoteBitbangPort>(ParseRemoteAddress(config.remote), config.notes);
+  RemoteAddress address;
+  try {
+    address = ParseRemoteAddress(config.remote);
+  } catch (const std::invalid_argument&) {
+    if (config.notes) config.notes("remote_bitbang: \"" + config.remote + "\" is not HOST:PORT");
+    return nullptr;
+  }
+  return std::make_unique<RemoteBitbangPort>(address, config.notes);
 }
 
 constexpr PortBackend kBackends[] = {

@@ -97,3 +97,21 @@ TEST(PortBackends, RemoteAddressesAreHostColonPort) {
 
 }  // namespace
 }  // namespace zepa::port
+
+namespace zepa::port {
+namespace {
+
+// A remote backend without a usable HOST:PORT opens nothing and says why.
+TEST(PortBackends, ARemoteBackendWithoutHostAndPortIsToldWhy) {
+  std::vector<std::string> notes;
+  PortBackendConfig config;
+  config.backend = "remote";
+  config.remote = "lab-board";
+  config.notes = [&](const std::string& n) { notes.push_back(n); };
+  PortDriverHandle handle(MakePortOpener(config));
+  EXPECT_FALSE(handle.Open());
+  EXPECT_EQ(notes, (std::vector<std::string>{"remote_bitbang: \"lab-board\" is not HOST:PORT"}));
+}
+
+}  // namespace
+}  // namespace zepa::port

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 
 #include "engine/context.h"
 #include "ui/core/port_args.h"
@@ -62,14 +61,10 @@ bool CliOptions::is_batch() const {
 
 // Nanoseconds, 0 to 1 s, digits with an optional "ns".
 std::int64_t ParseTckDelay(const std::string& text) {
-  std::string digits = text;
-  if (digits.size() > 2 && digits.ends_with("ns")) digits.resize(digits.size() - 2);
-  std::int64_t ns = -1;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), ns);
-  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || ns < 0 ||
-      ns > 1'000'000'000)
+  const std::optional<std::int64_t> ns = ui::parse_tck_delay(text);
+  if (!ns)
     throw UsageError("--tck-delay: \"" + text + "\" is not a number of nanoseconds from 0 to 1000000000");
-  return ns;
+  return *ns;
 }
 
 CliOptions ParseCommandLine(const std::vector<std::string>& args) {
