@@ -1,5 +1,6 @@
 #include "sim/board.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -92,9 +93,27 @@ void Board::WritePortByte(std::uint16_t port, std::uint8_t value) {
 }
 
 void Board::DriveJtag(bool tck, bool tms, bool tdi) {
+  // A board that needs slow clocks: a half clock shorter than it needs makes the first device misread the
+  // TDI of the next rising edge.
+  bool too_short = false;
+  if (spec_.min_half_clock_ns > 0 && tck != tck_) {
+    if (!now_ns_) {
+      now_ns_ = [] {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+      };
+    }
+    const std::int64_t now = now_ns_();
+    too_short = now - tck_edge_ns_ < spec_.min_half_clock_ns;
+    tck_edge_ns_ = now;
+  }
   if (tck && !tck_) {
+    const bool misread = too_short || high_too_short_;
+    high_too_short_ = false;
+    if (misread) ++misread_bits_;
     // Every device samples its TDI on the same edge: the TDO its neighbour set on the last falling edge.
-    bool in = tdi;
+    bool in = misread ? !tdi : tdi;
     for (auto& device : devices_) {
       const bool out = device->tdo();
       device->Rising(tms, in);
@@ -102,6 +121,7 @@ void Board::DriveJtag(bool tck, bool tms, bool tdi) {
     }
     if (!keep_path_.empty()) WriteDownChanges();
   } else if (!tck && tck_) {
+    high_too_short_ = too_short;
     for (auto& device : devices_) device->Falling();
   }
   tck_ = tck;

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +56,12 @@ class Board final : public port::PortIo {
   bool JtagTdo() const { return devices_.empty() ? true : devices_.back()->tdo(); }
   void SetTrst(bool asserted);
 
+  // The time a `tck` line of the board file measures half clocks with; without one the board takes the
+  // steady clock.
+  void set_clock(std::function<std::int64_t()> now_ns) { now_ns_ = std::move(now_ns); }
+  // Rising edges whose TDI the first device misread because a half clock was too short.
+  std::int64_t misread_bits() const { return misread_bits_; }
+
   // A cable whose loop-back wire is broken: its presence test fails while JTAG still works.
   void set_loopback_connected(bool connected) { loopback_connected_ = connected; }
 
@@ -95,6 +103,10 @@ class Board final : public port::PortIo {
   mutable std::FILE* keep_file_ = nullptr;  // open for appending from the first change on
   std::string keep_error_;
   std::optional<util::FileLock> lock_;
+  std::function<std::int64_t()> now_ns_;
+  std::int64_t tck_edge_ns_ = std::numeric_limits<std::int64_t>::min() / 2;  // when TCK last changed
+  bool high_too_short_ = false;  // the last high half clock was too short
+  std::int64_t misread_bits_ = 0;
 };
 
 }  // namespace zepa::sim

@@ -45,8 +45,10 @@ class Parser {
       Cable(words);
     } else if (key == "device") {
       Device(words);
+    } else if (key == "tck") {
+      Tck(words);
     } else {
-      Fail("unknown word '" + std::string(words[0]) + "' (expected port, cable or device)");
+      Fail("unknown word '" + std::string(words[0]) + "' (expected port, cable, tck or device)");
     }
   }
 
@@ -86,6 +88,19 @@ class Parser {
     } else {
       Fail("unknown cable '" + std::string(words[1]) + "' (relay, corvane, byteblaster or none)");
     }
+  }
+
+  void Tck(const std::vector<std::string_view>& words) {
+    if (seen_tck_) Fail("a second tck line");
+    seen_tck_ = true;
+    if (words.size() != 2) Fail("a tck line gives the shortest half clock in nanoseconds, as in 'tck 500ns'");
+    std::string value = util::ToLowerAscii(words[1]);
+    if (value.size() > 2 && value.ends_with("ns")) value.resize(value.size() - 2);
+    std::int64_t ns = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), ns);
+    if (error != std::errc() || end != value.data() + value.size() || ns < 1 || ns > 1'000'000'000)
+      Fail("tck '" + std::string(words[1]) + "' is not a half clock of 1 to 1000000000 nanoseconds");
+    spec_.min_half_clock_ns = ns;
   }
 
   void Device(const std::vector<std::string_view>& words) {
@@ -142,6 +157,7 @@ class Parser {
   int line_ = 0;
   bool seen_port_ = false;
   bool seen_cable_ = false;
+  bool seen_tck_ = false;
   BoardSpec spec_;
 };
 

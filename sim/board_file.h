@@ -8,9 +8,12 @@
 //   device VTL3256XL secured
 //   device Others irlen=7 idcode=0x1234567F
 //
-// Words are compared ignoring case. `port` (278, 378 or 3BC, default 378) and `cable` (default relay) may
-// each appear once. A device line names a part and may add `secured`, `irlen=N` (2..32; required for
-// "Others") and `idcode=0xHEX` or `idcode=none`. Anything else is an error naming the file and the line.
+//   tck 500ns                        # each half TCK period needs at least 500 ns, or bits are misread
+//
+// Words are compared ignoring case. `port` (278, 378 or 3BC, default 378), `cable` (default relay) and
+// `tck` (default: any pace) may each appear once. A device line names a part and may add `secured`, `irlen=N`
+// (2..32; required for "Others") and `idcode=0xHEX` or `idcode=none`. Anything else is an error naming the
+// file and the line.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +43,7 @@ struct DeviceSpec {
 struct BoardSpec {
   std::uint16_t port = 0x378;
   CableType cable = CableType::kRelay;
+  std::int64_t min_half_clock_ns = 0;  // 0: any pace
   std::vector<DeviceSpec> devices;
 };
 

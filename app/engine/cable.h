@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
+#include "engine/clock.h"
 #include "engine/host.h"
 #include "engine/isp_options.h"
 #include "port/port_io.h"
@@ -88,6 +90,13 @@ inline constexpr int kAutoPortSelection = 3;
 
 class VectorRecorder;
 
+// How pin changes become port writes.
+enum class PortWrites {
+  kFewest,  // only the writes the clock needs: TMS and TDI go out with TCK low in the write that lowers
+            // TCK (or in one write of their own), then one write raises TCK; nothing unchanged is written
+  kEveryChange,  // every pin change is a write of its own (the check the fewest writes are measured against)
+};
+
 class Cable {
  public:
   Cable(port::PortIo& HwCtrl, const EngineHost& host);
@@ -116,11 +125,27 @@ class Cable {
   std::uint16_t DataPort() const { return data_port_; }
   std::uint16_t StatusPort() const { return status_port_; }
 
-  // Sets or clears `mask` in DataShadow and writes it whole to the data register (one port write). The
-  // vector recorder sees every new value while the .bif option is on, in off-line mode too.
+  PortWrites port_writes = PortWrites::kFewest;
+  // Each half TCK period lasts at least this long, timed on the attached clock (long cables, slow
+  // boards); 0: the port's own pace.
+  std::int64_t tck_delay_ns = 0;
+
+  // Sets or clears `mask` in DataShadow. The vector recorder sees every new value while the .bif option is
+  // on, in off-line mode too. The data register follows as `port_writes` says: with the fewest writes, a
+  // value with TCK low waits for the next rising edge, read, wait or Flush(); the rising edge is one write,
+  // or two when TMS, TDI or the other lines change (first with TCK low).
   void SetPin(std::uint8_t mask, int level);
-  // TDO as 0 or 1 after the cable's polarity; 1 without reading in off-line mode.
+  // TDO as 0 or 1 after the cable's polarity, read once the data register holds DataShadow (so after TCK
+  // went low); 1 without reading in off-line mode.
   int ReadTdo();
+  // A TDO sample taken now whose value comes later from TakeTdo(): a backend on a network sends the
+  // request at once and the answers travel back together.
+  void RequestTdo();
+  // The samples requested since the last call, oldest first, as 0 or 1 after the cable's polarity.
+  std::vector<std::uint8_t> TakeTdo();
+  // Brings the data register to DataShadow and delivers what the backend queued: before a wait, and at the
+  // end of a run.
+  void Flush();
 
   // Chooses the port addresses for a selection 0..3. Returns false, changing nothing, when the port driver
   // is missing (outside off-line mode) after a beep and a box with the port's warning (none when the port
@@ -137,6 +162,7 @@ class Cable {
   void WriteDataDirect(std::uint8_t value);
 
   void AttachRecorder(VectorRecorder* recorder) { recorder_ = recorder; }
+  void AttachClock(Clock* clock) { clock_ = clock; }
   const EngineHost& host() const { return host_; }
 
  private:
@@ -147,6 +173,17 @@ class Cable {
   std::uint16_t data_port_ = 0x378;
   std::uint16_t status_port_ = 0x379;
   VectorRecorder* recorder_ = nullptr;
+  Clock* clock_ = nullptr;
+  std::int64_t tck_edge_ns_ = 0;  // when the data register's TCK last changed
+
+  void WriteData(std::uint8_t value);
+  void SyncData();  // writes DataShadow unless the data register holds it
+  void TellWiring();
+
+  bool data_known_ = false;    // what the data register holds is known (data_)
+  std::uint8_t data_ = 0;      // the data register's value when data_known_
+  bool tck_fell_ = false;      // DataShadow's TCK went low after the data register's last rising edge
+  std::size_t requested_ = 0;  // TDO samples requested and not yet taken
 };
 
 }  // namespace zepa::engine

@@ -225,8 +225,9 @@ IdcodeRead ReadIdcode(Jtag& jtag) {
   std::string bits;
   for (int i = 0; i < 32; ++i) {
     jtag.TapStep(ShiftDr);
-    bits += jtag.cable().ReadTdo() ? '1' : '0';
+    jtag.cable().RequestTdo();
   }
+  for (std::uint8_t b : jtag.cable().TakeTdo()) bits += b ? '1' : '0';
   return DecodeIdcodeBits(bits);
 }
 
@@ -294,6 +295,7 @@ std::string RunFusebuild(EngineContext& context, int position, int op, int optio
   const std::string output = ImageFileName(context, position, rec.id, rec.jed);
   if (!output.empty()) util::RemoveFile(output);
 
+  context.cable().Flush();  // TCK rests low on the port while the converter runs
   const ProcessResult result =
       context.launcher.Run(ProgramBeside(context.program_dir, "fusebuild"),
                            {jcd_file, std::to_string(position), std::to_string(options)},

@@ -104,10 +104,12 @@ void DelayTimer::Delay(int n) {
 Jtag::Jtag(Cable& cable, ChainState& chain, engine::Clock& clock, MessageSink& messages)
     : cable_(cable), chain_(chain), messages_(messages), timer_(clock) {
   cable_.AttachRecorder(&recorder);
+  cable_.AttachClock(&clock);
 }
 
 Jtag::~Jtag() {
   cable_.AttachRecorder(nullptr);
+  cable_.AttachClock(nullptr);
 }
 
 void Jtag::Pulse(int tms) {
@@ -218,29 +220,39 @@ void Jtag::ShiftImageBits(long first, long last) {
   for (long n = first; n <= last; ++n) DataBit(ImageBuffer.Bit(n));
 }
 
+// The reads of a shift are requested as the bits go by and taken together at its end.
 void Jtag::ReadBitsToBuffer(long first, long last) {
   Skip();
   for (long n = first; n <= last; ++n) {
     TapStep(ShiftDr);
-    ReadbackBuffer.SetBit(n, cable_.ReadTdo());
+    cable_.RequestTdo();
   }
+  const std::vector<std::uint8_t> bits = cable_.TakeTdo();
+  for (long n = first; n <= last; ++n) ReadbackBuffer.SetBit(n, bits[static_cast<std::size_t>(n - first)]);
 }
 
 void Jtag::ReadBitsDescending(long first, long last) {
   Skip();
   for (long n = last; n >= first; --n) {
     TapStep(ShiftDr);
-    ReadbackBuffer.SetBitLow(n, cable_.ReadTdo());
+    cable_.RequestTdo();
   }
+  const std::vector<std::uint8_t> bits = cable_.TakeTdo();
+  for (long n = last; n >= first; --n) ReadbackBuffer.SetBitLow(n, bits[static_cast<std::size_t>(last - n)]);
 }
 
 void Jtag::ShiftAndCapture(long first, long last) {
   const long length = TargetDrLength();
   Skip();
   for (long n = first; n <= last; ++n) {
-    ReadbackBuffer.SetBit(n - length, cable_.ReadTdo());
-    DataBit(ImageBuffer.Bit(n));
+    // TDI takes the next bit before TDO, which it cannot change, is sampled: one write for both.
+    cable_.SetPin(cable_.PinTDI(), ImageBuffer.Bit(n));
+    cable_.RequestTdo();
+    Pulse(0);
   }
+  const std::vector<std::uint8_t> bits = cable_.TakeTdo();
+  for (long n = first; n <= last; ++n)
+    ReadbackBuffer.SetBit(n - length, bits[static_cast<std::size_t>(n - first)]);
 }
 
 bool Jtag::ExpectOnes(long first, long last) {

@@ -176,7 +176,11 @@ class Jtag {
   void ShiftAddress(int address, int width);
   void ShiftBitString(std::string_view text, std::size_t from, std::size_t to);
 
-  void Delay(int n) { timer_.Delay(n); }
+  // The pins reach the port before the wait starts.
+  void Delay(int n) {
+    cable_.Flush();
+    timer_.Delay(n);
+  }
   void CalibrateDelay() { timer_.CalibrateDelay(); }
   DelayTimer& timer() { return timer_; }
 

@@ -114,6 +114,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
 
   cable_.IspOptions = request.options;
   cable_.OffLine = (request.options & kOptOffLine) != 0;
+  cable_.tck_delay_ns = request.tck_delay_ns;
   EngineContext context = MakeContext(request);
   MessageSink& messages = host_.messages;
 
@@ -121,14 +122,17 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
   // writes, which SVF output, needing no cable, never notices; a hardware run fails its identification.
   cable_.SelectPort(request.port_index);
   jtag_.recorder.Reset();
-  cable_.InitCableLines();
+  PortStep([this] { cable_.InitCableLines(); });
 
   if (request.jcd_file.find(kScanFileName) != std::string::npos) {
     util::ReplaceFile(context.WorkFile(kScanFileName),
                       "TOTAL_DEVICE 1\nDEVICE 1           VTL5128C           4         SC\n");
     chain_.DeviceCount = 1;
     chain_.TargetDevice = 1;
-    ScanChain(jtag_);  // whatever family position 1 had before: a scan always scans
+    PortStep([this] {
+      ScanChain(jtag_);  // whatever family position 1 had before: a scan always scans
+      cable_.Flush();
+    });
     table.DeviceCount = chain_.DeviceCount;
     return;
   }
@@ -152,6 +156,7 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
     cable_.WriteDataDirect(0xFD);
   }
   RunDevices(request, table, context);
+  PortStep([this] { cable_.Flush(); });  // the last clock ends with TCK low on the port
   if (bif) {
     jtag_.recorder.Close();
     messages.add_message("BIF file: " + bif_file);
@@ -162,6 +167,19 @@ void IspEngine::RunChain(const IspRequest& request, chain::ChainTable& table) {
   messages.add_message("----------------End operation----------------");
   messages.add_message("");
   util::RemoveFile(context.WorkFile(kScanFileName));
+}
+
+bool IspEngine::PortStep(const std::function<void()>& step) {
+  try {
+    step();
+    return true;
+  } catch (const EPyk&) {
+    throw;
+  } catch (const std::exception& e) {
+    host_.messages.add_message(e.what());
+    host_.marks.MarkResult(0, false);
+    return false;
+  }
 }
 
 void IspEngine::RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context) {

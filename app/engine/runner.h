@@ -12,6 +12,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,6 +35,7 @@ struct IspRequest {
   int port_index = kAutoPortSelection;  // 0 = 278h, 1 = 378h, 2 = 3BCh, 3 = automatic selection
   int options = 0;                      // IspOption bits; 0x02 runs off-line
   bool active_io_verify = false;        // ZEPA1 verify with instruction 8 in place of ENABLE
+  std::int64_t tck_delay_ns = 0;        // each half TCK period lasts at least this long (0: no wait)
   // The user's chain file, when the run goes from a copy of it (`jcd_file` a temporary file): the SVF and
   // .bif files are named after it and written beside it. Empty: after `jcd_file`.
   std::string output_chain_file{};
@@ -103,6 +106,9 @@ class IspEngine {
   class Marks;
 
   void RunDevices(const IspRequest& request, chain::ChainTable& table, EngineContext& context);
+  // Port work outside any device's (a remote link that is gone fails it): the reason goes to the message
+  // window and the run is marked failed. False when it failed.
+  bool PortStep(const std::function<void()>& step);
   void Dispatch(EngineContext& context, int position, int op, const std::string& file);
   EngineContext MakeContext(const IspRequest& request);
 

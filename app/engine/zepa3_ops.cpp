@@ -112,8 +112,9 @@ class Zepa3Device final : public FamilyDevice {
     bits.reserve(static_cast<std::size_t>(L_));
     for (int i = 0; i < L_; ++i) {
       j_.TapStep(ShiftDr);
-      bits += c_.cable().ReadTdo() ? '1' : '0';
+      c_.cable().RequestTdo();
     }
+    for (std::uint8_t b : c_.cable().TakeTdo()) bits += b ? '1' : '0';
     return bits;
   }
   void SetTdi(char bit) {
@@ -212,6 +213,7 @@ void Zepa3Device::ReadbackChecksum(const std::string& rd_file, int flag,
   const std::string checksum_file = "chksum.chk";
   util::RemoveFile(checksum_file);
   const std::string part = util::ToLowerAscii(rec_.part);
+  c_.cable().Flush();  // TCK rests low on the port while the converter runs
   const ProcessResult result =
       c_.launcher.Run(ProgramBeside(c_.program_dir, "fusedump"), {rd_file, part, std::to_string(flag)},
                       {std::string(kWorkDirVariable) + "=" + c_.work_dir});
@@ -350,10 +352,12 @@ void Zepa3Device::ProgramAndVerify(const std::string& file) {
         Skip();
         std::string bits;
         for (char bit : next_bits) {
-          bits += c_.cable().ReadTdo() ? '1' : '0';
+          // TDI takes the next bit before TDO is sampled: one port write for both.
           SetTdi(bit);
+          c_.cable().RequestTdo();
           j_.TapStep(ShiftDr);
         }
+        for (std::uint8_t b : c_.cable().TakeTdo()) bits += b ? '1' : '0';
         read = Zepa3RowText(bits);
         rd += read + "\n";
         ShiftAddressZ3(j_, j + 1);
@@ -368,9 +372,10 @@ void Zepa3Device::ProgramAndVerify(const std::string& file) {
         Skip();
         std::string bits;
         for (int i = 0; i < L_; ++i) {
-          bits += c_.cable().ReadTdo() ? '1' : '0';
+          c_.cable().RequestTdo();
           j_.TapStep(ShiftDr);
         }
+        for (std::uint8_t b : c_.cable().TakeTdo()) bits += b ? '1' : '0';
         read = Zepa3RowText(bits);
         rd += read + "\n";
         CompareAsVerify(j, expected, read);

@@ -10,6 +10,7 @@
 #include "port/win_driver_port.h"
 #else
 #include "port/direct_port.h"
+#include "port/remote_bitbang_port.h"
 #endif
 
 namespace zepa::port {
@@ -33,13 +34,36 @@ std::unique_ptr<PortIo> OpenDirect(const PortBackendConfig& config) {
       LinuxIoInstructions(), std::vector<std::uint16_t>(kLptBases.begin(), kLptBases.end()), config.notes);
 }
 
+std::unique_ptr<PortIo> OpenRemote(const PortBackendConfig& config) {
+  RemoteAddress address;
+  try {
+    address = ParseRemoteAddress(config.remote);
+  } catch (const std::invalid_argument&) {
+    if (config.notes) config.notes("remote_bitbang: \"" + config.remote + "\" is not HOST:PORT");
+    return nullptr;
+  }
+  return std::make_unique<RemoteBitbangPort>(address, config.notes);
+}
+
 constexpr PortBackend kBackends[] = {
     {"ppdev", "the kernel's parallel-port driver, /dev/parportN", OpenPpdev},
     {"direct", "the processor's IN and OUT instructions (x86, root)", OpenDirect},
+    {"remote", "a remote_bitbang server's JTAG pins, HOST:PORT", OpenRemote},
 };
 #endif
 
 }  // namespace
+
+RemoteAddress ParseRemoteAddress(const std::string& text) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+    throw std::invalid_argument("\"" + text + "\" is not HOST:PORT");
+  RemoteAddress address{text.substr(0, colon), text.substr(colon + 1)};
+  // [::1]:3335
+  if (address.host.size() > 2 && address.host.front() == '[' && address.host.back() == ']')
+    address.host = address.host.substr(1, address.host.size() - 2);
+  return address;
+}
 
 std::span<const PortBackend> PortBackends() {
   return kBackends;

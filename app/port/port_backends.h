@@ -12,9 +12,18 @@
 
 namespace zepa::port {
 
+// A remote_bitbang server's address: "HOST:PORT" split at its last colon ("[::1]:3335" too).
+struct RemoteAddress {
+  std::string host;
+  std::string port;
+};
+// Throws std::invalid_argument when the text is not HOST:PORT.
+RemoteAddress ParseRemoteAddress(const std::string& text);
+
 struct PortBackendConfig {
   std::string backend;  // a name of the table; empty: the first row, this system's usual way
   PpdevConfig ppdev;    // the ppdev backend's roots and user-named devices
+  std::string remote;   // the remote_bitbang backend's server, "HOST:PORT"
   PortNotes notes;      // why a port could not be opened
 };
 

@@ -12,6 +12,9 @@ class BorrowedPort : public PortIo {
   std::uint8_t ReadPortByte(std::uint16_t port) override { return port_.ReadPortByte(port); }
   void WritePortByte(std::uint16_t port, std::uint8_t value) override { port_.WritePortByte(port, value); }
   void Flush() override { port_.Flush(); }
+  void RequestRead(std::uint16_t port) override { port_.RequestRead(port); }
+  std::vector<std::uint8_t> CollectReads() override { return port_.CollectReads(); }
+  void UseWiring(const CableWiring& wiring) override { port_.UseWiring(wiring); }
   std::string InactiveWarning() const override { return port_.InactiveWarning(); }
 
  private:
@@ -34,12 +37,18 @@ bool PortDriverHandle::Open() {
   if (IsOpen()) return true;
   std::unique_ptr<PortIo> driver = opener_ ? opener_() : nullptr;
   if (driver && driver->Active()) {
+    if (wiring_) driver->UseWiring(*wiring_);
     user_ports_ = dynamic_cast<UserPortAccess*>(driver.get());
     driver_ = std::move(driver);
   } else {
     inactive_warning_ = driver ? driver->InactiveWarning() : std::string(kDriverNotFound);
   }
   return IsOpen();
+}
+
+void PortDriverHandle::UseWiring(const CableWiring& wiring) {
+  wiring_ = wiring;
+  if (driver_) driver_->UseWiring(wiring);
 }
 
 void PortDriverHandle::Close() {
@@ -82,6 +91,27 @@ void TVicPort::WritePortByte(std::uint16_t port, std::uint8_t value) {
 
 void TVicPort::Flush() {
   if (ActiveHW()) driver_.Driver()->Flush();
+}
+
+void TVicPort::RequestRead(std::uint16_t port) {
+  if (UsesRequests()) {
+    driver_.Driver()->RequestRead(port);
+  } else {
+    PortIo::RequestRead(port);
+  }
+}
+
+std::vector<std::uint8_t> TVicPort::CollectReads() {
+  std::vector<std::uint8_t> values = PortIo::CollectReads();
+  if (ActiveHW()) {
+    const std::vector<std::uint8_t> requested = driver_.Driver()->CollectReads();
+    values.insert(values.end(), requested.begin(), requested.end());
+  }
+  return values;
+}
+
+void TVicPort::UseWiring(const CableWiring& wiring) {
+  driver_.UseWiring(wiring);
 }
 
 TVicLPT::TVicLPT(PortDriverHandle& driver) : TVicPort(driver) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "port/port_io.h"
 
@@ -51,12 +53,15 @@ class PortDriverHandle {
   void Close();
 
   PortIo* Driver() const { return driver_.get(); }
+  // The cable's wiring for the driver, kept for a driver opened later.
+  void UseWiring(const CableWiring& wiring);
   UserPortAccess* UserPorts() const { return user_ports_; }
 
  private:
   PortOpener opener_;
   std::unique_ptr<PortIo> driver_;
   UserPortAccess* user_ports_ = nullptr;  // the driver itself, when it offers user-mode port access
+  std::optional<CableWiring> wiring_;
   std::string inactive_warning_{kDriverNotFound};
 };
 
@@ -82,8 +87,16 @@ class TVicPort : public PortIo {
   std::uint8_t ReadPortByte(std::uint16_t port) override;
   void WritePortByte(std::uint16_t port, std::uint8_t value) override;
   void Flush() override;
+  // Reads asked ahead go to the driver's requests (a backend with a long way to its port answers them
+  // together); through the port instructions, or without a driver, they are read at once.
+  void RequestRead(std::uint16_t port) override;
+  std::vector<std::uint8_t> CollectReads() override;
+  // The wiring reaches the driver, now and whenever it is opened again.
+  void UseWiring(const CableWiring& wiring) override;
 
  private:
+  bool UsesRequests() const { return ActiveHW() && (hard_access_ || driver_.UserPorts() == nullptr); }
+
   PortDriverHandle& driver_;
   bool hard_access_ = true;
 };

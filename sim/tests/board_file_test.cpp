@@ -54,6 +54,9 @@ TEST(BoardFile, DefaultsCaseAndLineEndings) {
     EXPECT_EQ(spec.cable, c.cable) << c.text;
     EXPECT_EQ(spec.devices.size(), c.devices) << c.text;
   }
+  EXPECT_EQ(ParseBoardText("device VTL3032XL\n", "b").min_half_clock_ns, 0) << "any pace by default";
+  EXPECT_EQ(ParseBoardText("tck 500ns\n", "b").min_half_clock_ns, 500);
+  EXPECT_EQ(ParseBoardText("TCK 2500\n", "b").min_half_clock_ns, 2500);
   const BoardSpec spec = ParseBoardText("device VTL5128C idcode=none irlen=8", "b");
   EXPECT_FALSE(spec.devices[0].idcode.has_value());
   EXPECT_EQ(spec.devices[0].ir_length, 8);
@@ -73,6 +76,11 @@ TEST(BoardFile, EveryMistakeNamesTheFileAndLine) {
       {"cable usb\n", "b.txt:1: unknown cable 'usb'"},
       {"cable relay\n\ncable relay\n", "b.txt:3: a second cable line"},
       {"device\n", "b.txt:1: a device line names a part"},
+      {"tck\n", "b.txt:1: a tck line gives the shortest half clock in nanoseconds"},
+      {"tck 500\ntck 600\n", "b.txt:2: a second tck line"},
+      {"tck 0\n", "b.txt:1: tck '0' is not a half clock of 1 to 1000000000 nanoseconds"},
+      {"tck 5us\n", "b.txt:1: tck '5us' is not a half clock"},
+      {"tck -5\n", "b.txt:1: tck '-5' is not a half clock"},
       {"device VTL9999\n", "b.txt:1: unknown part 'VTL9999'"},
       {"device VTL3064A locked\n", "b.txt:1: unknown device word 'locked'"},
       {"device VTL3064A secured secured\n", "b.txt:1: 'secured' given twice"},

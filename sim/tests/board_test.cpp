@@ -96,6 +96,36 @@ TEST(BoardPort, RegistersEchoOnTheBoardsPortAndOtherAddressesReadFF) {
   }
 }
 
+// A board that needs half clocks of 100 ns: a rising edge that ends a short low half, or follows a short
+// high half, is a misread TDI; half clocks long enough are read as driven.
+TEST(BoardPort, HalfClocksShorterThanTheBoardNeedsAreMisread) {
+  struct Case {
+    const char* name;
+    std::int64_t low_ns, high_ns;  // each half clock
+    std::int64_t misread;          // of 4 rising edges
+  };
+  const Case cases[] = {
+      // The first rising edge ends no measured half clock.
+      {"long enough", 100, 100, 0},
+      {"short low halves", 50, 100, 3},
+      {"short high halves", 100, 99, 3},
+      {"no wait at all", 0, 0, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Board board(ParseBoardText("tck 100ns\ndevice VTL3064A\n", "b"));
+    std::int64_t now = 1000;
+    board.set_clock([&now] { return now; });
+    for (int i = 0; i < 4; ++i) {
+      now += c.low_ns;
+      board.WritePortByte(0x378, 0x01);  // TCK high
+      now += c.high_ns;
+      board.WritePortByte(0x378, 0x00);
+    }
+    EXPECT_EQ(board.misread_bits(), c.misread);
+  }
+}
+
 TEST(BoardPort, WithoutACableTheStatusNeverChanges) {
   Board board(SpecOf("cable none\ndevice VTL3064A\n"));
   for (std::uint8_t v : {0x00, 0x01, 0x07, 0x20, 0x40, 0xFF}) {

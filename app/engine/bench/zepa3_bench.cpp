@@ -64,7 +64,8 @@ std::string MakeIsp(const JcdRec& rec) {
 }
 
 // Runs `op` on the part with `clock` for the engine and the part; returns the clock time it took in ms.
-double RunOnce(Clock& clock, const Folder& folder, int op) {
+// `counted`, when given, gets the port figures of the `op` run.
+double RunOnce(Clock& clock, const Folder& folder, int op, CountingPort* counted = nullptr) {
   MessageLines messages;
   NoPrompts prompts;
   FailMarks marks;
@@ -72,7 +73,8 @@ double RunOnce(Clock& clock, const Folder& folder, int op) {
   sim::FamilyRegistry families;
   sim::AddZepa3Family(families, {.now_ns = [&clock] { return clock.NowNs(); }, .faults = nullptr});
   sim::Board board(sim::ParseBoardText("device VTL3384XL\n", "bench board"), families);
-  IspEngine engine(board, clock, {messages, prompts, marks}, launcher,
+  CountingPort port(board, 0x378, CableMapFor(CableKind::RelayCable).PinTCK);
+  IspEngine engine(port, clock, {messages, prompts, marks}, launcher,
                    {.program_dir = folder.path.string(), .work_dir = folder.path.string() + "/"});
   engine.cable().ApplyCable(CableKind::RelayCable);
   engine.jtag().CalibrateDelay();
@@ -89,9 +91,13 @@ double RunOnce(Clock& clock, const Folder& folder, int op) {
   for (int step : {static_cast<int>(chain::kOpProgramVerify), op}) {
     table[1].cmnd = step;
     chain::write_jcd(table, jcd);
+    port.Reset();
     const std::int64_t start = clock.NowNs();
     engine.RunChain({.jcd_file = jcd, .port_index = 1, .options = 0}, table);
-    if (step == op) elapsed = static_cast<double>(clock.NowNs() - start) / 1e6;
+    if (step == op) {
+      elapsed = static_cast<double>(clock.NowNs() - start) / 1e6;
+      if (counted != nullptr) counted->TakeCounts(port);
+    }
   }
   if (marks.failed) throw std::runtime_error("the benchmark's run failed");
   return elapsed;
@@ -109,6 +115,22 @@ void BM_Zepa3RealClock(benchmark::State& state) {
   state.counters["floor_ms"] = floor_ms;
   state.counters["over_floor_pct"] = (wall_ms / floor_ms - 1) * 100;
 }
+// The port writes and reads per clock of the run, on the virtual clock.
+void BM_Zepa3PortAccesses(benchmark::State& state) {
+  const int op = static_cast<int>(state.range(0));
+  Folder folder;
+  VirtualClock clock;
+  sim::Board unused(sim::ParseBoardText("", "unused"));
+  CountingPort counted(unused, 0, 0);
+  for (auto _ : state) RunOnce(clock, folder, op, &counted);
+  PortCounters(state, counted);
+}
+BENCHMARK(BM_Zepa3PortAccesses)
+    ->Arg(chain::kOpProgramVerify)
+    ->Arg(chain::kOpVerify)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_Zepa3RealClock)
     ->Arg(chain::kOpProgramVerify)
     ->Arg(chain::kOpVerify)

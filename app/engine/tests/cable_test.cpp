@@ -73,24 +73,32 @@ TEST_P(PinMapTest, DrivesAndReadsTheChainThroughItsOwnCableOnly) {
 
 TEST_P(PinMapTest, InitCableLinesWritesZeroThenTheAuxiliaryLevelsAndKeepsTheShadow) {
   const CableCase& c = GetParam();
-  EngineRig rig("", c.kind);
-  rig.port.echo = {0x37A};
-  const CableMap& map = rig.cable.Map();
-  rig.cable.SetPin(map.PinTDI, 1);
-  rig.ClearLog();
-  rig.cable.InitCableLines();
+  for (const PortWrites mode : {PortWrites::kEveryChange, PortWrites::kFewest}) {
+    const bool every = mode == PortWrites::kEveryChange;
+    SCOPED_TRACE(every ? "every change" : "fewest writes");
+    EngineRig rig("", c.kind);
+    rig.cable.port_writes = mode;
+    rig.port.echo = {0x37A};
+    const CableMap& map = rig.cable.Map();
+    rig.cable.SetPin(map.PinTDI, 1);
+    rig.ClearLog();
+    rig.cable.InitCableLines();
 
-  std::uint8_t shadow = map.PinTDI;
-  shadow = static_cast<std::uint8_t>(map.ctl1_level ? shadow | map.PinCtl1 : shadow & ~map.PinCtl1);
-  const std::uint8_t after_ctl1 = shadow;
-  shadow = static_cast<std::uint8_t>(map.ctl2_level ? shadow | map.PinCtl2 : shadow & ~map.PinCtl2);
-  std::vector<PortAccess> expected = {{true, 0x378, 0x00}, {true, 0x378, after_ctl1}, {true, 0x378, shadow}};
-  if (c.kind == CableKind::AlteraByteBlaster) {
-    expected.push_back({false, 0x37A, 0x00});
-    expected.push_back({true, 0x37A, 0x02});
+    std::uint8_t shadow = map.PinTDI;
+    shadow = static_cast<std::uint8_t>(map.ctl1_level ? shadow | map.PinCtl1 : shadow & ~map.PinCtl1);
+    const std::uint8_t after_ctl1 = shadow;
+    shadow = static_cast<std::uint8_t>(map.ctl2_level ? shadow | map.PinCtl2 : shadow & ~map.PinCtl2);
+    // With the fewest writes both auxiliary lines go out together, before anything else is done.
+    std::vector<PortAccess> expected = {{true, 0x378, 0x00}};
+    if (every) expected.push_back({true, 0x378, after_ctl1});
+    expected.push_back({true, 0x378, shadow});
+    if (c.kind == CableKind::AlteraByteBlaster) {
+      expected.push_back({false, 0x37A, 0x00});
+      expected.push_back({true, 0x37A, 0x02});
+    }
+    EXPECT_EQ(rig.port.log, expected);
+    EXPECT_EQ(rig.cable.DataShadow(), shadow);
   }
-  EXPECT_EQ(rig.port.log, expected);
-  EXPECT_EQ(rig.cable.DataShadow(), shadow);
 }
 
 TEST_P(PinMapTest, PresenceFollowsTheLoopBack) {
@@ -120,6 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Cables, PinMapTest, ::testing::ValuesIn(kCables),
 
 TEST(Cable, EverySetPinWritesTheWholeShadowOnce) {
   EngineRig rig;
+  rig.cable.port_writes = PortWrites::kEveryChange;
   rig.cable.SetPin(0x02, 1);
   rig.cable.SetPin(0x01, 1);
   rig.cable.SetPin(0x02, 0);
@@ -131,6 +140,84 @@ TEST(Cable, EverySetPinWritesTheWholeShadowOnce) {
   EXPECT_EQ(rig.cable.DataShadow(), 0) << "applying a cable clears the shadow";
   EXPECT_TRUE(rig.cable.ByteBlasterMode());
   EXPECT_FALSE(rig.cable.CorvaneCableMode());
+}
+
+// The fewest writes on the relay cable (TCK 01h, TDI 02h, TMS 04h): what reaches the data register for
+// each sequence of pin changes, reads (R) and flushes (F).
+TEST(Cable, FewestWritesKeepOnlyTheWritesAClockNeeds) {
+  struct Step {
+    char what;  // 'p' SetPin, 'R' ReadTdo, 'Q' RequestTdo, 'F' Flush
+    std::uint8_t mask = 0;
+    int level = 0;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<PortAccess> expected;
+  };
+  const std::uint8_t tck = 0x01, tdi = 0x02, tms = 0x04;
+  const std::vector<Case> cases = {
+      {"lines with TCK low wait for the rising edge, which takes two writes",
+       {{'p', tdi, 1}, {'p', tms, 1}, {'p', tck, 1}},
+       {{true, 0x378, 0x06}, {true, 0x378, 0x07}}},
+      {"the falling edge goes out with the next clock's lines",
+       {{'p', tck, 1}, {'p', tck, 0}, {'p', tdi, 1}, {'p', tck, 1}, {'p', tck, 0}},
+       {{true, 0x378, 0x00}, {true, 0x378, 0x01}, {true, 0x378, 0x02}, {true, 0x378, 0x03}}},
+      {"a clock that changes no line is the rising write after the falling one",
+       {{'p', tck, 1}, {'p', tck, 0}, {'p', tck, 1}},
+       {{true, 0x378, 0x00}, {true, 0x378, 0x01}, {true, 0x378, 0x00}, {true, 0x378, 0x01}}},
+      {"a read waits for TCK low on the port",
+       {{'p', tck, 1}, {'p', tck, 0}, {'R'}, {'p', tck, 1}},
+       {{true, 0x378, 0x00},
+        {true, 0x378, 0x01},
+        {true, 0x378, 0x00},
+        {false, 0x379, 0xFF},
+        {true, 0x378, 0x01}}},
+      {"a read while TCK is high reads it high",
+       {{'p', tck, 1}, {'R'}, {'p', tck, 0}, {'F'}},
+       {{true, 0x378, 0x00}, {true, 0x378, 0x01}, {false, 0x379, 0xFF}, {true, 0x378, 0x00}}},
+      {"a requested read too",
+       {{'p', tck, 1}, {'p', tck, 0}, {'Q'}},
+       {{true, 0x378, 0x00}, {true, 0x378, 0x01}, {true, 0x378, 0x00}, {false, 0x379, 0xFF}}},
+      {"a flush writes what waits, once",
+       {{'p', tms, 1}, {'F'}, {'F'}, {'p', tms, 1}, {'F'}},
+       {{true, 0x378, 0x04}}},
+      {"lines changed back before the edge cost nothing",
+       {{'p', tck, 1}, {'p', tck, 0}, {'R'}, {'p', tdi, 1}, {'p', tdi, 0}, {'p', tck, 1}},
+       {{true, 0x378, 0x00},
+        {true, 0x378, 0x01},
+        {true, 0x378, 0x00},
+        {false, 0x379, 0xFF},
+        {true, 0x378, 0x01}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EngineRig rig;
+    for (const Step& step : c.steps) {
+      if (step.what == 'p') rig.cable.SetPin(step.mask, step.level);
+      if (step.what == 'R') rig.cable.ReadTdo();
+      if (step.what == 'Q') rig.cable.RequestTdo();
+      if (step.what == 'F') rig.cable.Flush();
+    }
+    EXPECT_EQ(rig.port.log, c.expected);
+  }
+}
+
+// Requested reads come back in order, after the cable's polarity; off-line they are ones.
+TEST(Cable, RequestedReadsComeBackInOrder) {
+  EngineRig rig;  // relay cable: TDO on status bit 80h, reading low
+  std::vector<std::uint8_t> status = {0x80, 0x00, 0x00, 0x80};
+  rig.port.echo = {0x379};
+  for (std::uint8_t value : status) {
+    rig.port.WritePortByte(0x379, value);
+    rig.cable.RequestTdo();
+  }
+  EXPECT_EQ(rig.cable.TakeTdo(), (std::vector<std::uint8_t>{0, 1, 1, 0}));
+  EXPECT_TRUE(rig.cable.TakeTdo().empty()) << "taken once";
+  rig.cable.OffLine = true;
+  rig.cable.RequestTdo();
+  rig.cable.RequestTdo();
+  EXPECT_EQ(rig.cable.TakeTdo(), (std::vector<std::uint8_t>{1, 1}));
 }
 
 TEST(Cable, OffLineTouchesNoPortAndReadsOnes) {

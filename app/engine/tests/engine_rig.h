@@ -78,6 +78,8 @@ class RecordingPort final : public port::PortIo {
   std::vector<std::uint16_t> echo;
   std::vector<PortAccess> log;
 
+  std::uint8_t last(std::uint16_t port) const { return last_[port]; }
+
  private:
   std::uint8_t last_[0x10000] = {};
 };
@@ -136,7 +138,8 @@ class EngineRig {
   }
   void ClearLog() {
     port.log.clear();
-    tck_at_clear_ = (cable.DataShadow() & cable.PinTCK()) != 0;
+    // The port, not the shadow: a clock's falling edge may still wait to be written.
+    tck_at_clear_ = (port.last(cable.DataPort()) & cable.PinTCK()) != 0;
   }
 
   MessageLines messages;

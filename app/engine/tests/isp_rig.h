@@ -62,6 +62,32 @@ inline std::string MakeZepa1Image(int part, unsigned seed) {
   return bytes;
 }
 
+// Hands every access on to `inner` (the board, or a link to it) and shows it to `watch` (when set) first.
+class WatchedPort final : public port::PortIo {
+ public:
+  explicit WatchedPort(port::PortIo& inner) : inner(&inner) {}
+  bool Active() const override { return inner->Active(); }
+  std::string InactiveWarning() const override { return inner->InactiveWarning(); }
+  std::uint8_t ReadPortByte(std::uint16_t port) override {
+    if (watch) watch(false, port, 0);
+    return inner->ReadPortByte(port);
+  }
+  void WritePortByte(std::uint16_t port, std::uint8_t value) override {
+    if (watch) watch(true, port, value);
+    inner->WritePortByte(port, value);
+  }
+  void RequestRead(std::uint16_t port) override {
+    if (watch) watch(false, port, 0);
+    inner->RequestRead(port);
+  }
+  std::vector<std::uint8_t> CollectReads() override { return inner->CollectReads(); }
+  void Flush() override { inner->Flush(); }
+  void UseWiring(const port::CableWiring& wiring) override { inner->UseWiring(wiring); }
+
+  std::function<void(bool write, std::uint16_t port, std::uint8_t value)> watch;
+  port::PortIo* inner;
+};
+
 // Which parts of the board get their ISP registers; the others act as BYPASS beyond IDCODE.
 enum class RigFamilies { kZepa1, kAll };
 
@@ -69,7 +95,8 @@ class IspRig {
  public:
   explicit IspRig(const std::string& board_text, RigFamilies families = RigFamilies::kZepa1)
       : board(std::make_unique<sim::Board>(sim::ParseBoardText(board_text, "rig board"), Families(families))),
-        engine(*board, clock, host, launcher,
+        port(*board),
+        engine(port, clock, host, launcher,
                {.program_dir = ZEPA_BIN_DIR, .work_dir = dir.path().string() + "/"}) {
     engine.cable().ApplyCable(CableKind::RelayCable);
     engine.jtag().CalibrateDelay();
@@ -166,6 +193,7 @@ class IspRig {
   VirtualClock clock;
   std::shared_ptr<sim::Zepa1Faults> faults = std::make_shared<sim::Zepa1Faults>();
   std::unique_ptr<sim::Board> board;
+  WatchedPort port;
   ScriptedLauncher launcher;
   IspEngine engine;
   chain::ChainTable table;

@@ -20,7 +20,7 @@ TEST(PortBackends, AnUnknownNameIsRefusedNamingTheKnownOnes) {
     MakePortOpener(config);
     FAIL() << "accepted";
   } catch (const std::invalid_argument& e) {
-    EXPECT_EQ(std::string(e.what()), "unknown port backend \"lpt\" (known: ppdev, direct)");
+    EXPECT_EQ(std::string(e.what()), "unknown port backend \"lpt\" (known: ppdev, direct, remote)");
   }
 }
 
@@ -63,6 +63,54 @@ TEST(PortBackends, AMissingPpdevDeviceIsToldOnceWithItsReason) {
   }
   EXPECT_EQ(notes, (std::vector<std::string>{"cannot open " + (root / "parport9").string() +
                                              ": No such file or directory"}));
+}
+
+}  // namespace
+}  // namespace zepa::port
+
+namespace zepa::port {
+namespace {
+
+TEST(PortBackends, RemoteAddressesAreHostColonPort) {
+  struct Case {
+    const char* text;
+    const char* host;  // nullptr: refused
+    const char* port;
+  };
+  const Case cases[] = {
+      {"127.0.0.1:3335", "127.0.0.1", "3335"}, {"board.lab:4444", "board.lab", "4444"},
+      {"[::1]:3335", "::1", "3335"},           {"::1:3335", "::1", "3335"},
+      {"localhost", nullptr, nullptr},         {":3335", nullptr, nullptr},
+      {"localhost:", nullptr, nullptr},        {"", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    if (c.host == nullptr) {
+      EXPECT_THROW(ParseRemoteAddress(c.text), std::invalid_argument);
+      continue;
+    }
+    const RemoteAddress address = ParseRemoteAddress(c.text);
+    EXPECT_EQ(address.host, c.host);
+    EXPECT_EQ(address.port, c.port);
+  }
+}
+
+}  // namespace
+}  // namespace zepa::port
+
+namespace zepa::port {
+namespace {
+
+// A remote backend without a usable HOST:PORT opens nothing and says why.
+TEST(PortBackends, ARemoteBackendWithoutHostAndPortIsToldWhy) {
+  std::vector<std::string> notes;
+  PortBackendConfig config;
+  config.backend = "remote";
+  config.remote = "lab-board";
+  config.notes = [&](const std::string& n) { notes.push_back(n); };
+  PortDriverHandle handle(MakePortOpener(config));
+  EXPECT_FALSE(handle.Open());
+  EXPECT_EQ(notes, (std::vector<std::string>{"remote_bitbang: \"lab-board\" is not HOST:PORT"}));
 }
 
 }  // namespace

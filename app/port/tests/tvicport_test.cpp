@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zepa::port {
@@ -37,8 +38,18 @@ class FakeDriver : public PortIo {
     log_->push_back(Entry("request write", port, value));
   }
   void Flush() override { log_->push_back("flush"); }
+  void RequestRead(std::uint16_t port) override {
+    log_->push_back(Entry("request read ahead", port));
+    ahead_.push_back(static_cast<std::uint8_t>(port));
+  }
+  std::vector<std::uint8_t> CollectReads() override {
+    log_->push_back("collect");
+    return std::exchange(ahead_, {});
+  }
+  void UseWiring(const CableWiring& wiring) override { log_->push_back(Entry("wiring", wiring.data_port)); }
 
  protected:
+  std::vector<std::uint8_t> ahead_;
   std::shared_ptr<Log> log_;
   bool active_;
 };
@@ -221,6 +232,26 @@ TEST_F(TVicPortTest, ABorrowedPortIsUsedButNotOwned) {
   }
   EXPECT_EQ(board.ReadPortByte(0x3BD), 0xBD);
   EXPECT_EQ(*log_, (Log{"request write 3BC 09", "flush", "request read 3BD"}));
+}
+
+// Reads asked ahead and the cable's wiring reach the driver (a remote link needs both); through the port
+// instructions the reads are made at once. The wiring also reaches a driver opened again.
+TEST_F(TVicPortTest, ReadsAheadAndTheWiringReachTheDriver) {
+  PortDriverHandle handle(Opener(Offer::kUserPorts));
+  TVicPort hw(handle);
+  hw.UseWiring({.data_port = 0x278});
+  hw.RequestRead(0x279);
+  hw.RequestRead(0x27A);
+  EXPECT_EQ(hw.CollectReads(), (std::vector<std::uint8_t>{0x79, 0x7A}));
+  hw.SetHardAccess(false);
+  hw.RequestRead(0x279);
+  EXPECT_EQ(hw.CollectReads(), (std::vector<std::uint8_t>{0x5A}));
+  EXPECT_EQ(*log_, (Log{"wiring 278", "request read ahead 279", "request read ahead 27A", "collect",
+                        "open user ports", "in 279", "collect"}));
+  handle.Close();
+  log_->clear();
+  EXPECT_TRUE(handle.Open());
+  EXPECT_EQ(*log_, (Log{"wiring 278"}));
 }
 
 TEST(TVicLPT, BasePortSelectsOneOfTheThreePrinterPorts) {

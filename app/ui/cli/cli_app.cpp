@@ -178,6 +178,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   settings.OffLine = options.offline;
   settings.ActiveIoVerify = options.active_io;
   settings.offer_chain_save = false;  // the command line never edits the chain table
+  settings.tck_delay_ns = options.tck_delay_ns;
 
   int status = kExitOk;
   if (options.scan) {

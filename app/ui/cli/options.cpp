@@ -59,6 +59,14 @@ bool CliOptions::is_batch() const {
   return util::EndsWithIgnoreCase(file, ".jbf");
 }
 
+// Nanoseconds, 0 to 1 s, digits with an optional "ns".
+std::int64_t ParseTckDelay(const std::string& text) {
+  const std::optional<std::int64_t> ns = ui::parse_tck_delay(text);
+  if (!ns)
+    throw UsageError("--tck-delay: \"" + text + "\" is not a number of nanoseconds from 0 to 1000000000");
+  return *ns;
+}
+
 CliOptions ParseCommandLine(const std::vector<std::string>& args) {
   CliOptions options;
   options.io = ui::default_port_choice();
@@ -96,6 +104,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
       options.port_index = ParsePort(value());
     } else if (name == "--cable") {
       options.cable = ParseCable(value());
+    } else if (name == "--tck-delay") {
+      options.tck_delay_ns = ParseTckDelay(value());
     } else {
       const auto* flag =
           std::find_if(std::begin(kFlags), std::end(kFlags), [&](const Flag& f) { return f.name == name; });
@@ -128,16 +138,19 @@ files one after another until one fails. The message lines are printed as they c
 devices and their results follows.
 
 Options:
-  --io sim:BOARD | ppdev[:DEVICE] | direct
+  --io sim:BOARD | ppdev[:DEVICE] | direct | remote:HOST:PORT
                      port backend: the simulated board of a board file; the kernel's parallel-port
                      driver (DEVICE is /dev/parportN for every port, or ADDR=/dev/parportN for one of
                      278, 378, 3BC; default: the parport whose base address matches); direct port I/O
-                     (x86, root). Default: ppdev.
+                     (x86, root); the JTAG pins of a remote_bitbang server (zepa-sim elsewhere, an
+                     RTL simulation of a board). Default: ppdev.
   --port 278|378|3bc|auto
                      the port setup list (default auto: the first port that echoes test bytes)
   --cable auto|relay|corvane|byteblaster
                      auto (default) = the three-cable fall-back of the cable check: RelayCable, then
                      the Corvane Parallel cable, then the ByteBlaster; otherwise that cable only
+  --tck-delay NS     each half of the TCK clock lasts at least NS nanoseconds (long cables, slow
+                     boards); default 0: the port's own pace
   --scan             chain detection only (the "Check connection" command)
   --offline          off-line programming: no port access, no cable check (option bit 0x02)
   --svf              write SVF vectors instead of driving the chain (0x40)

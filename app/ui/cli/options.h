@@ -1,6 +1,7 @@
 // The command line of zepaisp-cli: what to run, on which port backend, with which cable and option bits.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -32,6 +33,7 @@ struct CliOptions {
   bool offline = false;
   bool active_io = false;
   bool yes = false;
+  std::int64_t tck_delay_ns = 0;  // --tck-delay: each half TCK period lasts at least this long
 
   bool is_batch() const;
 };

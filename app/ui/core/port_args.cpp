@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <string>
 
 #include "engine/context.h"
@@ -31,6 +32,14 @@ PortChoice parse_io_argument(std::string_view value) {
   for (const port::PortBackend& backend : port::PortBackends()) {
     known += ", " + std::string(backend.name);
     if (backend.name != name) continue;
+    if (name == "remote") {
+      try {
+        port::ParseRemoteAddress(argument);
+      } catch (const std::invalid_argument&) {
+        throw PortArgError("--io remote: name the server as HOST:PORT, as in --io remote:127.0.0.1:3335");
+      }
+      return {PortChoice::Kind::kBackend, name, argument};
+    }
     if (!argument.empty() && name != "ppdev")
       throw PortArgError("--io " + name + " takes no argument (\"" + argument + "\" given)");
     return {PortChoice::Kind::kBackend, name, argument};
@@ -45,6 +54,16 @@ int parse_port_argument(std::string_view value) {
   if (v == "3bc") return 2;
   if (v == "auto") return engine::kAutoPortSelection;
   throw PortArgError("--port: \"" + std::string(value) + "\" is not one of 278, 378, 3bc, auto");
+}
+
+std::optional<std::int64_t> parse_tck_delay(std::string_view text) {
+  if (text.size() > 2 && text.ends_with("ns")) text.remove_suffix(2);
+  std::int64_t ns = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ns);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || ns < 0 ||
+      ns > 1'000'000'000)
+    return std::nullopt;
+  return ns;
 }
 
 PortChoice default_port_choice() {

@@ -2,6 +2,8 @@
 // session opens, and which entry of the port setup list a run hands to the engine.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -21,6 +23,9 @@ PortChoice parse_io_argument(std::string_view value);
 
 // "278", "378", "3bc" (any case) or "auto": the port setup list index 0, 1, 2 or 3. Throws PortArgError.
 int parse_port_argument(std::string_view value);
+
+// A TCK delay in nanoseconds, 0 to 1000000000: digits with an optional "ns". Empty when the text is none.
+std::optional<std::int64_t> parse_tck_delay(std::string_view text);
 
 // The port choice without an --io argument: the port table's first backend.
 PortChoice default_port_choice();

@@ -136,7 +136,8 @@ engine::IspRequest Programmer::request(const std::string& jcd_file) const {
   return {.jcd_file = jcd_file,
           .port_index = settings.port.port_index,
           .options = settings.OffLine ? settings.IspOptions | engine::kOptOffLine : settings.IspOptions,
-          .active_io_verify = settings.ActiveIoVerify};
+          .active_io_verify = settings.ActiveIoVerify,
+          .tck_delay_ns = settings.tck_delay_ns};
 }
 
 int Programmer::scan_chain() {

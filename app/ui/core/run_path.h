@@ -5,6 +5,7 @@
 // shows of a run goes through RunView, Prompts and the message sink.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -85,6 +86,7 @@ struct RunSettings {
   // desktop programmer) asks; one that never edits it (the command line) has nothing to save: its run goes
   // from the temporary copy and the user's file is left as written.
   bool offer_chain_save = true;
+  std::int64_t tck_delay_ns = 0;  // each half TCK period lasts at least this long (0: the port's pace)
 };
 
 // How a run ended.

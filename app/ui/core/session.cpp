@@ -41,11 +41,16 @@ struct Session::Parts {
       // The parts' erase and program dwells run on the programmer's clock.
       engine::Clock& clock = env.clock;
       board = sim::Board::Open(board_path, sim::AllFamilies([&clock] { return clock.NowNs(); }));
+      board->set_clock([&clock] { return clock.NowNs(); });
       return port::OpenerFor(*board);
     }
     port::PortBackendConfig config;
     config.backend = choice.backend;
-    if (!choice.argument.empty()) port::AddPortMapping(config.ppdev, choice.argument);
+    if (choice.backend == "remote") {
+      config.remote = choice.argument;
+    } else if (!choice.argument.empty()) {
+      port::AddPortMapping(config.ppdev, choice.argument);
+    }
     config.notes = env.port_notes;
     return port::MakePortOpener(std::move(config));
   }

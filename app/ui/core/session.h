@@ -30,7 +30,8 @@ struct PortChoice {
   Kind kind = Kind::kBackend;
   std::string backend;   // kBackend: a name of port::PortBackends() ("ppdev", "direct", "driver"); empty:
                          // the table's first row
-  std::string argument;  // sim: the board file; ppdev: "PATH" or "ADDR=PATH" (may be empty)
+  std::string argument;  // sim: the board file; ppdev: "PATH" or "ADDR=PATH" (may be empty); remote:
+                         // "HOST:PORT"
 };
 
 // What a session takes from the system around it.

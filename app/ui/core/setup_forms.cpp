@@ -62,6 +62,13 @@ std::string port_choice_problem(const PortChoice& choice) {
     if (!std::filesystem::is_regular_file(choice.argument, ec)) return "Can not find: " + choice.argument;
     return {};
   }
+  if (choice.backend == "remote") {
+    try {
+      port::ParseRemoteAddress(choice.argument);
+    } catch (const std::invalid_argument&) {
+      return "Name the remote_bitbang server as HOST:PORT (\"" + choice.argument + "\" given).";
+    }
+  }
   if (choice.backend == "ppdev" && !choice.argument.empty()) {
     try {
       port::PpdevConfig config;

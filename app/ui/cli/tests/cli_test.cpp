@@ -6,13 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "chain/jcd_file.h"
@@ -20,6 +23,7 @@
 #include "engine/process.h"
 #include "sim/board.h"
 #include "sim/families.h"
+#include "sim/remote_bitbang.h"
 #include "testsupport/files.h"
 #include "ui/cli/cli_app.h"
 #include "ui/core/tests/test_support.h"
@@ -56,10 +60,12 @@ class CliTest : public ui::testing::ScratchDir {
   engine::IspEngine* engine_ = nullptr;  // the engine a stop signal would reach
   std::function<void()> on_launch_;
 
-  CliRun Cli(const std::vector<std::string>& args) {
+  // `shared`: the clock of a board served elsewhere, so its parts' dwells see the run's waits.
+  CliRun Cli(const std::vector<std::string>& args, engine::VirtualClock* shared = nullptr) {
     std::ostringstream out;
     std::ostringstream err;
-    engine::VirtualClock clock;
+    engine::VirtualClock own;
+    engine::VirtualClock& clock = shared != nullptr ? *shared : own;
     engine::SystemProcessLauncher system_launcher;
     // Every start of a converter is told (stop_on_launch_) before it runs.
     struct Launcher final : engine::ProcessLauncher {
@@ -136,6 +142,56 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
   EXPECT_EQ(again.status, 0) << again.out << again.err;
   EXPECT_TRUE(Contains(again.out, "     3  VTL5128C    Verify            pass    design128.jed\n"))
       << again.out;
+}
+
+// A board that needs half clocks of 500 ns misreads bits at the port's own pace, so the chain fails; with
+// --tck-delay 500 every half clock lasts long enough (on the run's clock) and the chain programs and
+// verifies.
+TEST_F(CliTest, SlowBoardNeedsTheTckDelay) {
+  CopyExamples();
+  write("board.sim", "tck 500ns\n" + read("board.sim"));
+  struct Case {
+    std::vector<std::string> delay;
+    int status;
+  };
+  for (const Case& c : {Case{{}, 1}, Case{{"--tck-delay", "200"}, 1}, Case{{"--tck-delay", "500"}, 0}}) {
+    SCOPED_TRACE(::testing::PrintToString(c.delay));
+    fs::remove(path("board.sim.state"));
+    std::vector<std::string> args = c.delay;
+    args.insert(args.end(), {"--io", "sim:" + path("board.sim"), path("chain.jcd")});
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    if (c.status == 0) {
+      EXPECT_TRUE(Contains(run.out, "     3  VTL5128C    Prog & Verify     pass    design128.jed\n"))
+          << run.out;
+    }
+  }
+}
+
+// The example chain over --io remote:HOST:PORT, zepa-sim's remote_bitbang server playing the pins to the
+// example board on a loopback port: programmed and verified, and what the parts hold is on that board.
+TEST_F(CliTest, ExampleChainOverARemoteBitbangLink) {
+  CopyExamples();
+  engine::VirtualClock board_clock;
+  auto board =
+      sim::Board::Open(path("board.sim"), sim::AllFamilies([&board_clock] { return board_clock.NowNs(); }));
+  std::unique_ptr<sim::RemoteBitbangServer> server;
+  try {
+    server = std::make_unique<sim::RemoteBitbangServer>(*board, 0);
+  } catch (const std::exception& e) {
+    GTEST_SKIP() << "no loopback sockets on this system: " << e.what();
+  }
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { server->Serve(stop, false, [] {}); });
+  const CliRun run =
+      Cli({"--io", "remote:127.0.0.1:" + std::to_string(server->port()), path("chain.jcd")}, &board_clock);
+  stop = true;
+  serving.join();
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out, "     3  VTL5128C    Prog & Verify     pass    design128.jed\n")) << run.out;
+  EXPECT_FALSE(board->device(3).memory().rows.empty()) << "the served board's part was programmed";
+  // The programmer never opened the board file itself: the served board holds its lock, so an open would
+  // have been refused and the run would have ended with status 2.
 }
 
 // Design files whose paths hold blanks: the chain file carries them in double quotes, the programmer's

@@ -64,6 +64,10 @@ TEST(OptionsTest, OptionsSetWhatTheyName) {
          EXPECT_FALSE(o.cable.has_value());
        }},
       {{"--scan", "--io", "sim:b.sim"}, [](const CliOptions& o) { EXPECT_TRUE(o.scan); }},
+      {{"x.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.tck_delay_ns, 0); }},
+      {{"--tck-delay", "500", "x.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.tck_delay_ns, 500); }},
+      {{"--tck-delay=2500ns", "x.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.tck_delay_ns, 2500); }},
+      {{"--tck-delay", "0", "x.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.tck_delay_ns, 0); }},
       {{"--", "--odd-name.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.file, "--odd-name.jcd"); }},
       {{"-h"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
       {{"--svf", "--bif", "--help"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
@@ -93,6 +97,12 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
       {{"--yes=no", "a.jcd"}, "--yes takes no value"},
       {{"--svf", "--bif", "a.jcd"}, "--svf and --bif exclude each other"},
       {{"--scan", "a.jcd"}, "--scan detects the chain and runs no file"},
+      {{"a.jcd", "--tck-delay"}, "--tck-delay needs a value"},
+      {{"--tck-delay", "fast", "a.jcd"}, "--tck-delay: \"fast\" is not a number of nanoseconds"},
+      {{"--tck-delay", "-5", "a.jcd"}, "--tck-delay: \"-5\" is not a number"},
+      {{"--tck-delay", "5us", "a.jcd"}, "--tck-delay: \"5us\" is not a number"},
+      {{"--tck-delay", "2000000000", "a.jcd"}, "from 0 to 1000000000"},
+      {{"--tck-delay=", "a.jcd"}, "--tck-delay: \"\" is not a number"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -107,10 +117,11 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
 
 TEST(OptionsTest, HelpDocumentsEveryOption) {
   const std::string help = UsageText();
-  for (const char* option :
-       {"--io", "sim:BOARD", "ppdev[:DEVICE]", "direct", "--port", "278|378|3bc|auto", "--cable",
-        "auto|relay|corvane|byteblaster", "--scan", "--offline", "--svf", "--bif", "--vrf", "--std-frames",
-        "--listing", "--active-io", "--yes", "--help", "Exit status"}) {
+  for (const char* option : {"--io",   "sim:BOARD",        "ppdev[:DEVICE]", "direct",
+                             "--port", "278|378|3bc|auto", "--cable",        "auto|relay|corvane|byteblaster",
+                             "--scan", "--offline",        "--svf",          "--bif",
+                             "--vrf",  "--std-frames",     "--listing",      "--active-io",
+                             "--yes",  "--tck-delay NS",   "--help",         "Exit status"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -109,11 +109,17 @@ TEST(SetupFormsTest, PortChoiceProblems) {
       {{Kind::kBackend, "ppdev", "/dev/parport0"}, true},
       {{Kind::kBackend, "ppdev", "378=/dev/parport0"}, true},
       {{Kind::kBackend, "ppdev", "123=/dev/parport0"}, false},
+      {{Kind::kBackend, "remote", "127.0.0.1:3335"}, true},
+      {{Kind::kBackend, "remote", "lab-board:4444"}, true},
+      {{Kind::kBackend, "remote", ""}, false},
+      {{Kind::kBackend, "remote", "lab-board"}, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(port_choice_problem(c.choice).empty(), c.fine) << c.choice.backend << " " << c.choice.argument;
   }
   EXPECT_EQ(port_choice_problem({Kind::kSim, "", "/no/such/board.sim"}), "Can not find: /no/such/board.sim");
+  EXPECT_EQ(port_choice_problem({Kind::kBackend, "remote", "lab-board"}),
+            "Name the remote_bitbang server as HOST:PORT (\"lab-board\" given).");
 }
 
 TEST(SetupFormsTest, DebugTicksSetTheirOptionBits) {

@@ -15,8 +15,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "port/port_backends.h"
+#include "ui/core/port_args.h"
 #include "ui/core/setup_forms.h"
 
 namespace zepa::gui {
@@ -56,6 +58,16 @@ PortSetupDialog::PortSetupDialog(ui::Programmer& programmer, ui::PortChoice& por
   port_row->addWidget(port_list_);
   port_row->addStretch(1);
 
+  tck_delay_ = new QLineEdit("0");
+  tck_delay_->setObjectName("tck_delay");
+  tck_delay_->setMaximumWidth(100);
+  tck_delay_->setToolTip(
+      "Each half of the TCK clock lasts at least this long: for long cables and slow boards");
+  auto* tck_row = new QHBoxLayout;
+  tck_row->addWidget(new QLabel("TCK delay (ns per half clock):"));
+  tck_row->addWidget(tck_delay_);
+  tck_row->addStretch(1);
+
   byteblaster_ = new QCheckBox("Map to Altera's ByteBlaster download cable.");
   byteblaster_->setObjectName("byteblaster");
   byteblaster_->setToolTip(
@@ -94,7 +106,8 @@ PortSetupDialog::PortSetupDialog(ui::Programmer& programmer, ui::PortChoice& por
     choice->setObjectName("backend_" + qs(backend.name));
     group->addButton(choice);
     backend_choices_.push_back(choice);
-    access_layout->addWidget(choice, row, 0, 1, backend.name == "ppdev" ? 1 : 3);
+    const bool takes_argument = backend.name == "ppdev" || backend.name == "remote";
+    access_layout->addWidget(choice, row, 0, 1, takes_argument ? 1 : 3);
     if (backend.name == "ppdev") {
       ppdev_device_ = new QLineEdit;
       ppdev_device_->setObjectName("ppdev_device");
@@ -103,6 +116,13 @@ PortSetupDialog::PortSetupDialog(ui::Programmer& programmer, ui::PortChoice& por
           "The ppdev device of the port, for every address (PATH) or for one (ADDR=PATH); empty: the "
           "device is found by the port's address");
       access_layout->addWidget(ppdev_device_, row, 1, 1, 2);
+    }
+    if (backend.name == "remote") {
+      remote_server_ = new QLineEdit;
+      remote_server_->setObjectName("remote_server");
+      remote_server_->setPlaceholderText("HOST:PORT, as 127.0.0.1:3335");
+      remote_server_->setToolTip("The remote_bitbang server whose JTAG pins the runs drive");
+      access_layout->addWidget(remote_server_, row, 1, 1, 2);
     }
     ++row;
   }
@@ -116,6 +136,7 @@ PortSetupDialog::PortSetupDialog(ui::Programmer& programmer, ui::PortChoice& por
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(count_row);
   layout->addLayout(port_row);
+  layout->addLayout(tck_row);
   layout->addWidget(byteblaster_);
   layout->addWidget(corvane_);
   layout->addWidget(probemate_);
@@ -152,11 +173,18 @@ void PortSetupDialog::load() {
         (port_choice_.backend == backends[i].name || (port_choice_.backend.empty() && i == 0));
     if (chosen) backend_choices_[i]->setChecked(true);
   }
+  const bool backend = port_choice_.kind == ui::PortChoice::Kind::kBackend;
   if (ppdev_device_) {
-    ppdev_device_->setText(port_choice_.kind == ui::PortChoice::Kind::kBackend
+    ppdev_device_->setText(backend && port_choice_.backend != "remote"
                                ? QString::fromStdString(port_choice_.argument)
                                : QString());
   }
+  if (remote_server_) {
+    remote_server_->setText(backend && port_choice_.backend == "remote"
+                                ? QString::fromStdString(port_choice_.argument)
+                                : QString());
+  }
+  tck_delay_->setText(QString::number(programmer_.settings.tck_delay_ns));
   update_arguments();
 }
 
@@ -171,10 +199,13 @@ void PortSetupDialog::cable_ticked(QCheckBox* box, bool ticked) {
 void PortSetupDialog::update_arguments() {
   board_file_->setEnabled(sim_choice_->isChecked());
   browse_->setEnabled(sim_choice_->isChecked());
-  if (!ppdev_device_) return;
   const auto backends = port::PortBackends();
   for (std::size_t i = 0; i < backends.size(); ++i) {
-    if (backends[i].name == "ppdev") ppdev_device_->setEnabled(backend_choices_[i]->isChecked());
+    if (backends[i].name == "ppdev" && ppdev_device_)
+      ppdev_device_->setEnabled(backend_choices_[i]->isChecked());
+    if (backends[i].name == "remote" && remote_server_) {
+      remote_server_->setEnabled(backend_choices_[i]->isChecked());
+    }
   }
 }
 
@@ -202,6 +233,9 @@ ui::PortChoice PortSetupDialog::chosen_port() const {
     if (backends[i].name == "ppdev" && ppdev_device_) {
       choice.argument = ppdev_device_->text().trimmed().toStdString();
     }
+    if (backends[i].name == "remote" && remote_server_) {
+      choice.argument = remote_server_->text().trimmed().toStdString();
+    }
   }
   return choice;
 }
@@ -218,6 +252,13 @@ void PortSetupDialog::ok() {
     }
   }
 
+  const std::string delay_text = tck_delay_->text().trimmed().toStdString();
+  const std::optional<std::int64_t> tck_delay = ui::parse_tck_delay(delay_text);
+  if (!tck_delay) {
+    prompts_.error("TCK delay: '" + delay_text + "' is not a number of nanoseconds from 0 to 1000000000.");
+    return;
+  }
+
   ui::PortSetup form;
   form.port_index = port_list_->currentIndex();
   form.cable = byteblaster_->isChecked() ? engine::CableKind::AlteraByteBlaster
@@ -225,6 +266,7 @@ void PortSetupDialog::ok() {
                                          : engine::CableKind::RelayCable;
   if (!ui::apply_port_setup_form(programmer_, form, count_box_->text().toStdString(), prompts_)) return;
 
+  programmer_.settings.tck_delay_ns = *tck_delay;
   accept();
   if (port_changed) {
     port_choice_ = chosen;

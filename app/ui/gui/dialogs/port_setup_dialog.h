@@ -1,6 +1,7 @@
-// "Port Setup": the parallel port, the download cable and the device count of the chain, and where the
-// port registers are reached: a simulated board file, or one of the port backends of this system (on
-// Linux the kernel's ppdev device or the processor's own I/O instructions).
+// "Port Setup": the parallel port, the download cable and the device count of the chain, the TCK delay,
+// and where the port registers are reached: a simulated board file, or one of the port backends of this
+// system (on Linux the kernel's ppdev device, the processor's own I/O instructions or a remote_bitbang
+// server's pins).
 #pragma once
 
 #include <QDialog>
@@ -61,6 +62,8 @@ class PortSetupDialog : public QDialog {
   QPushButton* browse_ = nullptr;
   std::vector<QRadioButton*> backend_choices_;  // one per port backend, in the table's order
   QLineEdit* ppdev_device_ = nullptr;           // only where the table has ppdev
+  QLineEdit* remote_server_ = nullptr;          // only where the table has remote
+  QLineEdit* tck_delay_ = nullptr;
 };
 
 }  // namespace zepa::gui

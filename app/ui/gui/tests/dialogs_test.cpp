@@ -60,6 +60,7 @@ class DialogsTest : public QObject {
   void port_setup_applies_port_cable_and_count();
   void port_setup_cable_ticks_exclude_each_other();
   void port_setup_changes_the_port_access();
+  void port_setup_takes_a_remote_server_and_a_tck_delay();
   void debug_options_set_the_option_bits_and_the_off_line_label();
   void device_id_shows_a_read_back_idcode();
   void device_id_keeps_its_device_without_a_read();
@@ -219,6 +220,46 @@ void DialogsTest::port_setup_changes_the_port_access() {
   QVERIFY(choice.kind == ui::PortChoice::Kind::kBackend);
   QCOMPARE(choice.backend, std::string("ppdev"));
   QCOMPARE(choice.argument, std::string("/dev/parport1"));
+}
+
+void DialogsTest::port_setup_takes_a_remote_server_and_a_tck_delay() {
+  ui::PortChoice choice{.kind = ui::PortChoice::Kind::kSim, .backend = {}, .argument = "board.sim"};
+  PortSetupDialog dialog(rig_->programmer(), choice, rig_->prompts());
+  dialog.show();
+  QCOMPARE(child<QLineEdit>(&dialog, "tck_delay")->text(), QString("0"));
+
+  // A delay that is no number of nanoseconds: refused, the dialog stays and nothing changes.
+  for (const char* text : {"fast", "-1", "5us", "2000000000"}) {
+    rig_->prompts().boxes.clear();
+    child<QLineEdit>(&dialog, "tck_delay")->setText(text);
+    click(&dialog, "ok");
+    QCOMPARE(rig_->prompts().boxes,
+             std::vector<std::string>{"error: TCK delay: '" + std::string(text) +
+                                      "' is not a number of nanoseconds from 0 to 1000000000."});
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(rig_->programmer().settings.tck_delay_ns, std::int64_t{0});
+  }
+
+  auto* remote = dialog.findChild<QRadioButton*>("backend_remote");
+  if (!remote) QSKIP("no remote backend on this system");
+  remote->click();
+  QVERIFY(child<QLineEdit>(&dialog, "remote_server")->isEnabled());
+  child<QLineEdit>(&dialog, "tck_delay")->setText("500ns");
+  child<QLineEdit>(&dialog, "remote_server")->setText("lab-board");  // no port
+  rig_->prompts().boxes.clear();
+  click(&dialog, "ok");
+  QCOMPARE(rig_->prompts().boxes.size(), std::size_t{1});
+  QVERIFY(dialog.isVisible());
+  child<QLineEdit>(&dialog, "remote_server")->setText("lab-board:3335");
+  click(&dialog, "ok");
+  QVERIFY(!dialog.isVisible());
+  QVERIFY(choice.kind == ui::PortChoice::Kind::kBackend);
+  QCOMPARE(choice.backend, std::string("remote"));
+  QCOMPARE(choice.argument, std::string("lab-board:3335"));
+  QCOMPARE(rig_->programmer().settings.tck_delay_ns, std::int64_t{500});
+  dialog.show();
+  QCOMPARE(child<QLineEdit>(&dialog, "remote_server")->text(), QString("lab-board:3335"));
+  QCOMPARE(child<QLineEdit>(&dialog, "tck_delay")->text(), QString("500"));
 }
 
 void DialogsTest::debug_options_set_the_option_bits_and_the_off_line_label() {
