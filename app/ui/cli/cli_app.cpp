@@ -1,18 +1,28 @@
 #include "ui/cli/cli_app.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
 #include <clocale>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 
+#include "build_commit.h"
+#include "chain/chain_names.h"
 #include "chain/jcd_file.h"
 #include "chain/text_file.h"
+#include "engine/chain_probe.h"
 #include "engine/workdir.h"
+#include "ui/cli/info.h"
 #include "ui/cli/report.h"
 #include "ui/cli/terminal.h"
 #include "ui/core/batch.h"
+#include "ui/core/idcode.h"
 #include "ui/core/run_path.h"
 #include "ui/core/session.h"
 #include "util/files.h"
@@ -25,6 +35,32 @@ namespace fs = std::filesystem;
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNothingRan = 3;  // no port, no cable or no chain found
+
+// The engine's line when the automatic port selection finds no port.
+constexpr std::string_view kNoPortLine = "Can not find available Parallel port for use.";
+
+// What a run learns besides its messages: whether the port could not be opened or no port was found.
+struct RunWatch {
+  bool port_trouble = false;
+  bool no_port_found = false;
+};
+
+// Passes every line to the terminal and watches for the engine's "no port" line.
+class WatchingMessages final : public engine::MessageSink {
+ public:
+  WatchingMessages(engine::MessageSink& inner, RunWatch& watch) : inner_(inner), watch_(watch) {}
+  void add_message(std::string_view text) override {
+    if (text.find(kNoPortLine) != std::string_view::npos) watch_.no_port_found = true;
+    inner_.add_message(text);
+  }
+  std::string last_message() const override { return inner_.last_message(); }
+  void replace_last_message(std::string_view text) override { inner_.replace_last_message(text); }
+
+ private:
+  engine::MessageSink& inner_;
+  RunWatch& watch_;
+};
 
 std::string absolute_path(const std::string& path) {
   std::error_code ec;
@@ -32,7 +68,8 @@ std::string absolute_path(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal) {
+int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal, const RunWatch& watch,
+                 const std::function<void()>& tell_tried) {
   const std::string path = absolute_path(options.file);
   std::error_code ec;
   if (!fs::exists(path, ec)) {
@@ -46,10 +83,17 @@ int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal
     return kExitUsage;
   }
   const ui::RunOutcome outcome = programmer.run_chain();
+  const bool nothing_ran = outcome == ui::RunOutcome::kNoCable ||
+                           (outcome == ui::RunOutcome::kAborted && (watch.no_port_found || watch.port_trouble));
+  if (nothing_ran) {
+    tell_tried();
+    terminal.Line("FAIL (nothing was run)");
+    return kExitNothingRan;
+  }
   if (programmer.table().device_count() > 0) terminal.Block(DeviceTable(programmer.table()));
-  const bool failed = outcome != ui::RunOutcome::kRan || programmer.RunFailed() || programmer.LoadFailed ||
-                      AnyDeviceFailed(programmer.table());
-  return failed ? kExitFailed : kExitOk;
+  const bool run_failed = outcome != ui::RunOutcome::kRan || programmer.RunFailed() || programmer.LoadFailed;
+  terminal.Line(Verdict(programmer.table(), run_failed));
+  return run_failed || AnyDeviceFailed(programmer.table()) ? kExitFailed : kExitOk;
 }
 
 // A batch line that can name a chain file: not empty and free of control characters (what a binary file's
@@ -102,17 +146,136 @@ int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal
   }
   // The batch passes only when every listed step ran and passed: a skipped step (missing file) fails it.
   const bool passed = summary.failed_row == 0 && summary.skipped == 0 && summary.passed == listed;
+  if (passed) {
+    terminal.Line("PASS");
+  } else if (summary.failed_row != 0) {
+    terminal.Line("FAIL (step " + std::to_string(summary.failed_row) + ")");
+  } else {
+    terminal.Line("FAIL");
+  }
   return passed ? kExitOk : kExitFailed;
+}
+
+
+// One line per device found, from the cable's TDI to its TDO: IDCODE, its bit 0, what the engine's
+// identification and the IDCODE decoder make of it, and the instruction-register length measured.
+struct ScannedDevice {
+  std::optional<std::uint32_t> idcode;
+  ui::IdentifiedPart part;
+  int ir_length = 0;     // 0: not known
+  bool ir_measured = false;
+};
+
+std::vector<ScannedDevice> DescribeProbe(const engine::ChainProbe& probe) {
+  std::vector<ScannedDevice> devices;
+  for (const engine::ProbedDevice& found : probe.devices) {
+    ScannedDevice device;
+    device.idcode = found.idcode;
+    if (found.idcode) device.part = ui::identify_part(*found.idcode);
+    if (!probe.ir_ambiguous) {
+      device.ir_length = found.ir_length;
+      device.ir_measured = true;
+    } else {
+      device.ir_length = device.part.ir_length;  // the part's own length, where it is a part of ours
+    }
+    devices.push_back(device);
+  }
+  return devices;
+}
+
+std::string ScanLine(int position, const ScannedDevice& device) {
+  std::string line = "Device " + std::to_string(position) + ": ";
+  if (!device.idcode) {
+    line += "no IDCODE (BYPASS at reset)";
+  } else {
+    line += "IDCODE " + HexIdcode(*device.idcode);
+    line += (*device.idcode & 1u) ? ", bit 0 is 1" : ", bit 0 is 0 (must be 1!)";
+    const ui::IdcodeFields f = ui::decode_idcode(*device.idcode);
+    std::string name = "unknown part";
+    if (!device.part.names.empty()) {
+      name.clear();
+      for (const std::string& n : device.part.names) name += (name.empty() ? "" : "/") + n;
+    }
+    line += ", " + name + " (" + f.architecture + ", " + f.macrocells + ", " + f.voltage;
+    if (!f.package.empty()) line += ", " + f.package;
+    line += ")";
+  }
+  if (device.ir_length == 0) {
+    line += ", IR length unknown";
+  } else {
+    line += ", IR length " + std::to_string(device.ir_length);
+    if (!device.ir_measured) line += " (the part's)";
+  }
+  return line;
+}
+
+// A chain file of what the scan found: parts named where the identification knows them ("Others"
+// elsewhere), instruction lengths filled, every operation NO, no design files.
+void WriteFoundChain(const std::vector<ScannedDevice>& devices, const std::string& file) {
+  chain::ChainTable table;
+  table.DeviceCount = static_cast<int>(devices.size());
+  for (int n = 1; n <= table.DeviceCount; ++n) {
+    const ScannedDevice& device = devices[static_cast<std::size_t>(n - 1)];
+    chain::ChainDevice& dev = table[n];
+    dev.part = device.part.names.empty() ? chain::kPartOthers : chain::part_code(device.part.names.front());
+    dev.IR_len = chain::ir_code_from_length(device.ir_length);
+    dev.cmnd = chain::kOpNoOperation;
+  }
+  chain::write_jcd(table, file);
+}
+
+int RunScan(const CliOptions& options, ui::Session& session, Terminal& terminal,
+            const std::function<void()>& tell_tried) {
+  ui::Programmer& programmer = session.programmer();
+  // A scan from the command line is the start-up check: there is no earlier count to compare with.
+  programmer.check_connection();
+  programmer.StartupPending = false;
+  engine::IspEngine& engine = session.engine();
+  if (!engine.cable().CableFound) {
+    tell_tried();
+    return kExitNothingRan;
+  }
+  const int count = programmer.table().DeviceCount;
+  const engine::ChainProbe probe = engine::ProbeChain(engine.jtag(), count);
+  const std::vector<ScannedDevice> devices = DescribeProbe(probe);
+  if (probe.ir_ambiguous) {
+    terminal.Line(probe.ir_total == 0
+                      ? "Instruction registers: the chain's length could not be measured; the parts' own "
+                        "lengths are shown."
+                      : "Instruction registers: " + std::to_string(probe.ir_total) + " bits captured as " +
+                            probe.ir_captured +
+                            ", which do not cut into one 10...0 per device; the parts' own lengths are shown.");
+  }
+  for (std::size_t i = 0; i < devices.size(); ++i) terminal.Line(ScanLine(static_cast<int>(i) + 1, devices[i]));
+  if (!options.write_jcd.empty()) {
+    const std::string path = absolute_path(options.write_jcd);
+    try {
+      WriteFoundChain(devices, path);
+    } catch (const std::exception& e) {
+      terminal.Box("error", options.write_jcd + ": " + e.what());
+      return kExitUsage;
+    }
+    terminal.Line("Chain file written: " + path);
+  }
+  return kExitOk;
 }
 
 }  // namespace
 
 int RunCli(const CliOptions& options, CliSystem& system) {
   Terminal terminal(system.out, system.err);
-  TerminalMessages messages(terminal);
+  TerminalMessages shown(terminal, options.quiet);
+  RunWatch watch;
+  WatchingMessages messages(shown, watch);
   TerminalPrompts prompts(terminal, options.yes);
   TerminalView view(terminal);
-  LineEndingLauncher launcher(terminal, system.launcher);
+  LineEndingLauncher launcher(terminal, system.launcher, options.verbose);
+  if (options.verbose) {
+    terminal.Line(options.io.kind == ui::PortChoice::Kind::kSim
+                      ? "Port backend: simulated board " + options.io.argument
+                      : "Port backend: " + options.io.backend +
+                            (options.io.argument.empty() ? "" : " (" + options.io.argument + ")"));
+  }
 
   std::unique_ptr<ui::Session> session;
   try {
@@ -124,7 +287,11 @@ int RunCli(const CliOptions& options, CliSystem& system) {
             .program_dir = system.program_dir,
             .work_dir = system.work_dir,
             .timestamp = system.timestamp,
-            .port_notes = [&terminal](const std::string& note) { terminal.Box("note", note); }},
+            .port_notes =
+                [&terminal, &watch](const std::string& note) {
+                  watch.port_trouble = true;
+                  terminal.Box("note", note);
+                }},
         messages, prompts, view);
   } catch (const std::exception& e) {
     terminal.Box("error", e.what());
@@ -140,16 +307,21 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   settings.OffLine = options.offline;
   settings.ActiveIoVerify = options.active_io;
 
+  // After the cable's warning: which port, and which way to it, was tried.
+  const port::PpdevConfig ppdev = PpdevConfigFor(options.io);
+  ui::Session& live = *session;
+  auto tell_tried = [&] {
+    terminal.Line(TriedLine(options.io, ppdev, watch.no_port_found ? 0 : live.engine().cable().DataPort(),
+                            options.port_index));
+  };
+
   int status = kExitOk;
   if (options.scan) {
-    // A scan from the command line is the start-up check: there is no earlier count to compare with.
-    programmer.check_connection();
-    programmer.StartupPending = false;
-    status = session->engine().cable().CableFound ? kExitOk : kExitFailed;
+    status = RunScan(options, *session, terminal, tell_tried);
   } else {
     programmer.StartupPending = false;
     status = options.is_batch() ? RunBatchFile(options, programmer, terminal)
-                                : RunChainFile(options, programmer, terminal);
+                                : RunChainFile(options, programmer, terminal, watch, tell_tried);
   }
   terminal.EndLine();
 
@@ -173,6 +345,12 @@ int CliMain(const std::string& argv0, const std::vector<std::string>& args, std:
   }
   if (options.help) {
     out << UsageText();
+    return kExitOk;
+  }
+  if (InformationOnly(options)) {
+    if (options.version) out << VersionLine(kBuildCommit) << '\n';
+    if (options.list_cables) out << CablesText();
+    if (options.list_ports) out << PortsText(PpdevConfigFor(options.io));
     return kExitOk;
   }
   std::setlocale(LC_TIME, "");  // the "Executing " line's time and date in the user's formats

@@ -43,6 +43,11 @@ void Terminal::Box(std::string_view kind, std::string_view text) {
 }
 
 void TerminalMessages::add_message(std::string_view text) {
+  if (quiet_) {
+    last_.assign(text);
+    any_ = true;
+    return;
+  }
   terminal_.EndLine();
   terminal_.Write(text);
   last_.assign(text);
@@ -50,6 +55,11 @@ void TerminalMessages::add_message(std::string_view text) {
 }
 
 void TerminalMessages::replace_last_message(std::string_view text) {
+  if (quiet_) {
+    last_.assign(text);
+    any_ = true;
+    return;
+  }
   if (any_ && terminal_.line_open() && text.substr(0, last_.size()) == last_) {
     terminal_.Write(text.substr(last_.size()));
   } else {
@@ -64,6 +74,11 @@ engine::ProcessResult LineEndingLauncher::Run(const std::string& program,
                                               const std::vector<std::string>& args,
                                               const std::vector<std::string>& environment) {
   terminal_.EndLine();
+  if (verbose_) {
+    std::string command = "+ " + program;
+    for (const std::string& arg : args) command += " " + arg;
+    terminal_.Line(command);
+  }
   terminal_.out().flush();
   return launcher_.Run(program, args, environment);
 }

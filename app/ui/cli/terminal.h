@@ -45,7 +45,8 @@ class Terminal {
 
 class TerminalMessages final : public engine::MessageSink {
  public:
-  explicit TerminalMessages(Terminal& terminal) : terminal_(terminal) {}
+  // `quiet`: the lines are kept (last_message) but not printed.
+  explicit TerminalMessages(Terminal& terminal, bool quiet = false) : terminal_(terminal), quiet_(quiet) {}
 
   void add_message(std::string_view text) override;
   std::string last_message() const override { return last_; }
@@ -55,6 +56,7 @@ class TerminalMessages final : public engine::MessageSink {
 
  private:
   Terminal& terminal_;
+  bool quiet_;
   std::string last_;
   bool any_ = false;
 };
@@ -63,14 +65,16 @@ class TerminalMessages final : public engine::MessageSink {
 // terminal, and what they print must not land in the middle of a line being built.
 class LineEndingLauncher final : public engine::ProcessLauncher {
  public:
-  LineEndingLauncher(Terminal& terminal, engine::ProcessLauncher& launcher)
-      : terminal_(terminal), launcher_(launcher) {}
+  // `verbose`: each command is printed first ("+ program arg ...").
+  LineEndingLauncher(Terminal& terminal, engine::ProcessLauncher& launcher, bool verbose = false)
+      : terminal_(terminal), launcher_(launcher), verbose_(verbose) {}
   engine::ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
                             const std::vector<std::string>& environment) override;
 
  private:
   Terminal& terminal_;
   engine::ProcessLauncher& launcher_;
+  bool verbose_;
 };
 
 class TerminalPrompts final : public chain::Prompts {

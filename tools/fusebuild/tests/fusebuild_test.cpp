@@ -361,6 +361,13 @@ TEST_F(FusebuildProgramTest, ExitStatusAndMessages) {
   Write("d.jed", Jedec(82930));
   EXPECT_EQ(Program(""), 1);
   EXPECT_EQ(ReadFile(dir_ / "out.txt"), "Usage:fusebuild jcd_file\nExample:fusebuild test.jcd\n");
+  // Help is asked for, not a chain file named "--help": usage on standard output, status 0, nothing written.
+  for (const char* help : {"--help", "-h"}) {
+    SCOPED_TRACE(help);
+    EXPECT_EQ(Program(help), 0);
+    EXPECT_EQ(ReadFile(dir_ / "out.txt").rfind("Usage:fusebuild jcd_file\n", 0), 0u);
+    EXPECT_EQ(ReadFile(dir_ / "err.txt"), "");
+  }
   EXPECT_EQ(Program("c.jcd 1"), 1);
   EXPECT_EQ(ReadFile(dir_ / "err.txt"),
             "FUSEBUILD error # 321\nSpecified device does not match with target device... (Device #1)\n");

@@ -66,6 +66,17 @@ TEST(OptionsTest, OptionsSetWhatTheyName) {
       {{"--scan", "--io", "sim:b.sim"}, [](const CliOptions& o) { EXPECT_TRUE(o.scan); }},
       {{"--", "--odd-name.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.file, "--odd-name.jcd"); }},
       {{"-h"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
+      {{"--scan", "--write-jcd", "board.jcd", "--quiet"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.write_jcd, "board.jcd");
+         EXPECT_TRUE(o.quiet);
+         EXPECT_FALSE(o.verbose);
+       }},
+      {{"--verbose", "x.jcd"}, [](const CliOptions& o) { EXPECT_TRUE(o.verbose); }},
+      // Information only: no file needed, and nothing is run.
+      {{"--version"}, [](const CliOptions& o) { EXPECT_TRUE(o.version && InformationOnly(o)); }},
+      {{"--list-cables", "--list-ports"},
+       [](const CliOptions& o) { EXPECT_TRUE(o.list_cables && o.list_ports && InformationOnly(o)); }},
       {{"--svf", "--bif", "--help"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
   };
   for (const Case& c : cases) {
@@ -93,6 +104,12 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
       {{"--yes=no", "a.jcd"}, "--yes takes no value"},
       {{"--svf", "--bif", "a.jcd"}, "--svf and --bif exclude each other"},
       {{"--scan", "a.jcd"}, "--scan detects the chain and runs no file"},
+      {{"--write-jcd", "b.jcd", "a.jcd"}, "add --scan"},
+      {{"--scan", "--write-jcd"}, "--write-jcd needs a value"},
+      {{"--scan", "--write-jcd="}, "--write-jcd needs a file name"},
+      {{"--quiet", "--verbose", "a.jcd"}, "--quiet and --verbose exclude each other"},
+      {{"--version", "a.jcd"}, "run nothing"},
+      {{"--list-ports", "--scan"}, "run nothing"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -110,7 +127,8 @@ TEST(OptionsTest, HelpDocumentsEveryOption) {
   for (const char* option :
        {"--io", "sim:BOARD", "ppdev[:DEVICE]", "direct", "--port", "278|378|3bc|auto", "--cable",
         "auto|relay|corvane|byteblaster", "--scan", "--offline", "--svf", "--bif", "--vrf", "--std-frames",
-        "--listing", "--active-io", "--yes", "--help", "Exit status"}) {
+        "--listing", "--active-io", "--yes", "--help", "Exit status", "--version", "--list-cables",
+        "--list-ports", "--quiet", "--verbose", "--write-jcd"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }
