@@ -1,16 +1,16 @@
 #include "ui/cli/cli_app.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <functional>
-#include <optional>
-#include <string_view>
-#include <vector>
 #include <clocale>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include "build_commit.h"
 #include "chain/chain_names.h"
@@ -68,8 +68,8 @@ std::string absolute_path(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal, const RunWatch& watch,
-                 const std::function<void()>& tell_tried) {
+int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal,
+                 const RunWatch& watch, const std::function<void()>& tell_tried) {
   const std::string path = absolute_path(options.file);
   std::error_code ec;
   if (!fs::exists(path, ec)) {
@@ -83,8 +83,9 @@ int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal
     return kExitUsage;
   }
   const ui::RunOutcome outcome = programmer.run_chain();
-  const bool nothing_ran = outcome == ui::RunOutcome::kNoCable ||
-                           (outcome == ui::RunOutcome::kAborted && (watch.no_port_found || watch.port_trouble));
+  const bool nothing_ran =
+      outcome == ui::RunOutcome::kNoCable ||
+      (outcome == ui::RunOutcome::kAborted && (watch.no_port_found || watch.port_trouble));
   if (nothing_ran) {
     tell_tried();
     terminal.Line("FAIL (nothing was run)");
@@ -156,13 +157,12 @@ int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal
   return passed ? kExitOk : kExitFailed;
 }
 
-
 // One line per device found, from the cable's TDI to its TDO: IDCODE, its bit 0, what the engine's
 // identification and the IDCODE decoder make of it, and the instruction-register length measured.
 struct ScannedDevice {
   std::optional<std::uint32_t> idcode;
   ui::IdentifiedPart part;
-  int ir_length = 0;     // 0: not known
+  int ir_length = 0;  // 0: not known
   bool ir_measured = false;
 };
 
@@ -239,14 +239,16 @@ int RunScan(const CliOptions& options, ui::Session& session, Terminal& terminal,
   const engine::ChainProbe probe = engine::ProbeChain(engine.jtag(), count);
   const std::vector<ScannedDevice> devices = DescribeProbe(probe);
   if (probe.ir_ambiguous) {
-    terminal.Line(probe.ir_total == 0
-                      ? "Instruction registers: the chain's length could not be measured; the parts' own "
-                        "lengths are shown."
-                      : "Instruction registers: " + std::to_string(probe.ir_total) + " bits captured as " +
-                            probe.ir_captured +
-                            ", which do not cut into one 10...0 per device; the parts' own lengths are shown.");
+    terminal.Line(
+        probe.ir_total == 0
+            ? "Instruction registers: the chain's length could not be measured; the parts' own "
+              "lengths are shown."
+            : "Instruction registers: " + std::to_string(probe.ir_total) + " bits captured as " +
+                  probe.ir_captured +
+                  ", which do not cut into one 10...0 per device; the parts' own lengths are shown.");
   }
-  for (std::size_t i = 0; i < devices.size(); ++i) terminal.Line(ScanLine(static_cast<int>(i) + 1, devices[i]));
+  for (std::size_t i = 0; i < devices.size(); ++i)
+    terminal.Line(ScanLine(static_cast<int>(i) + 1, devices[i]));
   if (!options.write_jcd.empty()) {
     const std::string path = absolute_path(options.write_jcd);
     try {
@@ -281,17 +283,16 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   try {
     session = std::make_unique<ui::Session>(
         options.io,
-        ui::SessionEnvironment{
-            .clock = system.clock,
-            .launcher = launcher,
-            .program_dir = system.program_dir,
-            .work_dir = system.work_dir,
-            .timestamp = system.timestamp,
-            .port_notes =
-                [&terminal, &watch](const std::string& note) {
-                  watch.port_trouble = true;
-                  terminal.Box("note", note);
-                }},
+        ui::SessionEnvironment{.clock = system.clock,
+                               .launcher = launcher,
+                               .program_dir = system.program_dir,
+                               .work_dir = system.work_dir,
+                               .timestamp = system.timestamp,
+                               .port_notes =
+                                   [&terminal, &watch](const std::string& note) {
+                                     watch.port_trouble = true;
+                                     terminal.Box("note", note);
+                                   }},
         messages, prompts, view);
   } catch (const std::exception& e) {
     terminal.Box("error", e.what());

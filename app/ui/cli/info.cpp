@@ -25,7 +25,8 @@ std::string Hex(unsigned value) {
 
 std::string Bit(std::uint8_t mask) {
   for (int bit = 0; bit < 8; ++bit) {
-    if (mask == (1u << bit)) return "bit " + std::to_string(bit) + " (" + Hex(mask).insert(0, mask < 0x10 ? "0" : "") + ")";
+    if (mask == (1u << bit))
+      return "bit " + std::to_string(bit) + " (" + Hex(mask).insert(0, mask < 0x10 ? "0" : "") + ")";
   }
   return Hex(mask);
 }
@@ -58,8 +59,10 @@ std::map<unsigned, KernelPort> KernelPorts(const port::PpdevConfig& config) {
     unsigned number = 0;
     bool digits = true;
     for (char c : name.substr(7)) {
-      if (c < '0' || c > '9') digits = false;
-      else number = number * 10 + static_cast<unsigned>(c - '0');
+      if (c < '0' || c > '9')
+        digits = false;
+      else
+        number = number * 10 + static_cast<unsigned>(c - '0');
     }
     if (!digits) continue;
     KernelPort port;
@@ -94,11 +97,12 @@ std::string CablesText() {
       out += "    TCK data " + Bit(map.PinTCK) + ", TDI data " + Bit(map.PinTDI) + ", TMS data " +
              Bit(map.PinTMS) + ", TDO status " + Bit(map.PinTDO) +
              (map.tdo_reads_low ? " (inverted)" : " (as read)") + "\n";
-      out += "    auxiliary lines data " + Bit(map.PinCtl1) + " = " + (map.ctl1_level ? "1" : "0") + ", data " +
-             Bit(map.PinCtl2) + " = " + (map.ctl2_level ? "1" : "0") + "\n";
+      out += "    auxiliary lines data " + Bit(map.PinCtl1) + " = " + (map.ctl1_level ? "1" : "0") +
+             ", data " + Bit(map.PinCtl2) + " = " + (map.ctl2_level ? "1" : "0") + "\n";
       out += "    presence test: " +
-             (map.loop_drive == 0 ? std::string("none (always taken as present)")
-                                  : "data " + Hex(map.loop_drive) + " loops back to status " + Bit(map.loop_sense)) +
+             (map.loop_drive == 0
+                  ? std::string("none (always taken as present)")
+                  : "data " + Hex(map.loop_drive) + " loops back to status " + Bit(map.loop_sense)) +
              "\n";
     }
   }
@@ -149,7 +153,8 @@ std::string TriedLine(const ui::PortChoice& io, const port::PpdevConfig& config,
   } else {
     where = "ports 278h, 378h and 3BCh";
   }
-  if (io.kind == ui::PortChoice::Kind::kSim) return "Tried " + where + " on the simulated board " + io.argument;
+  if (io.kind == ui::PortChoice::Kind::kSim)
+    return "Tried " + where + " on the simulated board " + io.argument;
   const std::string backend = io.backend.empty() ? std::string("ppdev") : io.backend;
   if (backend != "ppdev") return "Tried " + where + " through the " + backend + " backend";
   std::string device;
@@ -158,7 +163,8 @@ std::string TriedLine(const ui::PortChoice& io, const port::PpdevConfig& config,
       if (binding.base == data_port) device = binding.device;
     }
   }
-  if (device.empty()) return "Tried " + where + " through ppdev (no /dev/parportN serves it; see --list-ports)";
+  if (device.empty())
+    return "Tried " + where + " through ppdev (no /dev/parportN serves it; see --list-ports)";
   return "Tried " + where + " through " + device + " (ppdev)";
 }
 

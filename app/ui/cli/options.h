@@ -36,8 +36,8 @@ struct CliOptions {
   bool version = false;
   bool list_cables = false;
   bool list_ports = false;
-  bool quiet = false;    // errors, the result table and the verdict only
-  bool verbose = false;  // also the port backend chosen and the commands given to the converters
+  bool quiet = false;     // errors, the result table and the verdict only
+  bool verbose = false;   // also the port backend chosen and the commands given to the converters
   std::string write_jcd;  // --scan: a chain file of what was found
 
   bool is_batch() const;

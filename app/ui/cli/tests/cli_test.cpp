@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "engine/process.h"
 #include "sim/board.h"
 #include "sim/families.h"
+#include "sim/tests/support/child_process.h"
 #include "testsupport/files.h"
 #include "ui/cli/cli_app.h"
 #include "ui/core/tests/test_support.h"
@@ -314,6 +318,88 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
     EXPECT_TRUE(Contains(run.out, out_part)) << run.out;
     EXPECT_TRUE(Contains(run.err, c.err_part)) << run.err;
   }
+}
+
+// A board of every family and two other parts, one without IDCODE; instruction lengths 4, 5, 5, 7, 2.
+constexpr const char* kMixedBoard =
+    "port 378\ncable relay\ndevice VTL3064A\ndevice VTL3960\ndevice VTL3256XL\n"
+    "device Others irlen=7 idcode=0x1234567F\ndevice Others irlen=2 idcode=none\n";
+
+TEST_F(CliTest, ScanListsEachDeviceAndWritesTheChainFound) {
+  write("board.sim", kMixedBoard);
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--scan", "--write-jcd", path("found.jcd")});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // The check's own lines first, unchanged; then one line per device from TDI to TDO.
+  EXPECT_TRUE(Contains(
+      run.out,
+      "ISP RelayCable/Board found!\nThere are 5 JTAG devices daisy chainning in the system.\n\n"
+      "Device 1: IDCODE 0x0004902B, bit 0 is 1, VTL3064A/VTL5064C (ZEPA1, 64 MC, 3.3 volt, PC 44), IR length "
+      "4\n"
+      "Device 2: IDCODE 0x0869802B, bit 0 is 1, VTL3960 (Future use, Future use, 3.3 volt), IR length 5\n"
+      "Device 3: IDCODE 0x0494B02B, bit 0 is 1, VTL3256XL (ZEPA3, 256 MC, 3.3 volt, TQ 144), IR length 5\n"
+      "Device 4: IDCODE 0x1234567F, bit 0 is 1, unknown part (ZEPA2, Future use, 5 volt), IR length 7\n"
+      "Device 5: no IDCODE (BYPASS at reset), IR length 2\n"
+      "Chain file written: " +
+          path("found.jcd") + "\n"))
+      << run.out;
+
+  // The chain file names the known parts, fills the lengths, runs nothing, and runs as it is.
+  const std::string jcd = read("found.jcd");
+  for (const char* line : {"TOTAL_DEVICE 5", "DEVICE 1           VTL3064A         4         NO",
+                           "DEVICE 2           VTL3960          5         NO",
+                           "DEVICE 3           VTL3256XL        5         NO",
+                           "DEVICE 4           Others           7         NO",
+                           "DEVICE 5           Others           2         NO"}) {
+    EXPECT_TRUE(Contains(jcd, line)) << line << "\n" << jcd;
+  }
+  const CliRun again = Cli({"--io", "sim:" + path("board.sim"), path("found.jcd")});
+  EXPECT_EQ(again.status, 0) << again.out << again.err;
+  EXPECT_TRUE(Contains(again.out, "\nPASS\n")) << again.out;
+}
+
+TEST_F(CliTest, ScanThatCannotWriteItsChainFileSaysSoAndWritesNothing) {
+  write("board.sim", kMixedBoard);
+  const CliRun run =
+      Cli({"--io", "sim:" + path("board.sim"), "--scan", "--write-jcd", path("no/such/folder/found.jcd")});
+  EXPECT_EQ(run.status, 2) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, "error: " + path("no/such/folder/found.jcd") + ": ")) << run.err;
+  EXPECT_FALSE(Contains(run.out, "Chain file written")) << run.out;
+}
+
+// OpenOCD's auto-probe of the same board, served by zepa-sim, finds the same IDCODEs and instruction
+// lengths. OpenOCD lists the devices from TDO, the scan from TDI.
+TEST_F(CliTest, ScanAgreesWithOpenOcdsAutoProbe) {
+  const std::string openocd = sim::testing::FindProgram("openocd");
+  if (openocd.empty()) GTEST_SKIP() << "openocd is not installed";
+  write("board.sim", kMixedBoard);
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--scan"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  std::vector<std::string> ours;
+  const std::regex our_line(R"(Device \d+: (?:IDCODE 0x([0-9A-F]{8})|no IDCODE)[^\n]*, IR length (\d+)\n)");
+  for (std::sregex_iterator it(run.out.begin(), run.out.end(), our_line), end; it != end; ++it) {
+    std::string id = (*it)[1].matched ? (*it)[1].str() : "00000000";
+    ours.push_back(id + " " + (*it)[2].str());
+  }
+
+  std::string log;
+  {
+    sim::testing::ZepaSim served(sim::testing::ZepaSimProgram(), path("board.sim"), true);
+    sim::testing::Child host(sim::testing::OpenOcdArgs(openocd, served.port(), {}));
+    log = host.ReadToEnd(std::chrono::seconds(60));
+    host.Wait();
+    served.child().ReadToEnd(std::chrono::seconds(30));
+    served.child().Wait();
+  }
+  std::vector<std::string> theirs;
+  const std::regex their_line(
+      R"re(AUTO auto\d+\.tap - use "jtag newtap auto\d+ tap -irlen (\d+) -expected-id 0x([0-9a-f]{8})")re");
+  for (std::sregex_iterator it(log.begin(), log.end(), their_line), end; it != end; ++it) {
+    std::string id = (*it)[2].str();
+    for (char& c : id) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    theirs.insert(theirs.begin(), id + " " + (*it)[1].str());
+  }
+  ASSERT_EQ(ours.size(), 5u) << run.out;
+  EXPECT_EQ(ours, theirs) << log;
 }
 
 // Chain files written by hand: every fault in them is refused with a message that names what is wrong and

@@ -27,15 +27,16 @@ TEST(InfoTest, CablesShowEachCablesPins) {
   const std::string text = CablesText();
   // The lines that tell the cables apart: TCK/TDI swapped on the Corvane cable, TDI on bit 6 and TMS on
   // bit 1 on the ByteBlaster, TDO on status bit 4 and not inverted on the Corvane cable.
-  for (const char* part :
-       {"relay: the maker's RelayCable\n    TCK data bit 0 (01h), TDI data bit 1 (02h), TMS data bit 2 (04h), "
-        "TDO status bit 7 (80h) (inverted)",
-        "corvane: Corvane's Parallel download cable\n    TCK data bit 1 (02h), TDI data bit 0 (01h), TMS data "
-        "bit 2 (04h), TDO status bit 4 (10h) (as read)",
-        "byteblaster: Altera's ByteBlaster\n    TCK data bit 0 (01h), TDI data bit 6 (40h), TMS data bit 1 "
-        "(02h), TDO status bit 7 (80h) (inverted)",
-        "presence test: none", "data 20h loops back to status bit 6 (40h)",
-        "data 40h loops back to status bit 5 (20h)"}) {
+  for (
+      const char* part :
+      {"relay: the maker's RelayCable\n    TCK data bit 0 (01h), TDI data bit 1 (02h), TMS data bit 2 (04h), "
+       "TDO status bit 7 (80h) (inverted)",
+       "corvane: Corvane's Parallel download cable\n    TCK data bit 1 (02h), TDI data bit 0 (01h), TMS data "
+       "bit 2 (04h), TDO status bit 4 (10h) (as read)",
+       "byteblaster: Altera's ByteBlaster\n    TCK data bit 0 (01h), TDI data bit 6 (40h), TMS data bit 1 "
+       "(02h), TDO status bit 7 (80h) (inverted)",
+       "presence test: none", "data 20h loops back to status bit 6 (40h)",
+       "data 40h loops back to status bit 5 (20h)"}) {
     EXPECT_TRUE(Contains(text, part)) << part << "\n" << text;
   }
 }
@@ -57,12 +58,13 @@ class PortsTest : public ::testing::Test {
 };
 
 TEST_F(PortsTest, ListsKernelPortsAndWhichAddressEachServes) {
-  AddParport(0, "888\t1912\n");  // 378h
+  AddParport(0, "888\t1912\n");     // 378h
   AddParport(1, "59392\t59400\n");  // E800h: a PCI card, none of the list's
   port::PpdevConfig config = Config();
   std::string text = PortsText(config);
   EXPECT_TRUE(Contains(text, "  /dev/parport0  base 378h\n  /dev/parport1  base E800h\n")) << text;
-  EXPECT_TRUE(Contains(text, "  278h  no device serves it\n  378h  /dev/parport0\n  3BCh  no device serves it\n"))
+  EXPECT_TRUE(
+      Contains(text, "  278h  no device serves it\n  378h  /dev/parport0\n  3BCh  no device serves it\n"))
       << text;
 
   // The user's mapping puts the PCI card's device at 278h.
@@ -89,7 +91,11 @@ TEST_F(PortsTest, TriedLineNamesPortAndBackend) {
   };
   using Kind = ui::PortChoice::Kind;
   const Case cases[] = {
-      {"ppdev by base address", {Kind::kBackend, "ppdev", ""}, 0x378, 1, "Tried port 378h through /dev/parport0 (ppdev)"},
+      {"ppdev by base address",
+       {Kind::kBackend, "ppdev", ""},
+       0x378,
+       1,
+       "Tried port 378h through /dev/parport0 (ppdev)"},
       {"ppdev, address nobody serves",
        {Kind::kBackend, "ppdev", ""},
        0x278,
@@ -101,7 +107,11 @@ TEST_F(PortsTest, TriedLineNamesPortAndBackend) {
        3,
        "Tried ports 278h, 378h and 3BCh through ppdev (no /dev/parportN serves it; see --list-ports)"},
       {"direct I/O", {Kind::kBackend, "direct", ""}, 0x3BC, 2, "Tried port 3BCh through the direct backend"},
-      {"simulated board", {Kind::kSim, "", "b.sim"}, 0x378, 1, "Tried port 378h on the simulated board b.sim"},
+      {"simulated board",
+       {Kind::kSim, "", "b.sim"},
+       0x378,
+       1,
+       "Tried port 378h on the simulated board b.sim"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -125,10 +125,13 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
 TEST(OptionsTest, HelpDocumentsEveryOption) {
   const std::string help = UsageText();
   for (const char* option :
-       {"--io", "sim:BOARD", "ppdev[:DEVICE]", "direct", "--port", "278|378|3bc|auto", "--cable",
-        "auto|relay|corvane|byteblaster", "--scan", "--offline", "--svf", "--bif", "--vrf", "--std-frames",
-        "--listing", "--active-io", "--yes", "--help", "Exit status", "--version", "--list-cables",
-        "--list-ports", "--quiet", "--verbose", "--write-jcd"}) {
+       {"--io",          "sim:BOARD",        "ppdev[:DEVICE]", "direct",
+        "--port",        "278|378|3bc|auto", "--cable",        "auto|relay|corvane|byteblaster",
+        "--scan",        "--offline",        "--svf",          "--bif",
+        "--vrf",         "--std-frames",     "--listing",      "--active-io",
+        "--yes",         "--help",           "Exit status",    "--version",
+        "--list-cables", "--list-ports",     "--quiet",        "--verbose",
+        "--write-jcd"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }
