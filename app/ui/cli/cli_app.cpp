@@ -3,14 +3,23 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #include "build_commit.h"
 #include "chain/chain_names.h"
@@ -56,6 +65,7 @@ class WatchingMessages final : public engine::MessageSink {
   }
   std::string last_message() const override { return inner_.last_message(); }
   void replace_last_message(std::string_view text) override { inner_.replace_last_message(text); }
+  void progress(long done, long total) override { inner_.progress(done, total); }
 
  private:
   engine::MessageSink& inner_;
@@ -262,11 +272,27 @@ int RunScan(const CliOptions& options, ui::Session& session, Terminal& terminal,
   return kExitOk;
 }
 
+bool StandardOutputIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+int TerminalColumns() {
+#ifndef _WIN32
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+  return 80;
+}
+
 }  // namespace
 
 int RunCli(const CliOptions& options, CliSystem& system) {
-  Terminal terminal(system.out, system.err);
-  TerminalMessages shown(terminal, options.quiet);
+  Terminal terminal(system.out, system.err, system.out_is_terminal && !options.quiet, system.columns);
+  TerminalMessages shown(terminal, options.quiet, &system.clock);
   RunWatch watch;
   WatchingMessages messages(shown, watch);
   TerminalPrompts prompts(terminal, options.yes);
@@ -365,7 +391,9 @@ int CliMain(const std::string& argv0, const std::vector<std::string>& args, std:
                      .clock = clock,
                      .launcher = launcher,
                      .program_dir = program_dir,
-                     .work_dir = engine::FindWorkDir(program_dir)};
+                     .work_dir = engine::FindWorkDir(program_dir),
+                     .out_is_terminal = &out == &std::cout && StandardOutputIsTerminal(),
+                     .columns = TerminalColumns()};
     return RunCli(options, system);
   } catch (const std::exception& e) {
     out.flush();

@@ -22,10 +22,13 @@ struct CliSystem {
   std::string program_dir;                      // where fusebuild is found
   std::string work_dir;                         // the working folder
   std::function<std::string()> timestamp = {};  // "<time> <date>"; empty: the local time
+  bool out_is_terminal = false;                 // a progress indicator may be redrawn on `out`
+  int columns = 80;                             // its width
 };
 
 // Runs parsed options: the chain file, the batch file or the chain scan. Returns the exit status: 0 when
-// no device failed, 1 when one did or nothing could run, 2 when the file cannot be used.
+// every device passed, 1 when one failed (or the chain was refused), 2 when the file cannot be used, 3 when
+// no port, no cable or no chain was found and nothing ran.
 int RunCli(const CliOptions& options, CliSystem& system);
 
 // The whole program: parses `args` (without the program name), finds the program's and the working
