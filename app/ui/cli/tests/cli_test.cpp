@@ -124,6 +124,33 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
       << again.out;
 }
 
+// --quiet keeps errors, the table and the verdict; --verbose adds the port backend and the converters'
+// command lines to the usual output.
+TEST_F(CliTest, QuietAndVerboseChangeWhatIsPrinted) {
+  CopyExamples();
+  const std::string board = "sim:" + path("board.sim");
+  const CliRun usual = Cli({"--io", board, path("chain.jcd")});
+  ASSERT_EQ(usual.status, 0) << usual.out << usual.err;
+
+  const CliRun quiet = Cli({"--io", board, "--quiet", path("chain.jcd")});
+  EXPECT_EQ(quiet.status, 0) << quiet.out << quiet.err;
+  const std::string table = usual.out.substr(usual.out.find("Device  Part"));
+  EXPECT_EQ(quiet.out, table);
+  EXPECT_TRUE(Contains(table, "\nPASS\n")) << table;
+
+  const CliRun verbose = Cli({"--io", board, "--verbose", path("chain.jcd")});
+  EXPECT_EQ(verbose.status, 0) << verbose.out << verbose.err;
+  EXPECT_EQ(verbose.out.rfind("Port backend: simulated board " + path("board.sim") + "\n", 0), 0u)
+      << verbose.out;
+  EXPECT_TRUE(Contains(verbose.out, "\n+ " + std::string(ZEPA_BIN_DIR) + "/fusebuild ")) << verbose.out;
+  EXPECT_TRUE(Contains(verbose.out, "ISP RelayCable/Board found!\n")) << verbose.out;
+
+  // Errors still reach a quiet run.
+  const CliRun missing = Cli({"--io", board, "--quiet", path("nothing.jcd")});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(Contains(missing.err, "nothing.jcd: file not found")) << missing.err;
+}
+
 // Design files whose paths hold blanks: the chain file carries them in double quotes, the programmer's
 // check finds them and fusebuild converts them, so the chain programs and verifies as any other.
 TEST_F(CliTest, DesignPathsWithBlanksAreProgrammed) {
@@ -594,6 +621,11 @@ TEST(CliProgramTest, HelpAndUsageErrors) {
       {"", 2, "zepaisp-cli: name a chain file (.jcd) or batch file (.jbf)"},
       {"--port 999 x.jcd", 2, "Try 'zepaisp-cli --help'."},
       {"--io sim:/nonexistent/board.sim x.jcd", 2, "/nonexistent/board.sim"},
+      {"--version", 0, "zepaisp-cli 4.14 (commit "},
+      {"--list-cables", 0, "byteblaster: Altera's ByteBlaster"},
+      {"--list-ports", 0, "Port list (--port) through ppdev:\n  278h  "},
+      {"--version x.jcd", 2, "run nothing"},
+      {"--help", 0, "  3  no port, no cable or no chain found: nothing was run"},
   };
   const zepa::testing::TempDir temp;
   const fs::path output = temp.path() / "output.txt";
