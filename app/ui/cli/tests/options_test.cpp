@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/context.h"
+#include "testsupport/files.h"
 
 namespace zepa::cli {
 namespace {
@@ -133,6 +137,26 @@ TEST(OptionsTest, HelpDocumentsEveryOption) {
         "--list-cables", "--list-ports",     "--quiet",        "--verbose",
         "--write-jcd"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+// The manual documents the command line: every option --help prints is in it, as are the exit statuses.
+TEST(OptionsTest, ManualDocumentsEveryOptionOfTheHelp) {
+  const std::string manual =
+      zepa::testing::ReadFile(std::filesystem::path(ZEPA_SOURCE_DIR) / "docs/manual.md");
+  ASSERT_FALSE(manual.empty());
+  const std::string help = UsageText();
+  const std::regex option(R"((^|[\s\[|,])(--?[a-z][a-z-]*))");
+  std::set<std::string> options;
+  for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it)
+    options.insert((*it)[2]);
+  EXPECT_GE(options.size(), 20u);  // the scan above found the options, not a few words
+  for (const std::string& name : options) {
+    EXPECT_NE(manual.find("`" + name), std::string::npos) << name << " is not in docs/manual.md";
+  }
+  for (const char* status : {"| 0 | every device passed", "| 1 | a device failed", "| 2 | usage error",
+                             "| 3 | no port, no cable or no chain was found"}) {
+    EXPECT_NE(manual.find(status), std::string::npos) << status;
   }
 }
 
