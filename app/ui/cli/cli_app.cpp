@@ -25,12 +25,12 @@
 #include "chain/chain_names.h"
 #include "chain/jcd_file.h"
 #include "chain/text_file.h"
-#include "engine/chain_probe.h"
 #include "engine/workdir.h"
 #include "ui/cli/info.h"
 #include "ui/cli/report.h"
 #include "ui/cli/terminal.h"
 #include "ui/core/batch.h"
+#include "ui/core/chain_report.h"
 #include "ui/core/idcode.h"
 #include "ui/core/run_path.h"
 #include "ui/core/session.h"
@@ -167,73 +167,6 @@ int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal
   return passed ? kExitOk : kExitFailed;
 }
 
-// One line per device found, from the cable's TDI to its TDO: IDCODE, its bit 0, what the engine's
-// identification and the IDCODE decoder make of it, and the instruction-register length measured.
-struct ScannedDevice {
-  std::optional<std::uint32_t> idcode;
-  ui::IdentifiedPart part;
-  int ir_length = 0;  // 0: not known
-  bool ir_measured = false;
-};
-
-std::vector<ScannedDevice> DescribeProbe(const engine::ChainProbe& probe) {
-  std::vector<ScannedDevice> devices;
-  for (const engine::ProbedDevice& found : probe.devices) {
-    ScannedDevice device;
-    device.idcode = found.idcode;
-    if (found.idcode) device.part = ui::identify_part(*found.idcode);
-    if (!probe.ir_ambiguous) {
-      device.ir_length = found.ir_length;
-      device.ir_measured = true;
-    } else {
-      device.ir_length = device.part.ir_length;  // the part's own length, where it is a part of ours
-    }
-    devices.push_back(device);
-  }
-  return devices;
-}
-
-std::string ScanLine(int position, const ScannedDevice& device) {
-  std::string line = "Device " + std::to_string(position) + ": ";
-  if (!device.idcode) {
-    line += "no IDCODE (BYPASS at reset)";
-  } else {
-    line += "IDCODE " + HexIdcode(*device.idcode);
-    line += (*device.idcode & 1u) ? ", bit 0 is 1" : ", bit 0 is 0 (must be 1!)";
-    const ui::IdcodeFields f = ui::decode_idcode(*device.idcode);
-    std::string name = "unknown part";
-    if (!device.part.names.empty()) {
-      name.clear();
-      for (const std::string& n : device.part.names) name += (name.empty() ? "" : "/") + n;
-    }
-    line += ", " + name + " (" + f.architecture + ", " + f.macrocells + ", " + f.voltage;
-    if (!f.package.empty()) line += ", " + f.package;
-    line += ")";
-  }
-  if (device.ir_length == 0) {
-    line += ", IR length unknown";
-  } else {
-    line += ", IR length " + std::to_string(device.ir_length);
-    if (!device.ir_measured) line += " (the part's)";
-  }
-  return line;
-}
-
-// A chain file of what the scan found: parts named where the identification knows them ("Others"
-// elsewhere), instruction lengths filled, every operation NO, no design files.
-void WriteFoundChain(const std::vector<ScannedDevice>& devices, const std::string& file) {
-  chain::ChainTable table;
-  table.DeviceCount = static_cast<int>(devices.size());
-  for (int n = 1; n <= table.DeviceCount; ++n) {
-    const ScannedDevice& device = devices[static_cast<std::size_t>(n - 1)];
-    chain::ChainDevice& dev = table[n];
-    dev.part = device.part.names.empty() ? chain::kPartOthers : chain::part_code(device.part.names.front());
-    dev.IR_len = chain::ir_code_from_length(device.ir_length);
-    dev.cmnd = chain::kOpNoOperation;
-  }
-  chain::write_jcd(table, file);
-}
-
 int RunScan(const CliOptions& options, ui::Session& session, Terminal& terminal,
             const std::function<void()>& tell_tried) {
   ui::Programmer& programmer = session.programmer();
@@ -245,24 +178,12 @@ int RunScan(const CliOptions& options, ui::Session& session, Terminal& terminal,
     tell_tried();
     return kExitNothingRan;
   }
-  const int count = programmer.table().DeviceCount;
-  const engine::ChainProbe probe = engine::ProbeChain(engine.jtag(), count);
-  const std::vector<ScannedDevice> devices = DescribeProbe(probe);
-  if (probe.ir_ambiguous) {
-    terminal.Line(
-        probe.ir_total == 0
-            ? "Instruction registers: the chain's length could not be measured; the parts' own "
-              "lengths are shown."
-            : "Instruction registers: " + std::to_string(probe.ir_total) + " bits captured as " +
-                  probe.ir_captured +
-                  ", which do not cut into one 10...0 per device; the parts' own lengths are shown.");
-  }
-  for (std::size_t i = 0; i < devices.size(); ++i)
-    terminal.Line(ScanLine(static_cast<int>(i) + 1, devices[i]));
+  const ui::ChainReport report = ui::DescribeChain(engine, programmer.table().DeviceCount);
+  for (const std::string& line : report.lines) terminal.Line(line);
   if (!options.write_jcd.empty()) {
     const std::string path = absolute_path(options.write_jcd);
     try {
-      WriteFoundChain(devices, path);
+      ui::WriteFoundChain(report.devices, path);
     } catch (const std::exception& e) {
       terminal.Box("error", options.write_jcd + ": " + e.what());
       return kExitUsage;

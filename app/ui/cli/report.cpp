@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "chain/chain_names.h"
+#include "ui/core/chain_report.h"
 
 namespace zepa::cli {
 namespace {
@@ -41,9 +42,7 @@ std::optional<std::uint32_t> IdcodeValue(std::string_view text) {
 }
 
 std::string HexIdcode(std::uint32_t idcode) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(idcode));
-  return text;
+  return ui::hex_idcode(idcode);
 }
 
 std::string Verdict(const chain::ChainTable& table, bool run_failed) {

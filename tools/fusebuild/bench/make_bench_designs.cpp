@@ -25,13 +25,11 @@ int main(int argc, char** argv) {
   if (argc >= 2 && argv[1][0] == '-') {
     const std::string option = argv[1];
     if (option == "--help" || option == "-h") {
-      std::cout << "Usage: zepa_make_bench_designs <folder>"
-                << "\n";
+      std::cout << "Usage: zepa_make_bench_designs <folder>\n";
       return 0;
     }
     std::cerr << argv[0] << ": unknown option " << option << "\n"
-              << "Usage: zepa_make_bench_designs <folder>"
-              << "\n";
+              << "Usage: zepa_make_bench_designs <folder>\n";
     return 2;
   }
   if (argc != 2) {
