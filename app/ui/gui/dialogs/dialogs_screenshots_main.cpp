@@ -49,13 +49,11 @@ int main(int argc, char** argv) {
   if (argc >= 2 && argv[1][0] == '-') {
     const std::string option = argv[1];
     if (option == "--help" || option == "-h") {
-      std::cout << "usage: dialogs_screenshots DIR"
-                << "\n";
+      std::cout << "usage: dialogs_screenshots DIR\n";
       return 0;
     }
     std::cerr << argv[0] << ": unknown option " << option << "\n"
-              << "usage: dialogs_screenshots DIR"
-              << "\n";
+              << "usage: dialogs_screenshots DIR\n";
     return 2;
   }
   if (argc != 2) {
