@@ -18,11 +18,29 @@ std::vector<ScannedDevice> DescribeProbe(const engine::ChainProbe& probe) {
     if (found.idcode) device.part = identify_part(*found.idcode);
     if (!probe.ir_ambiguous) {
       device.ir_length = found.ir_length;
-      device.ir_measured = true;
-    } else {
+      device.ir_source = IrSource::kMeasured;
+    } else if (device.part.ir_length > 0) {
       device.ir_length = device.part.ir_length;  // the part's own length, where it is a part of ours
+      device.ir_source = IrSource::kPart;
     }
     devices.push_back(device);
+  }
+  // One device left unknown in a chain of measured length: it holds the bits the others do not.
+  if (probe.ir_ambiguous && probe.ir_total > 0) {
+    int known = 0;
+    ScannedDevice* unknown = nullptr;
+    int unknowns = 0;
+    for (ScannedDevice& device : devices) {
+      known += device.ir_length;
+      if (device.ir_length == 0) {
+        unknown = &device;
+        ++unknowns;
+      }
+    }
+    if (unknowns == 1 && probe.ir_total - known >= 2) {
+      unknown->ir_length = probe.ir_total - known;
+      unknown->ir_source = IrSource::kRemainder;
+    }
   }
   return devices;
 }
@@ -74,7 +92,8 @@ std::string ScanLine(int position, const ScannedDevice& device) {
     line += ", IR length unknown";
   } else {
     line += ", IR length " + std::to_string(device.ir_length);
-    if (!device.ir_measured) line += " (the part's)";
+    if (device.ir_source == IrSource::kPart) line += " (the part's)";
+    if (device.ir_source == IrSource::kRemainder) line += " (the chain's measured total less the others)";
   }
   return line;
 }

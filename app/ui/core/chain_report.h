@@ -13,11 +13,19 @@
 
 namespace zepa::ui {
 
+// Where a device's instruction-register length comes from.
+enum class IrSource {
+  kUnknown,
+  kMeasured,   // the captured bits cut into one "10...0" per device
+  kPart,       // the cut was ambiguous: the identified part's own length
+  kRemainder,  // the cut was ambiguous and this was the one device left: the measured total less the others
+};
+
 struct ScannedDevice {
   std::optional<std::uint32_t> idcode;  // empty: BYPASS at reset
   IdentifiedPart part;
   int ir_length = 0;  // 0: not known
-  bool ir_measured = false;
+  IrSource ir_source = IrSource::kUnknown;
 };
 
 struct ChainReport {
@@ -30,7 +38,8 @@ std::string hex_idcode(std::uint32_t idcode);
 
 // Reads the IDCODEs and measures the instruction registers of the `device_count` devices the check found,
 // on the engine's port (the check has selected it). Where the measurement is ambiguous, the parts' own
-// lengths are given and marked "(the part's)".
+// lengths are given and marked "(the part's)"; a single device left unknown gets the rest of the measured
+// total.
 ChainReport DescribeChain(engine::IspEngine& engine, int device_count);
 
 // One device's line: "Device 1: IDCODE 0x0004902B, bit 0 is 1, VTL3064A/VTL5064C (ZEPA1, 64 MC, 3.3 volt,

@@ -393,6 +393,41 @@ TEST_F(CliTest, ScanThatCannotWriteItsChainFileSaysSoAndWritesNothing) {
   EXPECT_FALSE(Contains(run.out, "Chain file written")) << run.out;
 }
 
+// A part that captures ones above its "01" makes the cut of the instruction bits ambiguous: the scan says so
+// and shows the parts' own lengths where it knows the part; one part left unknown gets the rest of the
+// measured total, two stay unknown. The chain file keeps what is known.
+TEST_F(CliTest, AmbiguousInstructionCapturesFallBackToThePartsLengths) {
+  write("board.sim", "device VTL3064A\ndevice Others irlen=6 idcode=none ircapture=0x2D\ndevice VTL3256XL\n");
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--scan", "--write-jcd", path("found.jcd")});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // Nearest TDO first: VTL3256XL 10000, the other part 101101, VTL3064A 1000.
+  EXPECT_TRUE(
+      Contains(run.out,
+               "Instruction registers: 15 bits captured as 100001011011000, which do not cut into one "
+               "10...0 per device; the parts' own lengths are shown.\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out,
+                       "Device 1: IDCODE 0x0004902B, bit 0 is 1, VTL3064A/VTL5064C (ZEPA1, 64 MC, 3.3 volt, "
+                       "PC 44), IR length 4 (the part's)\n"
+                       "Device 2: no IDCODE (BYPASS at reset), IR length 6 (the chain's measured total less "
+                       "the others)\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, ", IR length 5 (the part's)\n")) << run.out;
+  const std::string jcd = read("found.jcd");
+  EXPECT_TRUE(Contains(jcd, "DEVICE 1           VTL3064A         4         NO")) << jcd;
+  EXPECT_TRUE(Contains(jcd, "DEVICE 2           Others           6         NO")) << jcd;
+  EXPECT_TRUE(Contains(jcd, "DEVICE 3           VTL3256XL        5         NO")) << jcd;
+
+  // Two parts of no known length: neither can be told.
+  write("board.sim", "device Others irlen=6 idcode=none ircapture=0x2D\ndevice Others irlen=3 idcode=none\n");
+  const CliRun two = Cli({"--io", "sim:" + path("board.sim"), "--scan"});
+  ASSERT_EQ(two.status, 0) << two.out << two.err;
+  EXPECT_TRUE(Contains(two.out,
+                       "Device 1: no IDCODE (BYPASS at reset), IR length unknown\n"
+                       "Device 2: no IDCODE (BYPASS at reset), IR length unknown\n"))
+      << two.out;
+}
+
 // OpenOCD's auto-probe of the same board, served by zepa-sim, finds the same IDCODEs and instruction
 // lengths. OpenOCD lists the devices from TDO, the scan from TDI.
 TEST_F(CliTest, ScanAgreesWithOpenOcdsAutoProbe) {
