@@ -11,7 +11,7 @@ if [[ $# -lt 1 ]]; then
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "$1" && cd "$1" && pwd)
-build=${2:-$root/build}
+build=$(cd "${2:-$root/build}" && pwd)  # absolute: the program runs in a temporary folder
 program=$build/bin/zepaisp
 if [[ ! -x $program ]]; then
   echo "$0: $program not found; build the zepaisp target first" >&2

@@ -40,7 +40,19 @@ Board::Board(BoardSpec spec, const FamilyRegistry& families)
 
 std::unique_ptr<Board> Board::Open(const std::string& board_file, const FamilyRegistry& families) {
   auto board = std::make_unique<Board>(ReadBoardFile(board_file), families);
+  const std::string lock_path = LockPath(board_file);
+  try {
+    board->lock_ = util::FileLock::TryAcquire(lock_path);
+  } catch (const util::FileError& e) {
+    throw std::runtime_error(board_file + ": the board's lock file " + lock_path +
+                             " cannot be made: " + e.reason().message());
+  }
+  if (!board->lock_)
+    throw std::runtime_error(board_file +
+                             ": the simulated board is in use by another program (zepaisp-cli, " +
+                             "zepaisp or zepa-sim holds " + lock_path + ")");
   board->LoadState(StatePath(board_file));
+  board->KeepState(StatePath(board_file));
   return board;
 }
 
@@ -89,6 +101,7 @@ void Board::DriveJtag(bool tck, bool tms, bool tdi) {
       device->Rising(tms, in);
       in = out;
     }
+    if (!keep_path_.empty()) WriteDownChanges();
   } else if (!tck && tck_) {
     for (auto& device : devices_) device->Falling();
   }
@@ -106,6 +119,11 @@ void Board::SetTrst(bool asserted) {
 //   device 2 VTL3256XL irlen=5 idcode=0x... secured     (the device's board line in normal form)
 //   secured
 //   row 17 304 FFFF...                                   (address, bit count, bits as hex, first bit first)
+//
+// and, appended while the board runs, the changes since: a device line again (which continues what the
+// file said of the device), "erased" (no rows, not secured), "row ..." (the row as it now reads) and
+// "blank ADDRESS" (the row reads all ones). An append is one write of whole lines; a last line without its
+// line end is what an interrupted write left, and is not read.
 
 namespace {
 
@@ -132,6 +150,7 @@ void Board::LoadState(const std::string& path) {
   for (std::size_t i = 0; i < memories_.size(); ++i) loaded.push_back(*memories_[i]);
 
   DeviceMemory* current = nullptr;  // null while skipping a device that changed
+  std::vector<bool> seen(devices_.size(), false);
   bool in_device = false;
   std::string line;
   int number = 0;
@@ -140,6 +159,7 @@ void Board::LoadState(const std::string& path) {
   };
   while (std::getline(in, line)) {
     ++number;
+    if (in.eof()) break;  // no line end: an append that was cut short
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
     std::istringstream words(line);
@@ -155,12 +175,22 @@ void Board::LoadState(const std::string& path) {
       current = nullptr;
       if (position <= devices_.size() && spec_.devices[position - 1].Canonical() == rest) {
         current = &loaded[position - 1];
-        *current = DeviceMemory{};
+        if (!seen[position - 1]) *current = DeviceMemory{};  // later lines continue the device
+        seen[position - 1] = true;
         present[position - 1] = true;
       }
     } else if (key == "secured") {
       if (!in_device) fail("'secured' before any device line");
       if (current) current->secured = true;
+    } else if (key == "erased") {
+      if (!in_device) fail("'erased' before any device line");
+      if (current) current->Erase();
+    } else if (key == "blank") {
+      if (!in_device) fail("a blank row before any device line");
+      int address = 0;
+      std::string extra;
+      if (!(words >> address) || (words >> extra)) fail("a blank row line is: blank ADDRESS");
+      if (current) current->rows.erase(address);
     } else if (key == "row") {
       if (!in_device) fail("a row before any device line");
       int address = 0;
@@ -178,11 +208,55 @@ void Board::LoadState(const std::string& path) {
     }
   }
   for (std::size_t i = 0; i < memories_.size(); ++i) {
-    if (present[i]) *memories_[i] = loaded[i];
+    if (present[i]) {
+      *memories_[i] = loaded[i];
+      memories_[i]->changes = {};
+    }
   }
 }
 
+void Board::WriteDownChanges() {
+  std::string record;
+  for (std::size_t i = 0; i < memories_.size(); ++i) {
+    DeviceMemory& memory = *memories_[i];
+    if (!memory.changes.any()) continue;
+    record += "device " + std::to_string(i + 1) + ' ' + spec_.devices[i].Canonical() + '\n';
+    if (memory.changes.erased) record += "erased\n";
+    for (const int row : memory.changes.rows) {
+      const auto it = memory.rows.find(row);
+      if (it == memory.rows.end()) {
+        record += "blank " + std::to_string(row) + '\n';
+      } else {
+        record += "row " + std::to_string(row) + ' ' + std::to_string(it->second.size()) + ' ' +
+                  BitsToHex(it->second) + '\n';
+      }
+    }
+    memory.changes = {};
+  }
+  if (record.empty()) return;
+  // The file stays open between changes; one flush writes a record's whole lines at once.
+  if (keep_file_ == nullptr) {
+    keep_file_ = std::fopen(keep_path_.c_str(), "ab");
+    if (keep_file_ != nullptr) std::setvbuf(keep_file_, nullptr, _IOFBF, kKeepBuffer);
+  }
+  const bool written = keep_file_ != nullptr &&
+                       std::fwrite(record.data(), 1, record.size(), keep_file_) == record.size() &&
+                       std::fflush(keep_file_) == 0;
+  if (!written && keep_error_.empty()) keep_error_ = "cannot add the board's changes to " + keep_path_;
+}
+
+void Board::CloseKept() const {
+  if (keep_file_ != nullptr) std::fclose(keep_file_);
+  keep_file_ = nullptr;
+}
+
+Board::~Board() {
+  CloseKept();
+}
+
 void Board::SaveState(const std::string& path) const {
+  // The whole state replaces the file the changes went to: the next change opens the new one.
+  if (path == keep_path_) CloseKept();
   try {
     util::PendingFile file(path);
     std::ostream& out = file.stream();  // LF line ends on every system

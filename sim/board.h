@@ -4,13 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "port/port_io.h"
 #include "sim/board_file.h"
 #include "sim/device.h"
+#include "util/file_lock.h"
 
 namespace zepa::sim {
 
@@ -29,11 +32,17 @@ class Board final : public port::PortIo {
   explicit Board(BoardSpec spec, const FamilyRegistry& families = DefaultFamilies());
   Board(const Board&) = delete;
   Board& operator=(const Board&) = delete;
+  ~Board() override;
 
-  // The board of a board file, with what its devices kept from earlier runs (StatePath(board_file)).
+  // The board of a board file, with what its devices kept from earlier runs (StatePath(board_file)). One
+  // program at a time has a board open: the board holds an exclusive lock (LockPath) while it lives, and
+  // Open throws std::runtime_error naming the board file when another holds it. Every erase and program is
+  // written down in the state file as it happens (KeepState), so a run that is stopped or killed leaves
+  // the parts as far as it got, like real parts.
   static std::unique_ptr<Board> Open(const std::string& board_file,
                                      const FamilyRegistry& families = DefaultFamilies());
   static std::string StatePath(const std::string& board_file) { return board_file + ".state"; }
+  static std::string LockPath(const std::string& board_file) { return StatePath(board_file) + ".lock"; }
 
   // The port registers. Addresses other than the board's port read FFh and ignore writes.
   bool Active() const override { return true; }
@@ -58,8 +67,21 @@ class Board final : public port::PortIo {
   // Writes the state through a temporary file renamed into place.
   void SaveState(const std::string& path) const;
 
+  // From now on, the clock edge that ends an erase or program dwell appends what it changed to the state
+  // file `path` (the device line, "erased", and each programmed row as "row" or "blank"), which LoadState
+  // reads over what the file held before; SaveState writes the whole state afresh. A failure to append
+  // does not stop the board: the first one is kept in keep_error().
+  void KeepState(std::string path) {
+    CloseKept();
+    keep_path_ = std::move(path);
+  }
+  const std::string& keep_error() const { return keep_error_; }
+
  private:
   std::uint8_t Status() const;
+  void WriteDownChanges();
+  void CloseKept() const;
+  static constexpr std::size_t kKeepBuffer = 1 << 20;  // larger than any record of one clock edge
 
   BoardSpec spec_;
   CableWiring wiring_;
@@ -69,6 +91,10 @@ class Board final : public port::PortIo {
   std::uint8_t control_ = 0;
   bool tck_ = false;
   bool loopback_connected_ = true;
+  std::string keep_path_;
+  mutable std::FILE* keep_file_ = nullptr;  // open for appending from the first change on
+  std::string keep_error_;
+  std::optional<util::FileLock> lock_;
 };
 
 }  // namespace zepa::sim

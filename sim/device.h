@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,25 @@ struct DeviceMemory {
   bool secured = false;
   std::map<int, Bits> rows;
 
+  // What an erase or program changed since the board last wrote the memory down: whether it was erased,
+  // then the rows programmed since. Not part of what the memory holds.
+  struct Changes {
+    bool erased = false;
+    std::set<int> rows;
+    bool any() const { return erased || !rows.empty(); }
+  };
+  Changes changes;
+
+  // An erase: every row reads all ones, the security is off.
   void Erase() {
     rows.clear();
     secured = false;
+    changes = {.erased = true, .rows = {}};
   }
-  bool operator==(const DeviceMemory&) const = default;
+  // A program has changed `row` (now as `rows` holds it, or gone when it reads all ones).
+  void Programmed(int row) { changes.rows.insert(row); }
+
+  bool operator==(const DeviceMemory& other) const { return secured == other.secured && rows == other.rows; }
 };
 
 // A family's ISP registers and array behaviour. The device handles BYPASS and IDCODE itself and asks the

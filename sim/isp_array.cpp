@@ -93,6 +93,7 @@ void RowArrayFamily::ProgramLatchedRow() {
     if (!reg_[j]) cells[j] = false;
   }
   if (std::all_of(cells.begin(), cells.end(), [](bool b) { return b; })) memory_.rows.erase(row);
+  memory_.Programmed(row);
 }
 
 }  // namespace zepa::sim

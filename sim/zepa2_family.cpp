@@ -71,6 +71,7 @@ class Zepa2Family final : public IspFamily {
     if (pending_ < 0 || instruction != kFrameWrite || !enabled_) return;
     if (!dwell_.Lasted(kFrameDwellNs)) return;
     memory_.rows[pending_] = pending_bits_;
+    memory_.Programmed(pending_);
     pending_ = -1;
   }
 

@@ -1,5 +1,7 @@
 #include "engine/workdir.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -7,7 +9,9 @@
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
+#include "util/files.h"
 #include "util/path.h"
 
 #ifdef _WIN32
@@ -100,6 +104,32 @@ std::string FindWorkDir(const std::string& program_folder, const WorkDirProbe& p
     throw std::runtime_error("neither the program's folder " + program_folder + " nor the per-user folder " +
                              user_folder + " can be written");
   return WithSeparator(user_folder);
+}
+
+util::FileLock LockWorkDir(const std::string& work_dir, const WorkDirWait& wait) {
+  const std::string lock_path = util::JoinPath(work_dir, kWorkLockName);
+  const std::string use_another =
+      "; give this run a working folder of its own with " + std::string(kWorkDirVariable) + "=FOLDER";
+  std::int64_t waited = 0;
+  for (;;) {
+    try {
+      if (auto lock = util::FileLock::TryAcquire(lock_path)) return std::move(*lock);
+    } catch (const util::FileError& e) {
+      throw std::runtime_error("the working folder " + work_dir + " cannot be locked (" + lock_path + ": " +
+                               e.reason().message() + ")" + use_another);
+    }
+    if (waited >= wait.wait_ns)
+      throw std::runtime_error("the working folder " + work_dir +
+                               " is in use by another run of the programmer (it holds " + lock_path +
+                               "); let that run end" + use_another);
+    const std::int64_t step = std::max<std::int64_t>(1, std::min(wait.interval_ns, wait.wait_ns - waited));
+    if (wait.sleep) {
+      wait.sleep(step);
+    } else {
+      std::this_thread::sleep_for(std::chrono::nanoseconds(step));
+    }
+    waited += step;
+  }
 }
 
 }  // namespace zepa::engine

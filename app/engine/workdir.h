@@ -7,10 +7,13 @@
 // Both programs find it the same way; the programmer also hands it to fusebuild as ZEPA_WORK_DIR.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "util/file_lock.h"
 
 namespace zepa::engine {
 
@@ -33,5 +36,21 @@ WorkDirProbe SystemWorkDirProbe();
 // The working folder for a program living in `program_folder`, with a trailing separator. An explicit
 // ZEPA_WORK_DIR wins. Throws std::runtime_error naming the folders tried when none is usable.
 std::string FindWorkDir(const std::string& program_folder, const WorkDirProbe& probe = SystemWorkDirProbe());
+
+// The lock file in the working folder that one run at a time holds.
+inline constexpr const char* kWorkLockName = "zepaisp.lock";
+
+// How long a run waits for another run to let go of the working folder, and how it waits.
+struct WorkDirWait {
+  std::int64_t wait_ns = 5'000'000'000;        // in all
+  std::int64_t interval_ns = 100'000'000;      // between two tries
+  std::function<void(std::int64_t ns)> sleep;  // empty: the thread sleeps
+};
+
+// Holds the working folder for a whole run, so that two runs from one installation never use each other's
+// temporary chain file, result files and log: an exclusive lock on kWorkLockName in the folder. Another run
+// holding it is waited for (`wait`); then this throws std::runtime_error naming the folder and
+// ZEPA_WORK_DIR, as it does when the lock file cannot be made.
+util::FileLock LockWorkDir(const std::string& work_dir, const WorkDirWait& wait = {});
 
 }  // namespace zepa::engine

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 #include <utility>
 
 #ifdef _WIN32
@@ -48,11 +49,17 @@ int ProcessId() {
 #endif
 }
 
-// An existing target must itself accept writing: a read-only file is not replaced behind its back. Opening
-// it for update changes nothing in it.
+// An existing target must itself accept writing: a read-only file is not replaced behind its back. A file
+// that nobody may write (no write permission at all, the read-only attribute on Windows) is refused even
+// where the permission bits do not bind the caller (the superuser); otherwise opening it for update, which
+// changes nothing in it, asks the system.
 void CheckTargetWritable(const std::string& path) {
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(path, ec))) return;
+  const fs::file_status status = fs::status(path, ec);
+  constexpr fs::perms kAnyWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  if (!ec && fs::is_regular_file(status) && (status.permissions() & kAnyWrite) == fs::perms::none)
+    throw FileError(FileError::Step::kCreate, path, std::make_error_code(std::errc::permission_denied));
   errno = 0;
   std::FILE* f = std::fopen(path.c_str(), "r+b");
   if (f == nullptr) throw FileError(FileError::Step::kCreate, path, LastError(errno));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "sim/board.h"
@@ -70,6 +71,9 @@ TEST(BoardState, MalformedStateFilesNameTheLine) {
       {"device 1 VTL3064A irlen=4 idcode=0x0004902B\nrow 1 8 FFF\n", ":2: the row's hexadecimal digits"},
       {"device 1 VTL3064A irlen=4 idcode=0x0004902B\nrow 1 8 FG\n", ":2: the row's hexadecimal digits"},
       {"# ok\nflash 1\n", ":2: unknown word 'flash'"},
+      {"erased\n", ":1: 'erased' before any device line"},
+      {"blank 3\n", ":1: a blank row before any device line"},
+      {"device 1 VTL3064A irlen=4 idcode=0x0004902B\nblank x\n", ":2: a blank row line is: blank ADDRESS"},
   };
   TempDir dir;
   const std::string file = dir.Write("board.txt", "device VTL3064A\n");
@@ -83,6 +87,59 @@ TEST(BoardState, MalformedStateFilesNameTheLine) {
           << e.what();
     }
   }
+}
+
+// What a running board appends to its saved state: a device line again continues the device, "erased"
+// empties it, "blank" drops a row, a later row line replaces the row; a last line without its line end (a
+// write cut short) is not read.
+TEST(BoardState, ChangesAppendedWhileRunningAreReadOverTheSavedState) {
+  const std::string dev = "device 1 VTL3064A irlen=4 idcode=0x0004902B\n";
+  const std::string saved = dev + "secured\nrow 1 8 00\nrow 2 8 00\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    bool secured;
+    std::map<int, Bits> rows;
+  };
+  const Bits zeros(8, false);
+  const Bits low_ones = {false, false, false, false, true, true, true, true};
+  const std::vector<Case> cases = {
+      {"saved only", saved, true, {{1, zeros}, {2, zeros}}},
+      {"a row programmed", saved + dev + "row 3 8 0F\n", true, {{1, zeros}, {2, zeros}, {3, low_ones}}},
+      {"a row replaced", saved + dev + "row 2 8 0F\n", true, {{1, zeros}, {2, low_ones}}},
+      {"erased, then a row", saved + dev + "erased\n" + dev + "row 3 8 0F\n", false, {{3, low_ones}}},
+      {"a row blank again", saved + dev + "blank 1\n", true, {{2, zeros}}},
+      {"an append cut short", saved + dev + "row 3 8 0", true, {{1, zeros}, {2, zeros}}},
+      {"cut short in the device line", saved + "device 1 VTL30", true, {{1, zeros}, {2, zeros}}},
+  };
+  TempDir dir;
+  const std::string file = dir.Write("board.txt", "device VTL3064A\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.Write("board.txt.state", c.text);
+    auto board = Board::Open(file);
+    EXPECT_EQ(board->device(1).memory().secured, c.secured);
+    EXPECT_EQ(board->device(1).memory().rows, c.rows);
+  }
+}
+
+// One program at a time has a board open: a second one is refused with the board file named, until the
+// first lets go.
+TEST(BoardState, ABoardOpenInOneProgramIsRefusedToAnother) {
+  TempDir dir;
+  const std::string file = dir.Write("board.txt", "device VTL3064A\n");
+  auto first = Board::Open(file);
+  try {
+    Board::Open(file);
+    ADD_FAILURE() << "opened twice";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), file +
+                                         ": the simulated board is in use by another program (zepaisp-cli, "
+                                         "zepaisp or zepa-sim holds " +
+                                         Board::LockPath(file) + ")");
+  }
+  first.reset();
+  EXPECT_NO_THROW(Board::Open(file));
 }
 
 }  // namespace

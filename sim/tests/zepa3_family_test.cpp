@@ -10,6 +10,7 @@
 #include <string>
 
 #include "sim/tests/isp_part.h"
+#include "testsupport/files.h"
 
 namespace zepa::sim {
 namespace {
@@ -122,6 +123,44 @@ TEST(Zepa3Array, ProgramCaptureGivesTheRowJustProgrammed) {
   part.Register(data, part.Address(7), part.width());
   part.Dwell(11 * kMs);
   EXPECT_EQ(part.Dr(Ones(part.length() + part.width())).substr(0, data.size()), data);
+}
+
+// A board that keeps its state file has every erase and program in it the moment its dwell ends, without
+// a save: a run stopped or killed after an erase leaves the part erased, as a real part would be. A dwell
+// cut short writes nothing.
+TEST(Zepa3State, EraseAndProgramAreInTheStateFileAsTheyHappen) {
+  const zepa::testing::TempDir dir;
+  const std::string state = (dir.path() / "board.state").string();
+  Zepa3Part part;
+  const int L = part.length();
+  std::string data = Ones(L);
+  data[2] = '0';
+  part.memory().rows[5] = std::vector<bool>(static_cast<std::size_t>(L), false);
+  part.board().SaveState(state);
+  part.board().KeepState(state);
+  const auto on_file = [&] {
+    Board again(testing::SpecOf("device VTL3032XL"));
+    again.LoadState(state);
+    return again.device(1).memory();
+  };
+
+  part.Instruction(kEnable);
+  part.Instruction(kErase);
+  part.Register(Ones(L), 0, part.width());
+  part.Dwell(99 * kMs);
+  EXPECT_EQ(on_file().rows.count(5), 1u) << "an erase cut short";
+  part.Instruction(kErase);
+  part.Register(Ones(L), 0, part.width());
+  part.Dwell(100 * kMs);
+  ASSERT_TRUE(part.memory().rows.empty());
+  EXPECT_EQ(on_file(), part.memory()) << "the erase";
+
+  part.ProgramRow(3, data);
+  part.ProgramRow(7, data, 9 * kMs);  // cut short
+  part.ProgramRow(9, Ones(L));        // a row of ones stays blank
+  ASSERT_EQ(part.memory().rows.size(), 1u);
+  EXPECT_EQ(on_file(), part.memory()) << "the programs";
+  EXPECT_TRUE(part.board().keep_error().empty()) << part.board().keep_error();
 }
 
 // As the ZEPA1 part: stopped by an erase or a design-row program, started again only by INIT in

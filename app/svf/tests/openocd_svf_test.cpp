@@ -134,6 +134,7 @@ class Referee {
 
   PlayResult Play(const std::string& openocd, const std::string& svf_file) {
     board_->SaveState(sim::Board::StatePath(file_));
+    board_.reset();  // zepa-sim opens the board: one program at a time
     PlayResult result = sim::testing::PlaySvf(openocd, sim::testing::ZepaSimProgram(), file_, svf_file);
     EXPECT_EQ(result.sim_status, 0) << result.sim_log;
     board_ = sim::Board::Open(file_, sim::AllFamilies());

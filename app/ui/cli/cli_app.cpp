@@ -1,7 +1,9 @@
 #include "ui/cli/cli_app.h"
 
 #include <algorithm>
+#include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -34,10 +36,28 @@
 #include "ui/core/idcode.h"
 #include "ui/core/run_path.h"
 #include "ui/core/session.h"
+#include "util/file_lock.h"
 #include "util/files.h"
 
 namespace zepa::cli {
 namespace {
+
+// The engine a SIGINT or SIGTERM asks to stop, set and cleared by the run, and whether such a signal came
+// (before there was an engine, the run stops as soon as there is one). Lock-free atomics, which a signal
+// handler may use; nothing else reads or writes them.
+std::atomic<engine::IspEngine*> g_stoppable{nullptr};
+std::atomic<bool> g_stop_signalled{false};
+
+extern "C" void OnStopSignal(int signal) {
+  g_stop_signalled.store(true);
+  if (engine::IspEngine* engine = g_stoppable.load()) engine->RequestStop();
+  std::signal(signal, SIG_DFL);  // a second signal ends the program at once
+}
+
+void SetStoppable(engine::IspEngine* engine) {
+  g_stoppable.store(engine);
+  if (engine != nullptr && g_stop_signalled.load()) engine->RequestStop();
+}
 
 namespace fs = std::filesystem;
 
@@ -78,8 +98,8 @@ std::string absolute_path(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal,
-                 const RunWatch& watch, const std::function<void()>& tell_tried) {
+int RunChainFile(const CliOptions& options, ui::Programmer& programmer, const engine::IspEngine& engine,
+                 Terminal& terminal, const RunWatch& watch, const std::function<void()>& tell_tried) {
   const std::string path = absolute_path(options.file);
   std::error_code ec;
   if (!fs::exists(path, ec)) {
@@ -102,7 +122,9 @@ int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal
     return kExitNothingRan;
   }
   if (programmer.table().device_count() > 0) terminal.Block(DeviceTable(programmer.table()));
-  const bool run_failed = outcome != ui::RunOutcome::kRan || programmer.RunFailed() || programmer.LoadFailed;
+  // A run stopped by a signal did not do all it was asked: it never passes.
+  const bool run_failed = outcome != ui::RunOutcome::kRan || programmer.RunFailed() ||
+                          programmer.LoadFailed || engine.StopRequested();
   terminal.Line(Verdict(programmer.table(), run_failed));
   return run_failed || AnyDeviceFailed(programmer.table()) ? kExitFailed : kExitOk;
 }
@@ -226,6 +248,14 @@ int RunCli(const CliOptions& options, CliSystem& system) {
                             (options.io.argument.empty() ? "" : " (" + options.io.argument + ")"));
   }
 
+  // The working folder is this run's from before the board is opened until the program ends.
+  std::optional<util::FileLock> work_lock;
+  try {
+    work_lock.emplace(engine::LockWorkDir(system.work_dir, system.work_dir_wait));
+  } catch (const std::exception& e) {
+    terminal.Box("error", e.what());
+    return kExitUsage;
+  }
   std::unique_ptr<ui::Session> session;
   try {
     session = std::make_unique<ui::Session>(
@@ -247,6 +277,15 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   }
   ui::Programmer& programmer = session->programmer();
   view.set_table(session->table());
+  struct Stoppable {
+    const std::function<void(engine::IspEngine*)>& tell;
+    Stoppable(const std::function<void(engine::IspEngine*)>& t, engine::IspEngine& engine) : tell(t) {
+      if (tell) tell(&engine);
+    }
+    ~Stoppable() {
+      if (tell) tell(nullptr);
+    }
+  } stoppable(system.stoppable, session->engine());
   ui::RunSettings& settings = programmer.settings;
   settings.port.port_index = options.port_index;
   settings.cable_fallback = !options.cable.has_value();
@@ -254,6 +293,7 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   settings.IspOptions = options.options;
   settings.OffLine = options.offline;
   settings.ActiveIoVerify = options.active_io;
+  settings.offer_chain_save = false;  // the command line never edits the chain table
 
   // After the cable's warning: which port, and which way to it, was tried.
   const port::PpdevConfig ppdev = PpdevConfigFor(options.io);
@@ -268,8 +308,13 @@ int RunCli(const CliOptions& options, CliSystem& system) {
     status = RunScan(options, *session, terminal, tell_tried);
   } else {
     programmer.StartupPending = false;
-    status = options.is_batch() ? RunBatchFile(options, programmer, terminal)
-                                : RunChainFile(options, programmer, terminal, watch, tell_tried);
+    status = options.is_batch()
+                 ? RunBatchFile(options, programmer, terminal)
+                 : RunChainFile(options, programmer, session->engine(), terminal, watch, tell_tried);
+  }
+  if (session->engine().StopRequested()) {
+    terminal.Box("note", "stopped by a signal: the devices after the one being worked on were not started");
+    status = kExitFailed;
   }
   terminal.EndLine();
 
@@ -313,8 +358,11 @@ int CliMain(const std::string& argv0, const std::vector<std::string>& args, std:
                      .launcher = launcher,
                      .program_dir = program_dir,
                      .work_dir = engine::FindWorkDir(program_dir),
+                     .stoppable = SetStoppable,
                      .out_is_terminal = &out == &std::cout && StandardOutputIsTerminal(),
                      .columns = TerminalColumns()};
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
     return RunCli(options, system);
   } catch (const std::exception& e) {
     out.flush();

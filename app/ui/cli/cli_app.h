@@ -9,6 +9,8 @@
 
 #include "engine/clock.h"
 #include "engine/process.h"
+#include "engine/runner.h"
+#include "engine/workdir.h"
 #include "ui/cli/options.h"
 
 namespace zepa::cli {
@@ -22,13 +24,18 @@ struct CliSystem {
   std::string program_dir;                      // where fusebuild is found
   std::string work_dir;                         // the working folder
   std::function<std::string()> timestamp = {};  // "<time> <date>"; empty: the local time
-  bool out_is_terminal = false;                 // a progress indicator may be redrawn on `out`
-  int columns = 80;                             // its width
+  engine::WorkDirWait work_dir_wait = {};       // the wait for another run holding the working folder
+  // Told the engine once the session has one, and nullptr before the session goes: the program's SIGINT
+  // and SIGTERM handler asks that engine to stop after the device being worked on.
+  std::function<void(engine::IspEngine*)> stoppable = {};
+  bool out_is_terminal = false;  // a progress indicator may be redrawn on `out`
+  int columns = 80;              // its width
 };
 
 // Runs parsed options: the chain file, the batch file or the chain scan. Returns the exit status: 0 when
-// every device passed, 1 when one failed (or the chain was refused), 2 when the file cannot be used, 3 when
-// no port, no cable or no chain was found and nothing ran.
+// every device passed; 1 when one failed or the run could not finish (a refused chain, a stop by a signal);
+// 2 when the file cannot be used or the run cannot start (the board file, the port backend, the working
+// folder held by another run); 3 when no port, no cable or no chain was found and nothing ran.
 int RunCli(const CliOptions& options, CliSystem& system);
 
 // The whole program: parses `args` (without the program name), finds the program's and the working

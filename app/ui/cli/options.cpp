@@ -172,8 +172,9 @@ Options:
   --std-frames       always use the standard ZEPA2 data frame (0x200)
   --listing          the converters' shift-register / fuse-map listings (0x01)
   --active-io        "Active I/O verify"
-  --yes              answer yes to questions (overwrite an upload file, save the changed chain file,
-                     go on with the ISP bit off); without it the safe answer is taken
+  --yes              answer yes to questions (overwrite an upload file, go on with the ISP bit off);
+                     without it the safe answer is taken. The chain file is never rewritten: a chain
+                     file written by hand runs from the programmer's copy of it
   --quiet            print only errors, the result table and the verdict
   --verbose          also print the port backend chosen and the commands given to the converters
   --version          the program's name, version and the commit it was built from
@@ -185,13 +186,17 @@ Options:
 Relative design file names in a chain file are read from the chain file's folder. The temporary chain
 file, the result files dev__N.id/.sec/.ues, the run log zepaisp.log and scan___.tmp are kept in the
 working folder: the program's folder when it can be written, otherwise a per-user folder; the
-environment variable ZEPA_WORK_DIR names another. A simulated board keeps what its devices hold in
-BOARD.state. The manual (docs/manual.md) tells the rest.
+environment variable ZEPA_WORK_DIR names another. One run at a time holds the working folder: a second
+run waits a few seconds for it and then stops. A simulated board keeps what its devices hold in
+BOARD.state, where every erase and program goes as it happens; one program at a time has a board open.
+SIGINT or SIGTERM stops the run after the device being worked on. The manual (docs/manual.md) tells the
+rest.
 
 Exit status:
   0  every device passed
-  1  a device failed (or the chain file was refused, or the run stopped)
-  2  usage error, or FILE (or the board file) cannot be used
+  1  a device failed, the chain file was refused, or the run was stopped by a signal
+  2  usage error, FILE cannot be read, or the run cannot start (the board file, the port backend, the
+     working folder held by another run)
   3  no port, no cable or no chain found: nothing was run
 )";
 }

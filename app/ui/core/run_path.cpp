@@ -210,6 +210,7 @@ void Programmer::save_changed_jcd() {
     table_.JcdPath = old_path;
     return;
   }
+  if (!settings.offer_chain_save) return;  // the run goes from the temporary copy
   if (!prompts_.confirm("JCD file has changed, do you wish to save?", chain::Prompts::Answers::kYesNo))
     return;
   try {

@@ -80,6 +80,11 @@ struct RunSettings {
   int IspOptions = 0;  // engine::IspOption bits
   bool OffLine = false;
   bool ActiveIoVerify = false;
+  // Whether a run whose chain table differs from the file it came from asks "JCD file has changed, do you
+  // wish to save?" and, on Yes, writes the table over that file. A front end that edits the table (the
+  // desktop programmer) asks; one that never edits it (the command line) has nothing to save: its run goes
+  // from the temporary copy and the user's file is left as written.
+  bool offer_chain_save = true;
 };
 
 // How a run ended.

@@ -38,14 +38,15 @@ struct SessionEnvironment {
   engine::Clock& clock;                         // the delays' clock; a simulated board's dwells run on it too
   engine::ProcessLauncher& launcher;            // starts fusebuild and fusedump
   std::string program_dir;                      // where fusebuild is found
-  std::string work_dir;                         // the working folder
+  std::string work_dir;                         // the working folder (the front end holds its lock)
   std::function<std::string()> timestamp = {};  // "<time> <date>"; empty: the local time
   std::function<void(const std::string&)> port_notes = {};  // why a port could not be opened
 };
 
 class Session {
  public:
-  // Opens the simulated board (throws std::runtime_error naming the board file when it cannot be read) or
+  // Opens the simulated board (throws std::runtime_error naming the board file when it cannot be read or
+  // another program has it open) or
   // prepares the port backend (throws std::invalid_argument naming the known backends for an unknown
   // one; the port itself is opened by the engine's first run). Calibrates the delays.
   Session(const PortChoice& port, const SessionEnvironment& environment, engine::MessageSink& messages,

@@ -278,6 +278,9 @@ void ChainConfigWindow::set_offline(bool offline) {
 }
 
 void ChainConfigWindow::set_running(bool running) {
+  // An open signature editor hands its text in as the grid loses the focus, before the run starts; no
+  // signature is typed during a run.
+  ues_grid_->setEnabled(!running);
   running_ = running;
   execute_button_->setEnabled(!running);
   if (running) {

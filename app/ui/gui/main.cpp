@@ -5,6 +5,7 @@
 #include <clocale>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ int main(int argc, char** argv) {
   for (const QString& arg : app.arguments().mid(1)) args.push_back(arg.toStdString());
 
   zepa::gui::MainWindowSetup setup;
+  std::optional<zepa::util::FileLock> work_lock;  // the working folder is this program's while it runs
   try {
     setup.arguments = zepa::gui::parse_gui_arguments(args);
     setup.program_dir = zepa::engine::ProgramFolder(argc > 0 ? argv[0] : "");
     setup.work_dir = zepa::engine::FindWorkDir(setup.program_dir);
+    work_lock.emplace(zepa::engine::LockWorkDir(setup.work_dir));
   } catch (const zepa::gui::GuiUsageError& e) {
     const QString text = QString(
                              "zepaisp: %1\nUsage: zepaisp [--io sim:BOARD|ppdev[:DEV]|direct] "

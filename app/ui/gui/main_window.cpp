@@ -254,8 +254,10 @@ void MainWindow::build_session_windows() {
   about_ = new AboutDialog(this);
 
   connect(chain_window_, &ChainConfigWindow::execute_requested, this, &MainWindow::run_chain);
-  connect(chain_window_, &ChainConfigWindow::device_selected, device_id_,
-          &DeviceIdDialog::set_current_device);
+  // The dialog reads the chain table, which a run writes: a click during a run picks nothing.
+  connect(chain_window_, &ChainConfigWindow::device_selected, device_id_, [this](int position) {
+    if (!running()) device_id_->set_current_device(position);
+  });
   connect(debug_options_, &DebugOptionsDialog::options_changed, this,
           [this] { chain_window_->set_offline(session_->programmer().settings.OffLine); });
   connect(port_setup_, &PortSetupDialog::port_choice_changed, this, &MainWindow::rebuild_session,
@@ -263,6 +265,7 @@ void MainWindow::build_session_windows() {
   chain_window_->set_current_file(qs(session_->table().JcdPath));
   chain_window_->set_offline(programmer.settings.OffLine);
   chain_window_->set_running(running());
+  device_id_->set_running(running());
 }
 
 void MainWindow::rebuild_session() {
@@ -270,6 +273,8 @@ void MainWindow::rebuild_session() {
   const ui::RunSettings settings = session_->programmer().settings;
   const chain::ChainTable table = session_->table();
   const std::string last_file = session_->programmer().LastFile;
+  const bool device_id_shown = device_id_->isVisible();
+  const int device = device_id_->current_device();
   save_board();
   for (QDialog* dialog :
        std::initializer_list<QDialog*>{port_setup_, device_id_, review_, debug_options_, about_})
@@ -284,9 +289,16 @@ void MainWindow::rebuild_session() {
   session_->programmer().LastFile = last_file;
   session_->programmer().StartupPending = false;
   config_child_->setWidget(chain_window_);
+  chain_window_->show();  // a widget set into a shown child window stays hidden until shown
   chain_window_->set_current_file(qs(table.JcdPath));
   chain_window_->set_offline(settings.OffLine);
   chain_window_->refresh();
+  // The device ID dialog the user had open stays open on its device.
+  device_id_->set_current_device(device);
+  if (device_id_shown) {
+    device_id_->show();
+    device_id_->raise();
+  }
 }
 
 void MainWindow::build_menus() {
@@ -344,6 +356,7 @@ void MainWindow::build_menus() {
     review_->exec();
   }));
   review->setVisible(false);
+  // The device ID dialog reads the chain table: during a run only the run opens it.
   lock(info->addAction("IDcode", this, [this] {
     device_id_->refresh();
     device_id_->show();
@@ -524,11 +537,14 @@ void MainWindow::set_running(bool running) {
   // A settings dialog left open must not change what the worker reads.
   if (port_setup_ != nullptr) port_setup_->setEnabled(!running);
   if (debug_options_ != nullptr) debug_options_->setEnabled(!running);
+  if (device_id_ != nullptr) device_id_->set_running(running);
 }
 
 bool MainWindow::start_job(std::function<void()> job, std::function<void()> done) {
   if (running()) return false;
   session_->engine().ClearStop();
+  // The windows stop reading the chain table before the worker may write it.
+  set_running(true);
   const bool started = worker_->start(
       std::move(job),
       [this, done = std::move(done)] {
@@ -539,7 +555,7 @@ bool MainWindow::start_job(std::function<void()> job, std::function<void()> done
         if (close_after_job_) close();
       },
       [this](const QString& error) { prompts_->error(error.toStdString()); });
-  if (started) set_running(true);
+  if (!started) set_running(false);
   return started;
 }
 

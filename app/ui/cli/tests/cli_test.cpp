@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <regex>
 #include <sstream>
@@ -26,6 +27,7 @@
 #include "testsupport/files.h"
 #include "ui/cli/cli_app.h"
 #include "ui/core/tests/test_support.h"
+#include "util/file_lock.h"
 
 namespace zepa::cli {
 namespace {
@@ -54,18 +56,35 @@ class CliTest : public ui::testing::ScratchDir {
     ScratchDir::TearDown();
   }
 
+  engine::WorkDirWait wait_;
+  engine::IspEngine* engine_ = nullptr;  // the engine a stop signal would reach
+  std::function<void()> on_launch_;
+
   CliRun Cli(const std::vector<std::string>& args) {
     std::ostringstream out;
     std::ostringstream err;
     engine::VirtualClock clock;
-    engine::SystemProcessLauncher launcher;
+    engine::SystemProcessLauncher system_launcher;
+    // Every start of a converter is told (stop_on_launch_) before it runs.
+    struct Launcher final : engine::ProcessLauncher {
+      engine::ProcessLauncher& real;
+      std::function<void()>& before;
+      Launcher(engine::ProcessLauncher& r, std::function<void()>& b) : real(r), before(b) {}
+      engine::ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
+                                const std::vector<std::string>& environment) override {
+        if (before) before();
+        return real.Run(program, args, environment);
+      }
+    } launcher(system_launcher, on_launch_);
     CliSystem system{.out = out,
                      .err = err,
                      .clock = clock,
                      .launcher = launcher,
                      .program_dir = ZEPA_BIN_DIR,
                      .work_dir = (dir_ / "work").string(),
-                     .timestamp = [] { return std::string("12:00:00 01/02/03"); }};
+                     .timestamp = [] { return std::string("12:00:00 01/02/03"); },
+                     .work_dir_wait = wait_,
+                     .stoppable = [this](engine::IspEngine* engine) { engine_ = engine; }};
     const int status = RunCli(ParseCommandLine(args), system);
     fs::current_path(cwd_);  // a run moves into the chain file's folder
     return {status, out.str(), err.str()};
@@ -622,26 +641,92 @@ TEST_F(CliTest, UnreadableFilesAreToldWithTheSystemsReason) {
   }
 }
 
-TEST_F(CliTest, ChangedChainFileIsSavedOnlyWithYes) {
+// The command line never edits the chain table, so it has nothing to save: a hand-written chain file is
+// neither asked about nor rewritten, with or without --yes, writable or not; the run goes from the copy.
+TEST_F(CliTest, HandWrittenChainFileIsNeverRewritten) {
   write("board.sim", "device VTL3032C\n");
-  const std::string canonical =
-      read(fs::path(Chain("chain.jcd", {chain::kPartVtl3032C}, chain::kOpReadId)).filename().string());
-  // The same chain written by hand, with other spacing: the programmer's copy differs from it.
+  // A chain written by hand, with other spacing than the programmer's: its copy differs from it.
   const std::string by_hand = crlf({"#Corvane PLD device JTAG chain description", "TOTAL_DEVICE 1",
                                     "DEVICE 1 VTL3032C 4 ID", "#User Electronic Signature", "UES 1 $"});
-  for (const bool yes : {false, true}) {
-    SCOPED_TRACE(yes ? "--yes" : "no --yes");
+  struct Case {
+    const char* name;
+    bool yes;
+    bool read_only;
+  };
+  const Case cases[] = {
+      {"no --yes", false, false},
+      {"--yes", true, false},
+      {"--yes, read-only file", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (fs::exists(path("chain.jcd"))) fs::permissions(path("chain.jcd"), fs::perms::owner_all);
     write("chain.jcd", by_hand);
+    if (c.read_only)
+      fs::permissions(path("chain.jcd"),
+                      fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     std::vector<std::string> args = {"--io", "sim:" + path("board.sim"), path("chain.jcd")};
-    if (yes) args.insert(args.begin(), "--yes");
+    if (c.yes) args.insert(args.begin(), "--yes");
     const CliRun run = Cli(args);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.err, "question: JCD file has changed, do you wish to save?\n-> " +
-                                      std::string(yes ? "Yes\n" : "No (--yes answers Yes)\n")));
-    EXPECT_EQ(read("chain.jcd"), yes ? canonical : by_hand);
-    const std::string used = yes ? path("chain.jcd") : path("work/tempjcd.tmp");
-    EXPECT_TRUE(Contains(run.out, "Executing " + used + "  ")) << run.out;
+    EXPECT_FALSE(Contains(run.err, "do you wish to save")) << run.err;
+    EXPECT_EQ(read("chain.jcd"), by_hand);
+    EXPECT_TRUE(Contains(run.out, "Executing " + path("work/tempjcd.tmp") + "  ")) << run.out;
   }
+}
+
+// Two runs from one installation never share the working folder: while another run holds it, a run waits
+// its while, then stops naming the folder and ZEPA_WORK_DIR before it touches the board or the folder's
+// files; a run that is let go of during its wait goes on.
+TEST_F(CliTest, ARunWaitsForTheWorkingFolderAnotherRunHolds) {
+  write("board.sim", "device VTL3032C\n");
+  const std::string jcd = Chain("chain.jcd", {chain::kPartVtl3032C}, chain::kOpReadId);
+  auto other = util::FileLock::TryAcquire(path("work/zepaisp.lock"));
+  ASSERT_TRUE(other.has_value());
+  std::int64_t slept = 0;
+  wait_ = {
+      .wait_ns = 3'000'000'000, .interval_ns = 200'000'000, .sleep = [&](std::int64_t ns) { slept += ns; }};
+
+  const CliRun held = Cli({"--io", "sim:" + path("board.sim"), jcd});
+  EXPECT_EQ(held.status, 2) << held.out << held.err;
+  EXPECT_EQ(slept, 3'000'000'000);
+  EXPECT_TRUE(Contains(held.err, "the working folder " + path("work") + " is in use by another run"))
+      << held.err;
+  EXPECT_TRUE(Contains(held.err, "ZEPA_WORK_DIR")) << held.err;
+  EXPECT_FALSE(fs::exists(path("work/tempjcd.tmp")));
+  EXPECT_FALSE(fs::exists(path("work/zepaisp.log")));
+
+  slept = 0;
+  wait_.sleep = [&](std::int64_t ns) {
+    slept += ns;
+    if (slept >= 1'000'000'000) other.reset();  // the other run ends a second into the wait
+  };
+  const CliRun freed = Cli({"--io", "sim:" + path("board.sim"), jcd});
+  EXPECT_EQ(freed.status, 0) << freed.out << freed.err;
+  EXPECT_EQ(slept, 1'000'000'000);
+  EXPECT_TRUE(fs::exists(path("work/zepaisp.log")));
+}
+
+// A stop signal reaches the run's engine: the device being worked on finishes, the ones after it are not
+// started, the run fails, and the board keeps what was done. Once the run is over no engine is reachable.
+TEST_F(CliTest, AStopSignalEndsTheRunAfterTheDeviceBeingWorkedOn) {
+  CopyExamples();
+  on_launch_ = [this] {
+    ASSERT_NE(engine_, nullptr);
+    engine_->RequestStop();  // as the signal handler does, while device 1's design is converted
+  };
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), path("chain.jcd")});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_EQ(engine_, nullptr);
+  EXPECT_TRUE(Contains(run.out, "Stopped by the user: device #2 to #3 not started.")) << run.out;
+  EXPECT_TRUE(Contains(run.err, "stopped by a signal")) << run.err;
+  EXPECT_TRUE(Contains(run.out, "     1  VTL3032C    Prog & Verify     pass")) << run.out;
+  // The devices that ran passed, but the chain was not done: the verdict is no pass.
+  EXPECT_TRUE(Contains(run.out, "\nFAIL\n")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "PASS")) << run.out;
+  auto board = sim::Board::Open(path("board.sim"), sim::AllFamilies());
+  EXPECT_FALSE(board->device(1).memory().rows.empty()) << "device 1 was programmed";
+  EXPECT_TRUE(board->device(2).memory().rows.empty()) << "device 2 was not started";
 }
 
 // The program itself: what the library cannot show (the process's exit status, --help before any run).

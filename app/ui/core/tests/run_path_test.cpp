@@ -369,28 +369,44 @@ TEST_F(RunPathTest, ExecutingLineGoesToTheMessagesAndIsAppendedToTheRunLog) {
   EXPECT_FALSE(rig.programmer->RunFailed());
 }
 
+// The question comes only when the table differs from its file and the front end offers saving (the
+// desktop programmer does, the command line does not); a file that may not be written is refused with a
+// message and the run goes from the temporary copy.
 TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
-  enum class Change { kNone, kOldLonger, kOldShorter, kOldInOtherCase, kTable, kOldMissing };
+  enum class Change {
+    kNone,
+    kOldLonger,
+    kOldShorter,
+    kOldInOtherCase,
+    kTable,
+    kTableOldReadOnly,
+    kOldMissing
+  };
   struct Case {
     const char* name;
     Change change;
+    bool offer;  // settings.offer_chain_save
     bool answer;
     bool asked;
     bool old_current;       // the run used the loaded file (else the temporary one)
     bool old_is_the_table;  // afterwards the loaded file holds the table
   };
   const Case cases[] = {
-      {"unchanged", Change::kNone, true, false, true, true},
-      {"old file longer", Change::kOldLonger, true, false, true, false},
-      {"old file shorter", Change::kOldShorter, true, false, true, false},
-      {"old file in other case", Change::kOldInOtherCase, true, false, true, false},
-      {"table changed, saved", Change::kTable, true, true, true, true},
-      {"table changed, not saved", Change::kTable, false, true, false, false},
-      {"old file gone, saved", Change::kOldMissing, true, true, true, true},
+      {"unchanged", Change::kNone, true, true, false, true, true},
+      {"old file longer", Change::kOldLonger, true, true, false, true, false},
+      {"old file shorter", Change::kOldShorter, true, true, false, true, false},
+      {"old file in other case", Change::kOldInOtherCase, true, true, false, true, false},
+      {"table changed, saved", Change::kTable, true, true, true, true, true},
+      {"table changed, not saved", Change::kTable, true, false, true, false, false},
+      {"table changed, saving not offered", Change::kTable, false, true, false, false, false},
+      {"unchanged, saving not offered", Change::kNone, false, true, false, true, true},
+      {"table changed, old file read-only", Change::kTableOldReadOnly, true, true, true, false, false},
+      {"old file gone, saved", Change::kOldMissing, true, true, true, true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig& rig = MakeRig();
+    rig.programmer->settings.offer_chain_save = c.offer;
     const std::string jcd = SaveAndLoad("chain.jcd", kBypassChain);
     const std::string original = read("chain.jcd");
     switch (c.change) {
@@ -409,6 +425,9 @@ TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
         write("chain.jcd", lower);
         break;
       }
+      case Change::kTableOldReadOnly:
+        fs::permissions(jcd, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        [[fallthrough]];
       case Change::kTable:
         rig.table[2].cmnd = chain::kOpReadId;
         break;
@@ -421,6 +440,8 @@ TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
 
     ASSERT_EQ(rig.programmer->run_chain(), RunOutcome::kRan);
     EXPECT_EQ(rig.has_box("confirm: JCD file has changed, do you wish to save?"), c.asked);
+    EXPECT_EQ(rig.has_box("error: Cannot create " + jcd + ": Permission denied"),
+              c.change == Change::kTableOldReadOnly);
     const std::string used = c.old_current ? jcd : work(kTempJcdName);
     EXPECT_EQ(rig.table.JcdPath, used);
     EXPECT_EQ(rig.count_lines_starting("Executing " + used + "  "), 1u);
@@ -430,6 +451,7 @@ TEST_F(RunPathTest, ChangedChainFileIsSavedOnlyWhenTheUserSaysSo) {
     } else {
       EXPECT_EQ(read("chain.jcd"), before);
     }
+    if (fs::exists(jcd)) fs::permissions(jcd, fs::perms::owner_all);
   }
 }
 

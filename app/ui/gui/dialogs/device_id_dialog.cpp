@@ -47,6 +47,8 @@ DeviceIdDialog::DeviceIdDialog(chain::ChainTable& table, QWidget* parent) : QDia
   for (QToolButton* arrow : {previous, next}) arrow->setFixedSize(22, 14);
   connect(previous, &QToolButton::clicked, this, [this] { step(-1); });
   connect(next, &QToolButton::clicked, this, [this] { step(1); });
+  previous_ = previous;
+  next_ = next;
   auto* spin = new QVBoxLayout;
   spin->setSpacing(0);
   spin->addWidget(previous);
@@ -107,6 +109,11 @@ DeviceIdDialog::DeviceIdDialog(chain::ChainTable& table, QWidget* parent) : QDia
 void DeviceIdDialog::showEvent(QShowEvent* event) {
   refresh();
   QDialog::showEvent(event);
+}
+
+void DeviceIdDialog::set_running(bool running) {
+  previous_->setEnabled(!running);
+  next_->setEnabled(!running);
 }
 
 void DeviceIdDialog::set_current_device(int n) {

@@ -23,6 +23,8 @@ class DeviceIdDialog : public QDialog {
   // current one (the current one stays when there is none), and it is shown.
   void refresh();
   int current_device() const { return CurrentDevice; }
+  // While a run writes the chain table the arrows, which read it, are disabled.
+  void set_running(bool running);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -34,6 +36,8 @@ class DeviceIdDialog : public QDialog {
   chain::ChainTable& table_;
   int CurrentDevice = 1;
 
+  QToolButton* previous_ = nullptr;
+  QToolButton* next_ = nullptr;
   QLabel* device_ = nullptr;
   QLabel* state_ = nullptr;
   QLabel* idcode_ = nullptr;
