@@ -23,12 +23,14 @@ std::string Hex(unsigned value) {
   return text;
 }
 
+// A one-bit register mask as "bit 6 (40h)": the bit number and the byte in two hexadecimal digits.
 std::string Bit(std::uint8_t mask) {
+  char byte[8];
+  std::snprintf(byte, sizeof byte, "%02Xh", static_cast<unsigned>(mask));
   for (int bit = 0; bit < 8; ++bit) {
-    if (mask == (1u << bit))
-      return "bit " + std::to_string(bit) + " (" + Hex(mask).insert(0, mask < 0x10 ? "0" : "") + ")";
+    if (mask == (1u << bit)) return "bit " + std::to_string(bit) + " (" + byte + ")";
   }
-  return Hex(mask);
+  return byte;
 }
 
 struct CableWords {
