@@ -32,7 +32,8 @@ Board::Board(BoardSpec spec, const FamilyRegistry& families)
   for (const DeviceSpec& d : spec_.devices) {
     auto memory = std::make_unique<DeviceMemory>();
     memory->secured = d.secured;
-    DeviceSetup setup{.part = d.part, .ir_length = d.ir_length, .idcode = d.idcode};
+    DeviceSetup setup{
+        .part = d.part, .ir_length = d.ir_length, .idcode = d.idcode, .ir_capture = d.ir_capture};
     devices_.push_back(std::make_unique<Device>(setup, families.Create(*d.part, *memory), *memory));
     memories_.push_back(std::move(memory));
   }

@@ -113,7 +113,7 @@ class Parser {
     if (dev.part == nullptr) Fail("unknown part '" + std::string(words[1]) + "'");
     dev.ir_length = dev.part->ir_length;
     if (dev.part->family != Family::kOther) dev.idcode = DefaultIdcode(*dev.part);
-    bool seen_secured = false, seen_irlen = false, seen_idcode = false;
+    bool seen_secured = false, seen_irlen = false, seen_idcode = false, seen_capture = false;
     for (std::size_t i = 2; i < words.size(); ++i) {
       const std::string word = util::ToLowerAscii(words[i]);
       if (word == "secured") {
@@ -136,11 +136,24 @@ class Parser {
             Fail("idcode '" + std::string(words[i]).substr(7) + "' is not 0x and 1 to 8 hexadecimal digits");
           dev.idcode = static_cast<std::uint32_t>(Number(value.substr(2), 16, "idcode"));
         }
+      } else if (word.starts_with("ircapture=")) {
+        if (seen_capture) Fail("ircapture given twice");
+        seen_capture = true;
+        const std::string value = word.substr(10);
+        if (!value.starts_with("0x") || value.size() < 3 || value.size() > 10)
+          Fail("ircapture '" + std::string(words[i]).substr(10) +
+               "' is not 0x and 1 to 8 hexadecimal digits");
+        dev.ir_capture = static_cast<std::uint32_t>(Number(value.substr(2), 16, "ircapture"));
+        if ((*dev.ir_capture & 3u) != 1u)
+          Fail("ircapture '" + std::string(words[i]).substr(10) + "' does not end in binary 01");
       } else {
-        Fail("unknown device word '" + std::string(words[i]) + "' (secured, irlen=N, idcode=0xHEX)");
+        Fail("unknown device word '" + std::string(words[i]) +
+             "' (secured, irlen=N, idcode=0xHEX, ircapture=0xHEX)");
       }
     }
     if (dev.ir_length == 0) Fail("part '" + std::string(words[1]) + "' needs irlen=N");
+    if (dev.ir_capture && dev.ir_length < 32 && (*dev.ir_capture >> dev.ir_length) != 0)
+      Fail("ircapture does not fit irlen=" + std::to_string(dev.ir_length));
     spec_.devices.push_back(dev);
   }
 
@@ -173,6 +186,12 @@ std::string DeviceSpec::Canonical() const {
     out += hex;
   } else {
     out += " idcode=none";
+  }
+  if (ir_capture) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(*ir_capture));
+    out += " ircapture=";
+    out += hex;
   }
   if (secured) out += " secured";
   return out;

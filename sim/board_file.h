@@ -12,8 +12,9 @@
 //
 // Words are compared ignoring case. `port` (278, 378 or 3BC, default 378), `cable` (default relay) and
 // `tck` (default: any pace) may each appear once. A device line names a part and may add `secured`, `irlen=N`
-// (2..32; required for "Others") and `idcode=0xHEX` or `idcode=none`. Anything else is an error naming the
-// file and the line.
+// (2..32; required for "Others") and `idcode=0xHEX` or `idcode=none`, and `ircapture=0xHEX`, the value
+// Capture-IR loads (default 1; its two lowest bits must be binary 01, and it must fit the register). Anything
+// else is an error naming the file and the line.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +34,7 @@ struct DeviceSpec {
   const PartInfo* part = nullptr;
   int ir_length = 0;
   std::optional<std::uint32_t> idcode;
+  std::optional<std::uint32_t> ir_capture;  // what Capture-IR loads; empty: ...0001
   bool secured = false;
   int line = 0;
 

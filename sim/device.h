@@ -107,7 +107,8 @@ class ShiftRegister {
 struct DeviceSetup {
   const PartInfo* part = nullptr;
   int ir_length = 0;
-  std::optional<std::uint32_t> idcode;  // no IDCODE register when empty
+  std::optional<std::uint32_t> idcode;      // no IDCODE register when empty
+  std::optional<std::uint32_t> ir_capture;  // what Capture-IR loads; ...0001 when empty
 };
 
 class Device {
@@ -162,7 +163,7 @@ inline void Device::Rising(bool tms, bool tdi) {
       dr_.Shift(tdi);
       break;
     case TapState::kCaptureIr:
-      ir_.LoadWord(1, static_cast<std::size_t>(setup_.ir_length));  // ...0001
+      ir_.LoadWord(setup_.ir_capture.value_or(1), static_cast<std::size_t>(setup_.ir_length));
       break;
     case TapState::kShiftIr:
       ir_.Shift(tdi);

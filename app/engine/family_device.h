@@ -56,6 +56,10 @@ class FamilyDevice {
   void Progress(int row) {
     if (row % progress_period_ == progress_period_ - 1) c_.messages().append_to_last_message(" *");
   }
+  // Row `index` (from 0) of `per_side` rows of `side` is about to be worked on: both sides make the whole.
+  void Advance(int side, int index, int per_side) {
+    c_.messages().progress(static_cast<long>(side) * per_side + index, 2L * per_side);
+  }
   void Mark(bool passed) { c_.host.marks.MarkResult(pos_, passed); }
   // The closing line of an operation that passed, an empty line and the "pass" mark.
   void Completed(const std::string& text) {
@@ -88,6 +92,7 @@ class FamilyDevice {
       SideLine(verb, side);
       for (int row = FirstRow(side); row < FirstRow(side) + rows; ++row) {
         Progress(row);
+        Advance(side, row - FirstRow(side), rows);
         if (!step(row)) return false;
       }
     }

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zepa::engine {
@@ -18,6 +19,13 @@ class MessageSink {
   virtual std::string last_message() const = 0;
   // Replaces the last line (appends one when there is none).
   virtual void replace_last_message(std::string_view text) = 0;
+
+  // How far the operation on the current device is: `done` of `total` rows (or frames). The message lines
+  // are not touched; a front end that draws a progress indicator takes it, the others ignore it.
+  virtual void progress(long done, long total) {
+    (void)done;
+    (void)total;
+  }
 
   // Progress marks: the last line with `text` appended.
   void append_to_last_message(std::string_view text) {
@@ -40,11 +48,19 @@ class MessageLines final : public MessageSink {
     }
   }
 
+  void progress(long done, long total) override { progress_.push_back({done, total}); }
+
   const std::vector<std::string>& lines() const { return lines_; }
-  void clear() { lines_.clear(); }
+  // Every progress report, in order.
+  const std::vector<std::pair<long, long>>& progress_reports() const { return progress_; }
+  void clear() {
+    lines_.clear();
+    progress_.clear();
+  }
 
  private:
   std::vector<std::string> lines_;
+  std::vector<std::pair<long, long>> progress_;
 };
 
 }  // namespace zepa::engine

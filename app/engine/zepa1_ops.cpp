@@ -197,6 +197,7 @@ void Zepa1Device::ProgramAndVerify(const std::string& /*file*/) {
     // Each pass programs row r, then reads it back while the data of row r + 1 goes in.
     for (int row = r0; row < r0 + kDesignRows; ++row) {
       Progress(row);
+      Advance(side, row - r0, kDesignRows);
       Load(kProgram);
       j_.TapStep(RunTestIdle);
       j_.Delay(kProgramWait);

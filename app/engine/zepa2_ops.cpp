@@ -80,6 +80,7 @@ void Zepa2Device::Write(const std::string& file) {
   bool all_written = true;
   int n = 0;
   for (std::string line; n <= g_.last && ReadLine(isp, line); ++n) {
+    c_.messages().progress(n, g_.last + 1);
     if (n % kZepa2FramesPerBlock == 0)
       Line("Writing " + std::string(g_.name) + " Super Fast Block #" +
            std::to_string(n / kZepa2FramesPerBlock));

@@ -340,6 +340,7 @@ void Zepa3Device::ProgramAndVerify(const std::string& file) {
     // Each pass programs row j, then reads it back while the data of row j + 1 goes in.
     for (int j = j0; j <= j0 + R_ && passed; ++j) {
       Progress(j);
+      Advance(side, j - j0, R_ + 1);
       Load(kProgram);
       j_.TapStep(RunTestIdle);
       j_.Delay(kProgramWait);

@@ -60,6 +60,12 @@ TEST(BoardFile, DefaultsCaseAndLineEndings) {
   const BoardSpec spec = ParseBoardText("device VTL5128C idcode=none irlen=8", "b");
   EXPECT_FALSE(spec.devices[0].idcode.has_value());
   EXPECT_EQ(spec.devices[0].ir_length, 8);
+  EXPECT_FALSE(spec.devices[0].ir_capture.has_value());
+  // Another capture than ...0001: what a part with status bits above its "01" loads.
+  const BoardSpec status = ParseBoardText("device Others irlen=6 idcode=none IRCAPTURE=0x2D", "b");
+  EXPECT_EQ(status.devices[0].ir_capture, 0x2Du);
+  EXPECT_EQ(status.devices[0].Canonical(), "Others irlen=6 idcode=none ircapture=0x2D");
+  EXPECT_EQ(spec.devices[0].Canonical(), "VTL5128C irlen=8 idcode=none");  // unchanged without it
 }
 
 TEST(BoardFile, EveryMistakeNamesTheFileAndLine) {
@@ -92,6 +98,11 @@ TEST(BoardFile, EveryMistakeNamesTheFileAndLine) {
       {"device VTL3064A idcode=1234\n", "is not 0x and 1 to 8 hexadecimal digits"},
       {"device VTL3064A idcode=0x123456789\n", "is not 0x and 1 to 8 hexadecimal digits"},
       {"device VTL3064A idcode=0xGG\n", "b.txt:1: idcode 'gg' is not a number"},
+      {"device Others irlen=4 ircapture=0x2\n", "b.txt:1: ircapture '0x2' does not end in binary 01"},
+      {"device Others irlen=4 ircapture=0x3\n", "does not end in binary 01"},
+      {"device Others irlen=4 ircapture=0x11\n", "b.txt:1: ircapture does not fit irlen=4"},
+      {"device Others irlen=4 ircapture=5\n", "is not 0x and 1 to 8 hexadecimal digits"},
+      {"device Others irlen=4 ircapture=0x1 ircapture=0x5\n", "ircapture given twice"},
   };
   for (const auto& c : cases) {
     try {

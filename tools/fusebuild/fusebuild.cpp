@@ -194,6 +194,15 @@ int RunFusebuild(const std::vector<std::string>& args, const std::string& progra
     err << std::strerror(system_error) << "\n";
     return 1;
   }
+  if (args[0] == "--help" || args[0] == "-h") {
+    out << "Usage:fusebuild jcd_file\n"
+        << "Example:fusebuild test.jcd\n"
+        << "       fusebuild jcd_file device_number [debug_level]\n"
+        << "Builds the programming image of each device of the chain file (or of device_number only)\n"
+        << "in the chain file's folder. Exit status 0 when every image was built; otherwise the\n"
+        << "error code of the first fault.\n";
+    return 0;
+  }
   const std::string& jcd_name = args[0];
   const std::string jcd_path = fusemap::ResolveInFolder(work_dir, jcd_name);
   std::error_code ec;

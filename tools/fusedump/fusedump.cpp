@@ -55,6 +55,13 @@ std::string SystemErrorText() {
 }  // namespace
 
 int Run(const std::vector<std::string>& args, Environment& env) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    env.out << "Usage:fusedump bin/isp_file device_name [chip_flag]\n"
+            << "example:fusedump vtl256.isp VTL3256XL\n"
+            << "Converts a ZEPA3 read-back image (hexadecimal text) into a JEDEC fuse file named after the\n"
+            << "image with \".jed\". Exit status 0 on success, 1 on any fault.\n";
+    return 0;
+  }
   if (args.size() < 2) {
     const std::string sys = SystemErrorText();
     env.err << "Usage:fusedump bin/isp_file device_name: " << sys << "\n";

@@ -100,6 +100,27 @@ TEST(Zepa1Chain, ProgramThenVerifyAndBlankCheckAfterErase) {
   }
 }
 
+// Row operations tell how far they are, row by row over both sides, so a front end can show a percentage:
+// from 0 up by one to the last row of the whole, one total throughout.
+TEST(Zepa1Chain, RowOperationsReportProgressOverBothSides) {
+  IspRig rig("device VTL3064A\n");
+  const std::string image = rig.File("d.bin", MakeZepa1Image(chain::kPartVtl3064A, 7));
+  for (int op : {chain::kOpProgram, chain::kOpVerify, chain::kOpProgramVerify, chain::kOpUpload}) {
+    SCOPED_TRACE("operation " + std::to_string(op));
+    rig.ClearMessages();
+    rig.Device(1, chain::kPartVtl3064A, op, op == chain::kOpUpload ? rig.Path("up.bin") : image);
+    rig.Run();
+    const auto& reports = rig.messages.progress_reports();
+    ASSERT_FALSE(reports.empty());
+    const long total = reports.front().second;
+    EXPECT_GT(total, 2);
+    EXPECT_EQ(reports.size(), static_cast<std::size_t>(total));
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+      EXPECT_EQ(reports[i], (std::pair<long, long>{static_cast<long>(i), total})) << "report " << i;
+    }
+  }
+}
+
 TEST(Zepa1Golden, ProgramAndVerifyFailingOnAStuckCellThenErases) {
   IspRig rig("device VTL3032C\n");
   std::string image = MakeZepa1Image(chain::kPartVtl3032C, 3);

@@ -4,18 +4,36 @@
 #include <atomic>
 #include <clocale>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+#include "build_commit.h"
+#include "chain/chain_names.h"
 #include "chain/jcd_file.h"
 #include "chain/text_file.h"
 #include "engine/workdir.h"
+#include "ui/cli/info.h"
 #include "ui/cli/report.h"
 #include "ui/cli/terminal.h"
 #include "ui/core/batch.h"
+#include "ui/core/chain_report.h"
+#include "ui/core/idcode.h"
 #include "ui/core/run_path.h"
 #include "ui/core/session.h"
 #include "util/file_lock.h"
@@ -46,6 +64,33 @@ namespace fs = std::filesystem;
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNothingRan = 3;  // no port, no cable or no chain found
+
+// The engine's line when the automatic port selection finds no port.
+constexpr std::string_view kNoPortLine = "Can not find available Parallel port for use.";
+
+// What a run learns besides its messages: whether the port could not be opened or no port was found.
+struct RunWatch {
+  bool port_trouble = false;
+  bool no_port_found = false;
+};
+
+// Passes every line to the terminal and watches for the engine's "no port" line.
+class WatchingMessages final : public engine::MessageSink {
+ public:
+  WatchingMessages(engine::MessageSink& inner, RunWatch& watch) : inner_(inner), watch_(watch) {}
+  void add_message(std::string_view text) override {
+    if (text.find(kNoPortLine) != std::string_view::npos) watch_.no_port_found = true;
+    inner_.add_message(text);
+  }
+  std::string last_message() const override { return inner_.last_message(); }
+  void replace_last_message(std::string_view text) override { inner_.replace_last_message(text); }
+  void progress(long done, long total) override { inner_.progress(done, total); }
+
+ private:
+  engine::MessageSink& inner_;
+  RunWatch& watch_;
+};
 
 std::string absolute_path(const std::string& path) {
   std::error_code ec;
@@ -53,7 +98,8 @@ std::string absolute_path(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal& terminal) {
+int RunChainFile(const CliOptions& options, ui::Programmer& programmer, const engine::IspEngine& engine,
+                 Terminal& terminal, const RunWatch& watch, const std::function<void()>& tell_tried) {
   const std::string path = absolute_path(options.file);
   std::error_code ec;
   if (!fs::exists(path, ec)) {
@@ -67,10 +113,20 @@ int RunChainFile(const CliOptions& options, ui::Programmer& programmer, Terminal
     return kExitUsage;
   }
   const ui::RunOutcome outcome = programmer.run_chain();
+  const bool nothing_ran =
+      outcome == ui::RunOutcome::kNoCable ||
+      (outcome == ui::RunOutcome::kAborted && (watch.no_port_found || watch.port_trouble));
+  if (nothing_ran) {
+    tell_tried();
+    terminal.Line("FAIL (nothing was run)");
+    return kExitNothingRan;
+  }
   if (programmer.table().device_count() > 0) terminal.Block(DeviceTable(programmer.table()));
-  const bool failed = outcome != ui::RunOutcome::kRan || programmer.RunFailed() || programmer.LoadFailed ||
-                      AnyDeviceFailed(programmer.table());
-  return failed ? kExitFailed : kExitOk;
+  // A run stopped by a signal did not do all it was asked: it never passes.
+  const bool run_failed = outcome != ui::RunOutcome::kRan || programmer.RunFailed() ||
+                          programmer.LoadFailed || engine.StopRequested();
+  terminal.Line(Verdict(programmer.table(), run_failed));
+  return run_failed || AnyDeviceFailed(programmer.table()) ? kExitFailed : kExitOk;
 }
 
 // A batch line that can name a chain file: not empty and free of control characters (what a binary file's
@@ -123,17 +179,74 @@ int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal
   }
   // The batch passes only when every listed step ran and passed: a skipped step (missing file) fails it.
   const bool passed = summary.failed_row == 0 && summary.skipped == 0 && summary.passed == listed;
+  if (passed) {
+    terminal.Line("PASS");
+  } else if (summary.failed_row != 0) {
+    terminal.Line("FAIL (step " + std::to_string(summary.failed_row) + ")");
+  } else {
+    terminal.Line("FAIL");
+  }
   return passed ? kExitOk : kExitFailed;
+}
+
+int RunScan(const CliOptions& options, ui::Session& session, Terminal& terminal,
+            const std::function<void()>& tell_tried) {
+  ui::Programmer& programmer = session.programmer();
+  // A scan from the command line is the start-up check: there is no earlier count to compare with.
+  programmer.check_connection();
+  programmer.StartupPending = false;
+  engine::IspEngine& engine = session.engine();
+  if (!engine.cable().CableFound) {
+    tell_tried();
+    return kExitNothingRan;
+  }
+  const ui::ChainReport report = ui::DescribeChain(engine, programmer.table().DeviceCount);
+  for (const std::string& line : report.lines) terminal.Line(line);
+  if (!options.write_jcd.empty()) {
+    const std::string path = absolute_path(options.write_jcd);
+    try {
+      ui::WriteFoundChain(report.devices, path);
+    } catch (const std::exception& e) {
+      terminal.Box("error", options.write_jcd + ": " + e.what());
+      return kExitUsage;
+    }
+    terminal.Line("Chain file written: " + path);
+  }
+  return kExitOk;
+}
+
+bool StandardOutputIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+int TerminalColumns() {
+#ifndef _WIN32
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+  return 80;
 }
 
 }  // namespace
 
 int RunCli(const CliOptions& options, CliSystem& system) {
-  Terminal terminal(system.out, system.err);
-  TerminalMessages messages(terminal);
+  Terminal terminal(system.out, system.err, system.out_is_terminal && !options.quiet, system.columns);
+  TerminalMessages shown(terminal, options.quiet, &system.clock);
+  RunWatch watch;
+  WatchingMessages messages(shown, watch);
   TerminalPrompts prompts(terminal, options.yes);
   TerminalView view(terminal);
-  LineEndingLauncher launcher(terminal, system.launcher);
+  LineEndingLauncher launcher(terminal, system.launcher, options.verbose);
+  if (options.verbose) {
+    terminal.Line(options.io.kind == ui::PortChoice::Kind::kSim
+                      ? "Port backend: simulated board " + options.io.argument
+                      : "Port backend: " + options.io.backend +
+                            (options.io.argument.empty() ? "" : " (" + options.io.argument + ")"));
+  }
 
   // The working folder is this run's from before the board is opened until the program ends.
   std::optional<util::FileLock> work_lock;
@@ -147,13 +260,16 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   try {
     session = std::make_unique<ui::Session>(
         options.io,
-        ui::SessionEnvironment{
-            .clock = system.clock,
-            .launcher = launcher,
-            .program_dir = system.program_dir,
-            .work_dir = system.work_dir,
-            .timestamp = system.timestamp,
-            .port_notes = [&terminal](const std::string& note) { terminal.Box("note", note); }},
+        ui::SessionEnvironment{.clock = system.clock,
+                               .launcher = launcher,
+                               .program_dir = system.program_dir,
+                               .work_dir = system.work_dir,
+                               .timestamp = system.timestamp,
+                               .port_notes =
+                                   [&terminal, &watch](const std::string& note) {
+                                     watch.port_trouble = true;
+                                     terminal.Box("note", note);
+                                   }},
         messages, prompts, view);
   } catch (const std::exception& e) {
     terminal.Box("error", e.what());
@@ -180,16 +296,22 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   settings.offer_chain_save = false;  // the command line never edits the chain table
   settings.tck_delay_ns = options.tck_delay_ns;
 
+  // After the cable's warning: which port, and which way to it, was tried.
+  const port::PpdevConfig ppdev = PpdevConfigFor(options.io);
+  ui::Session& live = *session;
+  auto tell_tried = [&] {
+    terminal.Line(TriedLine(options.io, ppdev, watch.no_port_found ? 0 : live.engine().cable().DataPort(),
+                            options.port_index));
+  };
+
   int status = kExitOk;
   if (options.scan) {
-    // A scan from the command line is the start-up check: there is no earlier count to compare with.
-    programmer.check_connection();
-    programmer.StartupPending = false;
-    status = session->engine().cable().CableFound ? kExitOk : kExitFailed;
+    status = RunScan(options, *session, terminal, tell_tried);
   } else {
     programmer.StartupPending = false;
-    status = options.is_batch() ? RunBatchFile(options, programmer, terminal)
-                                : RunChainFile(options, programmer, terminal);
+    status = options.is_batch()
+                 ? RunBatchFile(options, programmer, terminal)
+                 : RunChainFile(options, programmer, session->engine(), terminal, watch, tell_tried);
   }
   if (session->engine().StopRequested()) {
     terminal.Box("note", "stopped by a signal: the devices after the one being worked on were not started");
@@ -219,6 +341,12 @@ int CliMain(const std::string& argv0, const std::vector<std::string>& args, std:
     out << UsageText();
     return kExitOk;
   }
+  if (InformationOnly(options)) {
+    if (options.version) out << VersionLine(kBuildCommit) << '\n';
+    if (options.list_cables) out << CablesText();
+    if (options.list_ports) out << PortsText(PpdevConfigFor(options.io));
+    return kExitOk;
+  }
   std::setlocale(LC_TIME, "");  // the "Executing " line's time and date in the user's formats
 
   try {
@@ -231,7 +359,9 @@ int CliMain(const std::string& argv0, const std::vector<std::string>& args, std:
                      .launcher = launcher,
                      .program_dir = program_dir,
                      .work_dir = engine::FindWorkDir(program_dir),
-                     .stoppable = SetStoppable};
+                     .stoppable = SetStoppable,
+                     .out_is_terminal = &out == &std::cout && StandardOutputIsTerminal(),
+                     .columns = TerminalColumns()};
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
     return RunCli(options, system);

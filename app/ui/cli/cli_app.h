@@ -28,11 +28,14 @@ struct CliSystem {
   // Told the engine once the session has one, and nullptr before the session goes: the program's SIGINT
   // and SIGTERM handler asks that engine to stop after the device being worked on.
   std::function<void(engine::IspEngine*)> stoppable = {};
+  bool out_is_terminal = false;  // a progress indicator may be redrawn on `out`
+  int columns = 80;              // its width
 };
 
 // Runs parsed options: the chain file, the batch file or the chain scan. Returns the exit status: 0 when
-// no device failed, 1 when one did or nothing could run, 2 when the file cannot be used or the run cannot
-// start (the board file, the port backend, the working folder held by another run).
+// every device passed; 1 when one failed or the run could not finish (a refused chain, a stop by a signal);
+// 2 when the file cannot be used or the run cannot start (the board file, the port backend, the working
+// folder held by another run); 3 when no port, no cable or no chain was found and nothing ran.
 int RunCli(const CliOptions& options, CliSystem& system);
 
 // The whole program: parses `args` (without the program name), finds the program's and the working

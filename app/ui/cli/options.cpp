@@ -26,6 +26,11 @@ constexpr Flag kFlags[] = {
     {"--listing", engine::kOptFuseListing, nullptr},
     {"--active-io", 0, &CliOptions::active_io},
     {"--yes", 0, &CliOptions::yes},
+    {"--version", 0, &CliOptions::version},
+    {"--list-cables", 0, &CliOptions::list_cables},
+    {"--list-ports", 0, &CliOptions::list_ports},
+    {"--quiet", 0, &CliOptions::quiet},
+    {"--verbose", 0, &CliOptions::verbose},
 };
 
 int ParsePort(std::string_view value) {
@@ -54,6 +59,10 @@ IoChoice ParseIo(std::string_view value) {
 }
 
 }  // namespace
+
+bool InformationOnly(const CliOptions& options) {
+  return options.version || options.list_cables || options.list_ports;
+}
 
 bool CliOptions::is_batch() const {
   return util::EndsWithIgnoreCase(file, ".jbf");
@@ -106,6 +115,9 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
       options.cable = ParseCable(value());
     } else if (name == "--tck-delay") {
       options.tck_delay_ns = ParseTckDelay(value());
+    } else if (name == "--write-jcd") {
+      options.write_jcd = value();
+      if (options.write_jcd.empty()) throw UsageError("--write-jcd needs a file name");
     } else {
       const auto* flag =
           std::find_if(std::begin(kFlags), std::end(kFlags), [&](const Flag& f) { return f.name == name; });
@@ -117,6 +129,14 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
   }
 
   if (options.help) return options;
+  if (options.quiet && options.verbose) throw UsageError("--quiet and --verbose exclude each other");
+  if (InformationOnly(options)) {
+    if (!options.file.empty() || options.scan)
+      throw UsageError("--version, --list-cables and --list-ports run nothing; give them alone");
+    return options;
+  }
+  if (!options.write_jcd.empty() && !options.scan)
+    throw UsageError("--write-jcd writes the chain a --scan finds; add --scan");
   if ((options.options & engine::kOptSvf) && (options.options & engine::kOptBif))
     throw UsageError("--svf and --bif exclude each other (one ATE output at a time)");
   if (options.scan && !options.file.empty())
@@ -128,14 +148,16 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText() {
   return R"(Usage: zepaisp-cli [options] FILE.jcd | FILE.jbf
-       zepaisp-cli [options] --scan
+       zepaisp-cli [options] --scan [--write-jcd FILE.jcd]
+       zepaisp-cli --version | --list-cables | --list-ports
 
 Runs a JTAG chain description (.jcd) through the programmer's run path: the pre-run check, the
 temporary chain file (and the "JCD file has changed" question), the cable check, the "Executing " line
 in the messages and the run log, the engine run, and the read-back of the IDCODE, security and
 signature result files. A batch file (.jbf, one chain file per line, at most 20 run) runs its chain
 files one after another until one fails. The message lines are printed as they come; a table of the
-devices and their results follows.
+devices and their results follows, then the verdict: PASS, or FAIL (devices 2, 5) naming the failed
+positions (a batch names its failed step).
 
 Options:
   --io sim:BOARD | ppdev[:DEVICE] | direct | remote:HOST:PORT
@@ -151,7 +173,11 @@ Options:
                      the Corvane Parallel cable, then the ByteBlaster; otherwise that cable only
   --tck-delay NS     each half of the TCK clock lasts at least NS nanoseconds (long cables, slow
                      boards); default 0: the port's own pace
-  --scan             chain detection only (the "Check connection" command)
+  --scan             chain detection (the "Check connection" command), then one line per device from
+                     TDI to TDO: IDCODE in hexadecimal, its bit 0, the part and the IDCODE's fields,
+                     and the measured instruction-register length
+  --write-jcd FILE   with --scan: write a chain file of the chain found (parts named, instruction
+                     lengths filled, every operation NO, no design files)
   --offline          off-line programming: no port access, no cable check (option bit 0x02)
   --svf              write SVF vectors instead of driving the chain (0x40)
   --bif              record the pin-level vector file (.bif) (0x20); not with --svf
@@ -162,6 +188,12 @@ Options:
   --yes              answer yes to questions (overwrite an upload file, go on with the ISP bit off);
                      without it the safe answer is taken. The chain file is never rewritten: a chain
                      file written by hand runs from the programmer's copy of it
+  --quiet            print only errors, the result table and the verdict
+  --verbose          also print the port backend chosen and the commands given to the converters
+  --version          the program's name, version and the commit it was built from
+  --list-cables      the three cables and the port bits of their lines
+  --list-ports       the parallel ports the kernel reports, with their base addresses, and which
+                     device serves each address of the port list
   -h, --help         this text
 
 Relative design file names in a chain file are read from the chain file's folder. The temporary chain
@@ -170,11 +202,15 @@ working folder: the program's folder when it can be written, otherwise a per-use
 environment variable ZEPA_WORK_DIR names another. One run at a time holds the working folder: a second
 run waits a few seconds for it and then stops. A simulated board keeps what its devices hold in
 BOARD.state, where every erase and program goes as it happens; one program at a time has a board open.
-SIGINT or SIGTERM stops the run after the device being worked on.
+SIGINT or SIGTERM stops the run after the device being worked on. The manual (docs/manual.md) tells the
+rest.
 
-Exit status: 0 when no device failed, 1 when one did (or nothing could run: a refused chain, no cable,
-no chain found by --scan, a stop by a signal), 2 on a usage error, an unreadable FILE or a run that
-cannot start (the board file, the port backend, the working folder held by another run).
+Exit status:
+  0  every device passed
+  1  a device failed, the chain file was refused, or the run was stopped by a signal
+  2  usage error, FILE cannot be read, or the run cannot start (the board file, the port backend, the
+     working folder held by another run)
+  3  no port, no cable or no chain found: nothing was run
 )";
 }
 

@@ -34,12 +34,22 @@ struct CliOptions {
   bool active_io = false;
   bool yes = false;
   std::int64_t tck_delay_ns = 0;  // --tck-delay: each half TCK period lasts at least this long
+  // What a production user asks before a run, or instead of one.
+  bool version = false;
+  bool list_cables = false;
+  bool list_ports = false;
+  bool quiet = false;     // errors, the result table and the verdict only
+  bool verbose = false;   // also the port backend chosen and the commands given to the converters
+  std::string write_jcd;  // --scan: a chain file of what was found
 
   bool is_batch() const;
 };
 
 // Parses the arguments after the program name. Throws UsageError.
 CliOptions ParseCommandLine(const std::vector<std::string>& args);
+
+// Whether the options ask only for information (version, cables, ports): nothing is run.
+bool InformationOnly(const CliOptions& options);
 
 // The text --help prints.
 std::string UsageText();

@@ -1,9 +1,12 @@
 #include "ui/cli/report.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "chain/chain_names.h"
+#include "ui/core/chain_report.h"
 
 namespace zepa::cli {
 namespace {
@@ -28,6 +31,30 @@ std::string padded(std::string_view text, std::size_t width) {
 
 }  // namespace
 
+std::optional<std::uint32_t> IdcodeValue(std::string_view text) {
+  if (text.size() < 32) return std::nullopt;
+  std::uint32_t value = 0;
+  for (std::size_t k = 0; k < 32; ++k) {
+    if (text[k] != '0' && text[k] != '1') return std::nullopt;
+    if (text[k] == '1') value |= std::uint32_t{1} << k;
+  }
+  return value;
+}
+
+std::string HexIdcode(std::uint32_t idcode) {
+  return ui::hex_idcode(idcode);
+}
+
+std::string Verdict(const chain::ChainTable& table, bool run_failed) {
+  std::string failed;
+  for (int n = 1; n <= table.device_count(); ++n) {
+    if (table[n].result == chain::kResultFail) failed += (failed.empty() ? "" : ", ") + std::to_string(n);
+  }
+  // One form whatever the count, so that a script finds it with one pattern.
+  if (!failed.empty()) return "FAIL (devices " + failed + ")";
+  return run_failed ? "FAIL" : "PASS";
+}
+
 std::string DeviceTable(const chain::ChainTable& table) {
   std::string out = "Device  Part        Operation         Result  Design file\n";
   for (int n = 1; n <= table.device_count(); ++n) {
@@ -41,8 +68,8 @@ std::string DeviceTable(const chain::ChainTable& table) {
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line + "\n";
     if (dev.cmnd == chain::kOpReadId) {
-      out += "        IDCODE " +
-             (dev.idcode.empty() ? std::string("(not read)") : dev.idcode.str() + " (lsb..msb)");
+      const std::optional<std::uint32_t> value = IdcodeValue(dev.idcode.str());
+      out += "        IDCODE " + (value ? HexIdcode(*value) : std::string("(not read)"));
       if (!dev.idcode.empty()) {
         out += "  " + dev.id_ver.str() + ", " + dev.id_arch.str() + ", " + dev.id_mc.str() + ", " +
                dev.id_tech.str() + ", " + dev.id_volt.str() + ", " + dev.id_pkg.str() + ", mft " +

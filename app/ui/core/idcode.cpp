@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/checks.h"
+#include "engine/records.h"
+
 namespace zepa::ui {
 namespace {
 
@@ -152,6 +155,19 @@ void decode_idcode(chain::ChainTable& table, int n, std::string_view idcode_text
   dev.id_pkg = f.package;
   dev.id_mft = f.manufacturer;
   dev.id_bit0 = f.bit0;
+}
+
+IdentifiedPart identify_part(std::uint32_t idcode) {
+  IdentifiedPart part;
+  const engine::IdcodeRead read = engine::DecodeIdcodeBits(idcode_text(idcode));
+  if (read.type_code == 0 || !read.manufacturer_accepted) return part;
+  part.type_code = read.type_code;
+  for (const engine::DeviceTableRow& row : engine::DeviceTable()) {
+    if (row.id != read.type_code) continue;
+    part.names.emplace_back(row.part);
+    part.ir_length = row.IR_len;
+  }
+  return part;
 }
 
 }  // namespace zepa::ui

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chain/chain_table.h"
 
@@ -38,6 +39,17 @@ std::string idcode_text(std::uint32_t idcode);
 // empty then.
 IdcodeFields decode_idcode(std::string_view idcode_text);
 IdcodeFields decode_idcode(std::uint32_t idcode);
+
+// What the engine's identification makes of an IDCODE: the family by bits 27..25, the part by bits 16..21
+// (bit 15 where a family's table asks), a maker it accepts. `type_code` 0 is no part of this system; then
+// `names` is empty and `ir_length` 0. Several parts share one type code (VTL3032A, VTL3032C, VTL5032C):
+// `names` holds them all in the part list's order.
+struct IdentifiedPart {
+  int type_code = 0;
+  std::vector<std::string> names;
+  int ir_length = 0;
+};
+IdentifiedPart identify_part(std::uint32_t idcode);
 
 // Decodes the text into position n's decoded fields (each cut to its capacity). Throws std::out_of_range for
 // a position outside 1..60.

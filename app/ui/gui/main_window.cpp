@@ -21,6 +21,7 @@
 
 #include "chain/jcd_file.h"
 #include "engine/context.h"
+#include "ui/core/chain_report.h"
 #include "ui/core/port_args.h"
 #include "ui/core/validate_chain.h"
 #include "ui/gui/external_programs.h"
@@ -617,8 +618,15 @@ void MainWindow::run_chain() {
 }
 
 void MainWindow::check_connection() {
-  ui::Programmer& programmer = session_->programmer();
-  start_job([&programmer] { programmer.check_connection(); });
+  ui::Session& session = *session_;
+  start_job([&session] {
+    session.programmer().check_connection();
+    // After the check's own lines: what each device found is, and its instruction length.
+    engine::IspEngine& engine = session.engine();
+    if (!engine.cable().CableFound) return;
+    for (const std::string& line : ui::DescribeChain(engine, session.table().DeviceCount).lines)
+      engine.jtag().messages().add_message(line);
+  });
 }
 
 void MainWindow::request_stop() {

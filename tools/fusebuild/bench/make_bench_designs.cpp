@@ -21,6 +21,17 @@ FuseArray RandomDesign(long count, unsigned seed) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A folder name never starts with '-': an option word is either the help or a mistake, never a folder.
+  if (argc >= 2 && argv[1][0] == '-') {
+    const std::string option = argv[1];
+    if (option == "--help" || option == "-h") {
+      std::cout << "Usage: zepa_make_bench_designs <folder>\n";
+      return 0;
+    }
+    std::cerr << argv[0] << ": unknown option " << option << "\n"
+              << "Usage: zepa_make_bench_designs <folder>\n";
+    return 2;
+  }
   if (argc != 2) {
     std::cerr << "Usage: zepa_make_bench_designs <folder>\n";
     return 1;

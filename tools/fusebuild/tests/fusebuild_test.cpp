@@ -323,6 +323,32 @@ class FusebuildProgramTest : public FusebuildRunTest {
   }
 };
 
+// The tools that write a folder of files take the folder as their only argument: an option is never taken for
+// a folder name (no folder "--frobnicate" appears); --help prints the usage and succeeds.
+TEST_F(FusebuildProgramTest, FolderWritingToolsRefuseOptions) {
+  struct Case {
+    const char* tool;
+    const char* args;
+    int status;
+  };
+  const Case cases[] = {
+      {"zepa_make_examples", "--frobnicate", 2}, {"zepa_make_examples", "-x", 2},
+      {"zepa_make_examples", "--help", 0},       {"zepa_make_bench_designs", "--frobnicate", 2},
+      {"zepa_make_bench_designs", "-h", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.tool) + " " + c.args);
+    const std::string command = "cd '" + dir_.string() + "' && '" ZEPA_BIN_DIR "/" + std::string(c.tool) +
+                                "' " + c.args + " >out.txt 2>err.txt";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), c.status);
+    EXPECT_NE(ReadFile(dir_ / (c.status == 0 ? "out.txt" : "err.txt")).find("sage: " + std::string(c.tool)),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / c.args)) << "a folder was made for the option";
+  }
+}
+
 TEST_F(FusebuildProgramTest, ConvertsTheExampleChain) {
   for (const auto& file : fusemap::testing::ExampleChainFiles()) Write(file.name, file.bytes);
   struct Case {
@@ -361,6 +387,13 @@ TEST_F(FusebuildProgramTest, ExitStatusAndMessages) {
   Write("d.jed", Jedec(82930));
   EXPECT_EQ(Program(""), 1);
   EXPECT_EQ(ReadFile(dir_ / "out.txt"), "Usage:fusebuild jcd_file\nExample:fusebuild test.jcd\n");
+  // Help is asked for, not a chain file named "--help": usage on standard output, status 0, nothing written.
+  for (const char* help : {"--help", "-h"}) {
+    SCOPED_TRACE(help);
+    EXPECT_EQ(Program(help), 0);
+    EXPECT_EQ(ReadFile(dir_ / "out.txt").rfind("Usage:fusebuild jcd_file\n", 0), 0u);
+    EXPECT_EQ(ReadFile(dir_ / "err.txt"), "");
+  }
   EXPECT_EQ(Program("c.jcd 1"), 1);
   EXPECT_EQ(ReadFile(dir_ / "err.txt"),
             "FUSEBUILD error # 321\nSpecified device does not match with target device... (Device #1)\n");

@@ -129,6 +129,17 @@ TEST_F(Fusedump, CommandLineErrorsAndOtherFamilies) {
   }
 }
 
+TEST_F(Fusedump, HelpPrintsUsageAndSucceeds) {
+  for (const char* help : {"--help", "-h"}) {
+    SCOPED_TRACE(help);
+    err_.str("");
+    EXPECT_EQ(RunWith({help}), 0);
+    EXPECT_EQ(err_.str(), "");
+    EXPECT_EQ(out_.str().rfind("Usage:fusedump bin/isp_file device_name", 0), 0u) << out_.str();
+    EXPECT_TRUE(Files().empty());
+  }
+}
+
 TEST_F(Fusedump, PartNameInLowerCase) {
   WriteFile(dir_ / "design.isp", ImageOf(146, RandomDesign(146, 9)));
   EXPECT_EQ(RunWith({Path("design.isp"), "vtl3128xl"}), 0) << err_.str();

@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -24,6 +27,7 @@
 #include "sim/board.h"
 #include "sim/families.h"
 #include "sim/remote_bitbang.h"
+#include "sim/tests/support/child_process.h"
 #include "testsupport/files.h"
 #include "ui/cli/cli_app.h"
 #include "ui/core/tests/test_support.h"
@@ -129,7 +133,8 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
                        "Device  Part        Operation         Result  Design file\n"
                        "     1  VTL3032C    Prog & Verify     pass    design32.jed\n"
                        "     2  VTL5064C    Prog & Verify     pass    design64.jed\n"
-                       "     3  VTL5128C    Prog & Verify     pass    design128.jed\n"))
+                       "     3  VTL5128C    Prog & Verify     pass    design128.jed\n"
+                       "PASS\n"))
       << run.out;
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(fs::exists(path("board.sim.state")));
@@ -144,7 +149,8 @@ TEST_F(CliTest, ExampleChainIsProgrammedAndVerifiedAndKeptOnTheBoard) {
       << again.out;
 }
 
-// A board that needs half clocks of 500 ns misreads bits at the port's own pace, so the chain fails; with
+// A board that needs half clocks of 500 ns misreads bits at the port's own pace, so no cable answers and
+// nothing runs (status 3); with
 // --tck-delay 500 every half clock lasts long enough (on the run's clock) and the chain programs and
 // verifies.
 TEST_F(CliTest, SlowBoardNeedsTheTckDelay) {
@@ -154,7 +160,7 @@ TEST_F(CliTest, SlowBoardNeedsTheTckDelay) {
     std::vector<std::string> delay;
     int status;
   };
-  for (const Case& c : {Case{{}, 1}, Case{{"--tck-delay", "200"}, 1}, Case{{"--tck-delay", "500"}, 0}}) {
+  for (const Case& c : {Case{{}, 3}, Case{{"--tck-delay", "200"}, 3}, Case{{"--tck-delay", "500"}, 0}}) {
     SCOPED_TRACE(::testing::PrintToString(c.delay));
     fs::remove(path("board.sim.state"));
     std::vector<std::string> args = c.delay;
@@ -192,6 +198,33 @@ TEST_F(CliTest, ExampleChainOverARemoteBitbangLink) {
   EXPECT_FALSE(board->device(3).memory().rows.empty()) << "the served board's part was programmed";
   // The programmer never opened the board file itself: the served board holds its lock, so an open would
   // have been refused and the run would have ended with status 2.
+}
+
+// --quiet keeps errors, the table and the verdict; --verbose adds the port backend and the converters'
+// command lines to the usual output.
+TEST_F(CliTest, QuietAndVerboseChangeWhatIsPrinted) {
+  CopyExamples();
+  const std::string board = "sim:" + path("board.sim");
+  const CliRun usual = Cli({"--io", board, path("chain.jcd")});
+  ASSERT_EQ(usual.status, 0) << usual.out << usual.err;
+
+  const CliRun quiet = Cli({"--io", board, "--quiet", path("chain.jcd")});
+  EXPECT_EQ(quiet.status, 0) << quiet.out << quiet.err;
+  const std::string table = usual.out.substr(usual.out.find("Device  Part"));
+  EXPECT_EQ(quiet.out, table);
+  EXPECT_TRUE(Contains(table, "\nPASS\n")) << table;
+
+  const CliRun verbose = Cli({"--io", board, "--verbose", path("chain.jcd")});
+  EXPECT_EQ(verbose.status, 0) << verbose.out << verbose.err;
+  EXPECT_EQ(verbose.out.rfind("Port backend: simulated board " + path("board.sim") + "\n", 0), 0u)
+      << verbose.out;
+  EXPECT_TRUE(Contains(verbose.out, "\n+ " + std::string(ZEPA_BIN_DIR) + "/fusebuild ")) << verbose.out;
+  EXPECT_TRUE(Contains(verbose.out, "ISP RelayCable/Board found!\n")) << verbose.out;
+
+  // Errors still reach a quiet run.
+  const CliRun missing = Cli({"--io", board, "--quiet", path("nothing.jcd")});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(Contains(missing.err, "nothing.jcd: file not found")) << missing.err;
 }
 
 // Design files whose paths hold blanks: the chain file carries them in double quotes, the programmer's
@@ -331,19 +364,21 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
        "device VTL3032C\ndevice VTL5064C idcode=0x12345679\n",
        {"CHAIN"},
        1,
-       "     2  VTL5064C    Read device ID    fail",
+       "     2  VTL5064C    Read device ID    fail\n"
+       "        IDCODE (not read), security unknown\n"
+       "FAIL (devices 2)\n",
        ""},
       {"no cable",
        "cable none\ndevice VTL3032C\ndevice VTL5064C\n",
        {"CHAIN"},
-       1,
-       "",
+       3,
+       "Tried port 378h on the simulated board BOARD\nFAIL (nothing was run)\n",
        "warning: No RelayCable found!"},
       {"chain of another length",
        "device VTL3032C\n",
        {"CHAIN"},
        1,
-       "",
+       "\nFAIL\n",
        "warning: The number of device is inconsistent"},
       {"scan",
        "device VTL3032C\ndevice VTL5064C\n",
@@ -354,8 +389,15 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
       {"scan without cable",
        "cable none\ndevice VTL3032C\n",
        {"--scan", "--cable", "relay"},
-       1,
-       "*** Warning: can not find Relaycable/Board or loose connect!",
+       3,
+       "*** Warning: can not find Relaycable/Board or loose connect!\n\nTried port 378h on the simulated "
+       "board BOARD\n",
+       ""},
+      {"board on another port",
+       "port 278\ndevice VTL3032C\n",
+       {"--scan", "--cable", "relay", "--port", "378"},
+       3,
+       "Tried port 378h on the simulated board BOARD\n",
        ""},
       {"missing chain file", "device VTL3032C\n", {"nowhere.jcd"}, 2, "", "nowhere.jcd: file not found"},
       {"not a chain file", "device VTL3032C\n", {"BOARD"}, 2, "", "not a chain description"},
@@ -373,9 +415,129 @@ TEST_F(CliTest, ExitStatusSaysWhetherADeviceFailedOrNothingCouldRun) {
 
     const CliRun run = Cli(args);
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
-    EXPECT_TRUE(Contains(run.out, c.out_part)) << run.out;
+    std::string out_part = c.out_part;
+    if (const auto at = out_part.find("BOARD"); at != std::string::npos)
+      out_part.replace(at, 5, path("board.sim"));
+    EXPECT_TRUE(Contains(run.out, out_part)) << run.out;
     EXPECT_TRUE(Contains(run.err, c.err_part)) << run.err;
   }
+}
+
+// A board of every family and two other parts, one without IDCODE; instruction lengths 4, 5, 5, 7, 2.
+constexpr const char* kMixedBoard =
+    "port 378\ncable relay\ndevice VTL3064A\ndevice VTL3960\ndevice VTL3256XL\n"
+    "device Others irlen=7 idcode=0x1234567F\ndevice Others irlen=2 idcode=none\n";
+
+TEST_F(CliTest, ScanListsEachDeviceAndWritesTheChainFound) {
+  write("board.sim", kMixedBoard);
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--scan", "--write-jcd", path("found.jcd")});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // The check's own lines first, unchanged; then one line per device from TDI to TDO.
+  EXPECT_TRUE(Contains(
+      run.out,
+      "ISP RelayCable/Board found!\nThere are 5 JTAG devices daisy chainning in the system.\n\n"
+      "Device 1: IDCODE 0x0004902B, bit 0 is 1, VTL3064A/VTL5064C (ZEPA1, 64 MC, 3.3 volt, PC 44), IR length "
+      "4\n"
+      "Device 2: IDCODE 0x0869802B, bit 0 is 1, VTL3960 (Future use, Future use, 3.3 volt), IR length 5\n"
+      "Device 3: IDCODE 0x0494B02B, bit 0 is 1, VTL3256XL (ZEPA3, 256 MC, 3.3 volt, TQ 144), IR length 5\n"
+      "Device 4: IDCODE 0x1234567F, bit 0 is 1, unknown part (ZEPA2, Future use, 5 volt), IR length 7\n"
+      "Device 5: no IDCODE (BYPASS at reset), IR length 2\n"
+      "Chain file written: " +
+          path("found.jcd") + "\n"))
+      << run.out;
+
+  // The chain file names the known parts, fills the lengths, runs nothing, and runs as it is.
+  const std::string jcd = read("found.jcd");
+  for (const char* line : {"TOTAL_DEVICE 5", "DEVICE 1           VTL3064A         4         NO",
+                           "DEVICE 2           VTL3960          5         NO",
+                           "DEVICE 3           VTL3256XL        5         NO",
+                           "DEVICE 4           Others           7         NO",
+                           "DEVICE 5           Others           2         NO"}) {
+    EXPECT_TRUE(Contains(jcd, line)) << line << "\n" << jcd;
+  }
+  const CliRun again = Cli({"--io", "sim:" + path("board.sim"), path("found.jcd")});
+  EXPECT_EQ(again.status, 0) << again.out << again.err;
+  EXPECT_TRUE(Contains(again.out, "\nPASS\n")) << again.out;
+}
+
+TEST_F(CliTest, ScanThatCannotWriteItsChainFileSaysSoAndWritesNothing) {
+  write("board.sim", kMixedBoard);
+  const CliRun run =
+      Cli({"--io", "sim:" + path("board.sim"), "--scan", "--write-jcd", path("no/such/folder/found.jcd")});
+  EXPECT_EQ(run.status, 2) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, "error: " + path("no/such/folder/found.jcd") + ": ")) << run.err;
+  EXPECT_FALSE(Contains(run.out, "Chain file written")) << run.out;
+}
+
+// A part that captures ones above its "01" makes the cut of the instruction bits ambiguous: the scan says so
+// and shows the parts' own lengths where it knows the part; one part left unknown gets the rest of the
+// measured total, two stay unknown. The chain file keeps what is known.
+TEST_F(CliTest, AmbiguousInstructionCapturesFallBackToThePartsLengths) {
+  write("board.sim", "device VTL3064A\ndevice Others irlen=6 idcode=none ircapture=0x2D\ndevice VTL3256XL\n");
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--scan", "--write-jcd", path("found.jcd")});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  // Nearest TDO first: VTL3256XL 10000, the other part 101101, VTL3064A 1000.
+  EXPECT_TRUE(
+      Contains(run.out,
+               "Instruction registers: 15 bits captured as 100001011011000, which do not cut into one "
+               "10...0 per device; the parts' own lengths are shown.\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out,
+                       "Device 1: IDCODE 0x0004902B, bit 0 is 1, VTL3064A/VTL5064C (ZEPA1, 64 MC, 3.3 volt, "
+                       "PC 44), IR length 4 (the part's)\n"
+                       "Device 2: no IDCODE (BYPASS at reset), IR length 6 (the chain's measured total less "
+                       "the others)\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, ", IR length 5 (the part's)\n")) << run.out;
+  const std::string jcd = read("found.jcd");
+  EXPECT_TRUE(Contains(jcd, "DEVICE 1           VTL3064A         4         NO")) << jcd;
+  EXPECT_TRUE(Contains(jcd, "DEVICE 2           Others           6         NO")) << jcd;
+  EXPECT_TRUE(Contains(jcd, "DEVICE 3           VTL3256XL        5         NO")) << jcd;
+
+  // Two parts of no known length: neither can be told.
+  write("board.sim", "device Others irlen=6 idcode=none ircapture=0x2D\ndevice Others irlen=3 idcode=none\n");
+  const CliRun two = Cli({"--io", "sim:" + path("board.sim"), "--scan"});
+  ASSERT_EQ(two.status, 0) << two.out << two.err;
+  EXPECT_TRUE(Contains(two.out,
+                       "Device 1: no IDCODE (BYPASS at reset), IR length unknown\n"
+                       "Device 2: no IDCODE (BYPASS at reset), IR length unknown\n"))
+      << two.out;
+}
+
+// OpenOCD's auto-probe of the same board, served by zepa-sim, finds the same IDCODEs and instruction
+// lengths. OpenOCD lists the devices from TDO, the scan from TDI.
+TEST_F(CliTest, ScanAgreesWithOpenOcdsAutoProbe) {
+  const std::string openocd = sim::testing::FindProgram("openocd");
+  if (openocd.empty()) GTEST_SKIP() << "openocd is not installed";
+  write("board.sim", kMixedBoard);
+  const CliRun run = Cli({"--io", "sim:" + path("board.sim"), "--scan"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  std::vector<std::string> ours;
+  const std::regex our_line(R"(Device \d+: (?:IDCODE 0x([0-9A-F]{8})|no IDCODE)[^\n]*, IR length (\d+)\n)");
+  for (std::sregex_iterator it(run.out.begin(), run.out.end(), our_line), end; it != end; ++it) {
+    std::string id = (*it)[1].matched ? (*it)[1].str() : "00000000";
+    ours.push_back(id + " " + (*it)[2].str());
+  }
+
+  std::string log;
+  {
+    sim::testing::ZepaSim served(sim::testing::ZepaSimProgram(), path("board.sim"), true);
+    sim::testing::Child host(sim::testing::OpenOcdArgs(openocd, served.port(), {}));
+    log = host.ReadToEnd(std::chrono::seconds(60));
+    host.Wait();
+    served.child().ReadToEnd(std::chrono::seconds(30));
+    served.child().Wait();
+  }
+  std::vector<std::string> theirs;
+  const std::regex their_line(
+      R"re(AUTO auto\d+\.tap - use "jtag newtap auto\d+ tap -irlen (\d+) -expected-id 0x([0-9a-f]{8})")re");
+  for (std::sregex_iterator it(log.begin(), log.end(), their_line), end; it != end; ++it) {
+    std::string id = (*it)[2].str();
+    for (char& c : id) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    theirs.insert(theirs.begin(), id + " " + (*it)[1].str());
+  }
+  ASSERT_EQ(ours.size(), 5u) << run.out;
+  EXPECT_EQ(ours, theirs) << log;
 }
 
 // Chain files written by hand: every fault in them is refused with a message that names what is wrong and
@@ -453,7 +615,8 @@ TEST_F(CliTest, AMissingPortDeviceIsToldOnceWithItsReason) {
   for (const std::string& what : {std::string("--scan"), path("chain.jcd")}) {
     SCOPED_TRACE(what);
     const CliRun run = Cli({"--io", "ppdev:" + device, what});
-    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "through " + device + " (ppdev)")) << run.out;
     const std::string all = run.out + run.err;
     std::size_t told = 0;
     for (auto at = all.find(reason); at != std::string::npos; at = all.find(reason, at + 1)) ++told;
@@ -615,6 +778,9 @@ TEST_F(CliTest, AStopSignalEndsTheRunAfterTheDeviceBeingWorkedOn) {
   EXPECT_TRUE(Contains(run.out, "Stopped by the user: device #2 to #3 not started.")) << run.out;
   EXPECT_TRUE(Contains(run.err, "stopped by a signal")) << run.err;
   EXPECT_TRUE(Contains(run.out, "     1  VTL3032C    Prog & Verify     pass")) << run.out;
+  // The devices that ran passed, but the chain was not done: the verdict is no pass.
+  EXPECT_TRUE(Contains(run.out, "\nFAIL\n")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "PASS")) << run.out;
   auto board = sim::Board::Open(path("board.sim"), sim::AllFamilies());
   EXPECT_FALSE(board->device(1).memory().rows.empty()) << "device 1 was programmed";
   EXPECT_TRUE(board->device(2).memory().rows.empty()) << "device 2 was not started";
@@ -632,6 +798,11 @@ TEST(CliProgramTest, HelpAndUsageErrors) {
       {"", 2, "zepaisp-cli: name a chain file (.jcd) or batch file (.jbf)"},
       {"--port 999 x.jcd", 2, "Try 'zepaisp-cli --help'."},
       {"--io sim:/nonexistent/board.sim x.jcd", 2, "/nonexistent/board.sim"},
+      {"--version", 0, "zepaisp-cli 4.14 (commit "},
+      {"--list-cables", 0, "byteblaster: Altera's ByteBlaster"},
+      {"--list-ports", 0, "Port list (--port) through ppdev:\n  278h  "},
+      {"--version x.jcd", 2, "run nothing"},
+      {"--help", 0, "  3  no port, no cable or no chain found: nothing was run"},
   };
   const zepa::testing::TempDir temp;
   const fs::path output = temp.path() / "output.txt";

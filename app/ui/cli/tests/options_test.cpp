@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/context.h"
+#include "testsupport/files.h"
 
 namespace zepa::cli {
 namespace {
@@ -70,6 +74,17 @@ TEST(OptionsTest, OptionsSetWhatTheyName) {
       {{"--tck-delay", "0", "x.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.tck_delay_ns, 0); }},
       {{"--", "--odd-name.jcd"}, [](const CliOptions& o) { EXPECT_EQ(o.file, "--odd-name.jcd"); }},
       {{"-h"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
+      {{"--scan", "--write-jcd", "board.jcd", "--quiet"},
+       [](const CliOptions& o) {
+         EXPECT_EQ(o.write_jcd, "board.jcd");
+         EXPECT_TRUE(o.quiet);
+         EXPECT_FALSE(o.verbose);
+       }},
+      {{"--verbose", "x.jcd"}, [](const CliOptions& o) { EXPECT_TRUE(o.verbose); }},
+      // Information only: no file needed, and nothing is run.
+      {{"--version"}, [](const CliOptions& o) { EXPECT_TRUE(o.version && InformationOnly(o)); }},
+      {{"--list-cables", "--list-ports"},
+       [](const CliOptions& o) { EXPECT_TRUE(o.list_cables && o.list_ports && InformationOnly(o)); }},
       {{"--svf", "--bif", "--help"}, [](const CliOptions& o) { EXPECT_TRUE(o.help); }},
   };
   for (const Case& c : cases) {
@@ -103,6 +118,12 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
       {{"--tck-delay", "5us", "a.jcd"}, "--tck-delay: \"5us\" is not a number"},
       {{"--tck-delay", "2000000000", "a.jcd"}, "from 0 to 1000000000"},
       {{"--tck-delay=", "a.jcd"}, "--tck-delay: \"\" is not a number"},
+      {{"--write-jcd", "b.jcd", "a.jcd"}, "add --scan"},
+      {{"--scan", "--write-jcd"}, "--write-jcd needs a value"},
+      {{"--scan", "--write-jcd="}, "--write-jcd needs a file name"},
+      {{"--quiet", "--verbose", "a.jcd"}, "--quiet and --verbose exclude each other"},
+      {{"--version", "a.jcd"}, "run nothing"},
+      {{"--list-ports", "--scan"}, "run nothing"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -117,12 +138,35 @@ TEST(OptionsTest, UsageErrorsSayWhatIsWrong) {
 
 TEST(OptionsTest, HelpDocumentsEveryOption) {
   const std::string help = UsageText();
-  for (const char* option : {"--io",   "sim:BOARD",        "ppdev[:DEVICE]", "direct",
-                             "--port", "278|378|3bc|auto", "--cable",        "auto|relay|corvane|byteblaster",
-                             "--scan", "--offline",        "--svf",          "--bif",
-                             "--vrf",  "--std-frames",     "--listing",      "--active-io",
-                             "--yes",  "--tck-delay NS",   "--help",         "Exit status"}) {
+  for (const char* option :
+       {"--io",          "sim:BOARD",        "ppdev[:DEVICE]", "direct",
+        "--port",        "278|378|3bc|auto", "--cable",        "auto|relay|corvane|byteblaster",
+        "--scan",        "--offline",        "--svf",          "--bif",
+        "--vrf",         "--std-frames",     "--listing",      "--active-io",
+        "--yes",         "--help",           "Exit status",    "--version",
+        "--list-cables", "--list-ports",     "--quiet",        "--verbose",
+        "--write-jcd",   "--tck-delay NS"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+// The manual documents the command line: every option --help prints is in it, as are the exit statuses.
+TEST(OptionsTest, ManualDocumentsEveryOptionOfTheHelp) {
+  const std::string manual =
+      zepa::testing::ReadFile(std::filesystem::path(ZEPA_SOURCE_DIR) / "docs/manual.md");
+  ASSERT_FALSE(manual.empty());
+  const std::string help = UsageText();
+  const std::regex option(R"((^|[\s\[|,])(--?[a-z][a-z-]*))");
+  std::set<std::string> options;
+  for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it)
+    options.insert((*it)[2]);
+  EXPECT_GE(options.size(), 20u);  // the scan above found the options, not a few words
+  for (const std::string& name : options) {
+    EXPECT_NE(manual.find("`" + name), std::string::npos) << name << " is not in docs/manual.md";
+  }
+  for (const char* status : {"| 0 | every device passed", "| 1 | a device failed", "| 2 | usage error",
+                             "| 3 | no port, no cable or no chain was found"}) {
+    EXPECT_NE(manual.find(status), std::string::npos) << status;
   }
 }
 

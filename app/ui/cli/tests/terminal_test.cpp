@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -99,6 +100,74 @@ TEST_F(TerminalTest, QuestionsTakeTheCommandLinesAnswerAndSaySo) {
     EXPECT_EQ(prompts.confirm("Save?", c.answers), c.yes);
     EXPECT_EQ(err.str(), c.shown);
   }
+}
+
+// The progress indicator: drawn at the end of the marks' line on a terminal, at most four times a second,
+// wiped before the line ends; never on a pipe or a file, never with --quiet.
+TEST(ProgressIndicatorTest, RedrawsOnlyOnATerminal) {
+  constexpr std::int64_t kMs = 1'000'000;
+  struct Case {
+    const char* what;
+    bool terminal;
+    bool quiet;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"terminal", true, false,
+       "Programming Left side...\n *"
+       "\r *  [  0%  0:00]\033[K"            // first row: drawn at once
+       "\r *  [ 30%  0:00]\033[K"            // 300 ms later; the row at 100 ms was not drawn
+       "\r * *  [ 30%  0:00]\033[K"          // a new mark keeps the indicator after it
+       "\r * *  [ 90%  1:05]\033[K"          // minutes and seconds since the first row
+       "\r * *\033[K\nProgram completed!\n"  // wiped before the line ends
+       "\r  [  0%  0:00]\033[K"              // a new operation starts its own time, on a line of its own
+       "\r\033[K"                            // wiped, and the line is reused
+       "Done\n"},
+      {"pipe", false, false, "Programming Left side...\n * *\nProgram completed!\nDone\n"},
+      {"quiet", true, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ostringstream out, err;
+    engine::VirtualClock clock;
+    Terminal terminal(out, err, c.terminal);
+    TerminalMessages messages(terminal, c.quiet, &clock);
+    messages.add_message("Programming Left side...");
+    messages.add_message("");
+    messages.append_to_last_message(" *");
+    messages.progress(0, 10);
+    clock.Advance(100 * kMs);
+    messages.progress(1, 10);
+    clock.Advance(200 * kMs);
+    messages.progress(3, 10);
+    messages.append_to_last_message(" *");
+    clock.Advance(65'000 * kMs);
+    messages.progress(9, 10);
+    messages.add_message("Program completed!");
+    terminal.EndLine();
+    messages.progress(0, 4);
+    messages.add_message("Done");
+    terminal.EndLine();
+    EXPECT_EQ(out.str(), c.out);
+  }
+}
+
+// A "\r" redraw only works within one screen row: the indicator goes (while the line still fits) before the
+// marks would push it past the edge, and is not drawn again on that line.
+TEST(ProgressIndicatorTest, StaysWithinOneScreenRow) {
+  std::ostringstream out, err;
+  engine::VirtualClock clock;
+  Terminal terminal(out, err, true, 24);
+  TerminalMessages messages(terminal, false, &clock);
+  messages.add_message("");
+  messages.append_to_last_message(" * *");  // 4 + 14 < 24
+  messages.progress(0, 10);
+  messages.append_to_last_message(" * *");  // 8 + 14 < 24
+  messages.append_to_last_message(" * *");  // 12 + 14 > 24: too long
+  clock.Advance(1'000'000'000);
+  messages.progress(5, 10);  // still too long: not drawn
+  terminal.EndLine();
+  EXPECT_EQ(out.str(), " * *\r * *  [  0%  0:00]\033[K\r * * * *  [  0%  0:00]\033[K\r * * * *\033[K * *\n");
 }
 
 }  // namespace

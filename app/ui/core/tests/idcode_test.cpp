@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+
+#include "sim/parts.h"
 
 namespace zepa::ui {
 namespace {
@@ -125,6 +128,38 @@ TEST(Idcode, DecodingIntoTheTableCutsEachField) {
   decode_idcode(table, 4, idcode_text(make_idcode({0, 0b111, 0b000, 0b000000, 0, 1, 0, 1})));
   EXPECT_EQ(dev.id_arch, "Future");
   EXPECT_THROW(decode_idcode(table, 61, ""), std::out_of_range);
+}
+
+// The simulated parts answer the IDCODEs a real part does; the identification must name each one (and,
+// where parts share a type code, the group it is in) with its instruction-register length.
+TEST(Idcode, IdentificationNamesEveryPartOfTheSystem) {
+  for (const sim::PartInfo& part : sim::Parts()) {
+    if (part.family == sim::Family::kOther) continue;
+    SCOPED_TRACE(part.name);
+    const IdentifiedPart found = identify_part(sim::DefaultIdcode(part));
+    EXPECT_EQ(found.type_code, part.type_code);
+    EXPECT_NE(std::find(found.names.begin(), found.names.end(), std::string(part.name)), found.names.end());
+    EXPECT_EQ(found.ir_length, part.family == sim::Family::kZepa1 ? 4 : 5);
+  }
+}
+
+TEST(Idcode, IdentificationRefusesOtherMakersAndFamilies) {
+  const std::uint32_t vtl3256xl = sim::DefaultIdcode(*sim::FindPart("VTL3256XL"));
+  const struct {
+    const char* what;
+    std::uint32_t idcode;
+  } cases[] = {
+      {"another maker", (vtl3256xl & ~0xFFEu) | (0x123u << 1)},
+      {"a family of no part", (vtl3256xl & ~(7u << 25)) | (7u << 25)},
+      {"all ones (no device)", 0xFFFFFFFFu},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const IdentifiedPart found = identify_part(c.idcode);
+    EXPECT_EQ(found.type_code, 0);
+    EXPECT_TRUE(found.names.empty());
+    EXPECT_EQ(found.ir_length, 0);
+  }
 }
 
 }  // namespace

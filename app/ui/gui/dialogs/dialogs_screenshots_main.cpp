@@ -45,6 +45,17 @@ bool grab(QWidget& widget, const QString& dir, const QString& name) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // A folder name never starts with '-': an option word is either the help or a mistake, never a folder.
+  if (argc >= 2 && argv[1][0] == '-') {
+    const std::string option = argv[1];
+    if (option == "--help" || option == "-h") {
+      std::cout << "usage: dialogs_screenshots DIR\n";
+      return 0;
+    }
+    std::cerr << argv[0] << ": unknown option " << option << "\n"
+              << "usage: dialogs_screenshots DIR\n";
+    return 2;
+  }
   if (argc != 2) {
     std::cerr << "usage: dialogs_screenshots DIR\n";
     return 2;

@@ -138,6 +138,7 @@ class MainWindowTest : public QObject {
 
  private slots:
   void executeRunsTheExampleChainOnTheWorker();
+  void checkConnectionListsEachDevice();
   void aChangedChainFileIsOfferedForSaving();
   void stopEndsTheRunAfterTheCurrentDevice();
   void closingDuringARunAsksThenStops();
@@ -177,6 +178,27 @@ void MainWindowTest::executeRunsTheExampleChainOnTheWorker() {
   QVERIFY(!window->running());
   QVERIFY(window->find_action("Load JCD file...")->isEnabled());
   QVERIFY(!window->find_action("&Stop")->isEnabled());
+}
+
+// "Check connection" keeps its own lines and adds one per device: IDCODE, part and measured IR length.
+void MainWindowTest::checkConnectionListsEachDevice() {
+  Bench bench;
+  auto window = bench.window();
+  QVERIFY(start(*window));
+  QSignalSpy done(window.get(), &MainWindow::job_finished);
+  window->find_action("Check connection")->trigger();
+  QVERIFY(done.wait(30000));
+  const QString text = window->message_window().text();
+  const qsizetype check = text.lastIndexOf("Checking ISP download cable/Board connection...\n");
+  QVERIFY(check >= 0);
+  const QString after = text.mid(check);
+  QVERIFY2(after.contains(
+               "ISP RelayCable/Board found!\nThere are 3 JTAG devices daisy chainning in the system.\n\n"
+               "Device 1: IDCODE 0x"),
+           qPrintable(after));
+  QCOMPARE(count(after, ", IR length 4"), 3);
+  QVERIFY2(after.contains(", VTL3032A/VTL3032C/VTL5032C ("), qPrintable(after));
+  QVERIFY(after.contains("Device 3: IDCODE 0x"));
 }
 
 void MainWindowTest::aChangedChainFileIsOfferedForSaving() {
