@@ -24,6 +24,7 @@
 #include "engine/messages.h"
 #include "engine/process.h"
 #include "engine/runner.h"
+#include "fuzz/engine_stubs.h"
 #include "fuzz/fuzz_support.h"
 #include "sim/board.h"
 #include "sim/board_file.h"
@@ -55,25 +56,9 @@ constexpr std::array<Target, 3> kTargets{{
 }};
 constexpr std::array<int, 3> kOperations{chain::kOpProgram, chain::kOpVerify, chain::kOpProgramVerify};
 
-// Answers every question with "no" (go on), so the run reaches as far as the image lets it.
-class QuietPrompts final : public chain::Prompts {
- public:
-  void show(chain::BoxIcon, std::string_view, std::string_view) override {}
-  bool ask(std::string_view, std::string_view, Answers) override { return false; }
-  void beep() override {}
-};
-class NoMarks final : public engine::ResultMarks {
- public:
-  void MarkResult(int, bool) override {}
-};
-// The converters are never started: the images come from the fuzzer, not from fusebuild.
-class NoPrograms final : public engine::ProcessLauncher {
- public:
-  engine::ProcessResult Run(const std::string&, const std::vector<std::string>&,
-                            const std::vector<std::string>&) override {
-    return {.started = false, .exit_status = -1, .error = "not started in the fuzzer"};
-  }
-};
+using fuzzing::NoMarks;
+using fuzzing::NoPrograms;
+using fuzzing::QuietPrompts;
 
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include "engine/process.h"
 #include "engine/records.h"
 #include "engine/runner.h"
+#include "fuzz/engine_stubs.h"
 #include "fuzz/fuzz_support.h"
 #include "sim/board.h"
 #include "sim/board_file.h"
@@ -25,24 +26,9 @@ namespace {
 
 using namespace zepa;
 
-// Says "no" to "stop operation?", so a run with the ISP bit off goes on to the part check.
-class QuietPrompts final : public chain::Prompts {
- public:
-  void show(chain::BoxIcon, std::string_view, std::string_view) override {}
-  bool ask(std::string_view, std::string_view, Answers) override { return false; }
-  void beep() override {}
-};
-class NoMarks final : public engine::ResultMarks {
- public:
-  void MarkResult(int, bool) override {}
-};
-class NoPrograms final : public engine::ProcessLauncher {
- public:
-  engine::ProcessResult Run(const std::string&, const std::vector<std::string>&,
-                            const std::vector<std::string>&) override {
-    return {};
-  }
-};
+using fuzzing::NoMarks;
+using fuzzing::NoPrograms;
+using fuzzing::QuietPrompts;
 
 // The engine the checks read their device record from; nothing here drives the board.
 struct Rig {

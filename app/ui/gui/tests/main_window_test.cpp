@@ -33,6 +33,7 @@
 #include "ui/gui/help_window.h"
 #include "ui/gui/message_window.h"
 #include "ui/gui/session_windows.h"
+#include "ui/gui/tests/example_folder.h"
 #include "ui/gui/viewer_window.h"
 
 using namespace zepa;
@@ -61,20 +62,8 @@ class GuiThreadPrompts final : public chain::testing::RecordingPrompts {
   }
 };
 
-// The example chain and board copied into a fresh folder, with a working folder of its own.
-struct Bench {
-  Bench() {
-    const QDir examples(ZEPA_SOURCE_DIR "/examples");
-    for (const QString& name : examples.entryList(QDir::Files))
-      QFile::copy(examples.filePath(name), path(name));
-    QDir(dir.path()).mkpath("work");
-  }
-  QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
-  std::string spath(const QString& name) const { return path(name).toStdString(); }
-  QString read(const QString& name) const {
-    QFile file(path(name));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-  }
+// The example folder, with the boxes answered on the GUI thread and the external programs replaceable.
+struct Bench : gui::testing::ExampleFolder {
   void write(const QString& name, const QByteArray& bytes) const {
     QFile file(path(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -84,18 +73,11 @@ struct Bench {
   // A main window on this folder's board; `files` are the command line's file arguments.
   std::unique_ptr<MainWindow> window(std::vector<std::string> files = {},
                                      const QString& board = "board.sim") {
-    gui::MainWindowSetup setup;
-    setup.arguments.port = {ui::PortChoice::Kind::kSim, "", board.isEmpty() ? "" : spath(board)};
-    setup.arguments.files = std::move(files);
-    setup.program_dir = ZEPA_BIN_DIR "/";
-    setup.work_dir = spath("work") + "/";
-    setup.timestamp = [] { return std::string("12:00:00 01/02/2026"); };
-    setup.prompts = &prompts;
-    setup.programs = programs;
-    return std::make_unique<MainWindow>(std::move(setup));
+    gui::MainWindowSetup window_setup = setup(board, std::move(files), &prompts);
+    window_setup.programs = programs;
+    return std::make_unique<MainWindow>(std::move(window_setup));
   }
 
-  QTemporaryDir dir;
   GuiThreadPrompts prompts;
   gui::ExternalPrograms* programs = nullptr;
 };

@@ -30,6 +30,7 @@
 #include "ui/gui/main_window.h"
 #include "ui/gui/message_window.h"
 #include "ui/gui/session_windows.h"
+#include "ui/gui/tests/example_folder.h"
 #include "ui/gui/tests/window_rig.h"
 
 using namespace zepa;
@@ -39,20 +40,8 @@ namespace {
 
 using Marks = std::vector<std::pair<int, bool>>;
 
-// The example chain and board copied into a fresh folder.
-struct Bench {
-  Bench() {
-    const QDir examples(ZEPA_SOURCE_DIR "/examples");
-    for (const QString& name : examples.entryList(QDir::Files))
-      QFile::copy(examples.filePath(name), path(name));
-    QDir(dir.path()).mkpath("work");
-  }
-  QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
-  std::string spath(const QString& name) const { return path(name).toStdString(); }
-  QString read(const QString& name) const {
-    QFile file(path(name));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-  }
+// The example folder, with the boxes recorded.
+struct Bench : gui::testing::ExampleFolder {
   bool write(const QString& name, const QString& text) const {
     QFile file(path(name));
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size();
@@ -60,21 +49,13 @@ struct Bench {
 
   // A started main window on the example board with `chain` loaded from the command line.
   std::unique_ptr<MainWindow> started(const QString& chain = "chain.jcd") {
-    gui::MainWindowSetup setup;
-    setup.arguments.port = {ui::PortChoice::Kind::kSim, "", spath("board.sim")};
-    setup.arguments.files = {spath(chain)};
-    setup.program_dir = ZEPA_BIN_DIR "/";
-    setup.work_dir = spath("work") + "/";
-    setup.timestamp = [] { return std::string("12:00:00 01/02/2026"); };
-    setup.prompts = &prompts;
-    auto window = std::make_unique<MainWindow>(std::move(setup));
+    auto window = std::make_unique<MainWindow>(setup("board.sim", {spath(chain)}, &prompts));
     QSignalSpy started(window.get(), &MainWindow::startup_finished);
     window->show();
     if (!started.wait(30000)) return nullptr;
     return window;
   }
 
-  QTemporaryDir dir;
   chain::testing::RecordingPrompts prompts;
 };
 
