@@ -39,7 +39,10 @@ as_user() {
     PATH=/usr/bin:/bin bash -c "$1"
 }
 
-as_user 'cd "$HOME" && zepaisp-cli --version' | tee /dev/stderr | grep -q '^zepaisp-cli '
+# (Copies go to files, not to /dev/stderr: reopening a log file that stderr points to would write over it.)
+as_user 'cd "$HOME" && zepaisp-cli --version' >/tmp/zepa-ci-version.txt
+cat /tmp/zepa-ci-version.txt
+grep -q '^zepaisp-cli ' /tmp/zepa-ci-version.txt
 as_user 'rm -rf "$HOME/examples" && cp -r /usr/share/doc/zepa/examples "$HOME/examples" &&
          cd "$HOME/examples" && zepaisp-cli --io sim:board.sim chain.jcd' | tee /tmp/zepa-ci-run.txt
 grep -q '^PASS$' /tmp/zepa-ci-run.txt
