@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "chain/chain_names.h"
@@ -16,6 +15,7 @@
 #include "engine/bench/bench_host.h"
 #include "engine/records.h"
 #include "engine/runner.h"
+#include "engine/tests/zepa3_image.h"
 #include "engine/workdir.h"
 #include "engine/zepa3_ops.h"
 #include "sim/board.h"
@@ -50,19 +50,6 @@ struct Folder {
   std::filesystem::path old;
 };
 
-std::string MakeIsp(const JcdRec& rec) {
-  std::mt19937 random(7);
-  std::string text;
-  for (int r = 0; r < 2 * rec.side_rows + 4; ++r) {
-    std::string bits(static_cast<std::size_t>(rec.DR_len), '1');
-    if (r != rec.side_rows + 1 && r < 2 * rec.side_rows + 2) {
-      for (char& b : bits) b = random() % 4 == 0 ? '0' : '1';
-    }
-    text += Zepa3RowText(bits) + "\n";
-  }
-  return text;
-}
-
 // Runs `op` on the part with `clock` for the engine and the part; returns the clock time it took in ms.
 // `counted`, when given, gets the port figures of the `op` run.
 double RunOnce(Clock& clock, const Folder& folder, int op, CountingPort* counted = nullptr) {
@@ -79,7 +66,7 @@ double RunOnce(Clock& clock, const Folder& folder, int op, CountingPort* counted
   engine.cable().ApplyCable(CableKind::RelayCable);
   engine.jtag().CalibrateDelay();
   const std::string isp = (folder.path / "design.isp").string();
-  util::ReplaceFile(isp, MakeIsp(RecordForPart(chain::kPartVtl3384XL)));
+  util::ReplaceFile(isp, zepa::engine::testing::MakeZepa3Isp(RecordForPart(chain::kPartVtl3384XL), 7));
   chain::ChainTable table;
   table.DeviceCount = 1;
   table[1].loc = 1;

@@ -2,29 +2,19 @@
 // shift passes a bypass bit, with a design for each and the operations run on them one part at a time.
 #pragma once
 
-#include <random>
 #include <string>
 
 #include "chain/chain_names.h"
 #include "engine/records.h"
 #include "engine/tests/isp_rig.h"
+#include "engine/tests/zepa3_image.h"
 #include "engine/zepa3_ops.h"
 
 namespace zepa::engine::testing {
 
-// A ZEPA3 .isp image: random rows, signature and upper ISP rows all ones.
+// A ZEPA3 .isp image of `part`.
 inline std::string MakeIsp(int part, unsigned seed) {
-  const JcdRec rec = RecordForPart(part);
-  std::mt19937 random(seed);
-  std::string text;
-  for (int r = 0; r < 2 * rec.side_rows + 4; ++r) {
-    std::string bits(static_cast<std::size_t>(rec.DR_len), '1');
-    if (r != rec.side_rows + 1 && r < 2 * rec.side_rows + 2) {
-      for (char& b : bits) b = random() % 4 == 0 ? '0' : '1';
-    }
-    text += Zepa3RowText(bits) + "\n";
-  }
-  return text;
+  return MakeZepa3Isp(RecordForPart(part), seed);
 }
 
 // A ZEPA1 part nearest TDO and a ZEPA3 part nearest TDI, so every shift passes a bypass bit.

@@ -19,7 +19,6 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -28,6 +27,7 @@
 #include "chain/tests/recording_prompts.h"
 #include "engine/context.h"
 #include "engine/records.h"
+#include "engine/tests/zepa3_image.h"
 #include "engine/zepa3_ops.h"
 #include "ui/gui/external_programs.h"
 #include "ui/gui/help_window.h"
@@ -267,15 +267,7 @@ void MainWindowTest::theEventLoopServesDuringALongRun() {
   // The largest ZEPA3 part, programmed and verified from a ready image.
   bench.write("big.sim", "port 378\ncable relay\ndevice VTL3384XL\n");
   const engine::JcdRec rec = engine::RecordForPart(chain::kPartVtl3384XL);
-  std::mt19937 random(7);
-  std::string isp;
-  for (int r = 0; r < 2 * rec.side_rows + 4; ++r) {
-    std::string bits(static_cast<std::size_t>(rec.DR_len), '1');
-    if (r != rec.side_rows + 1 && r < 2 * rec.side_rows + 2) {
-      for (char& b : bits) b = random() % 4 == 0 ? '0' : '1';
-    }
-    isp += engine::Zepa3RowText(bits) + "\n";
-  }
+  const std::string isp = engine::testing::MakeZepa3Isp(rec, 7);
   bench.write("big.isp", QByteArray::fromStdString(isp));
   {
     chain::ChainTable table;
