@@ -35,6 +35,7 @@ Board::Board(BoardSpec spec, const FamilyRegistry& families)
     DeviceSetup setup{
         .part = d.part, .ir_length = d.ir_length, .idcode = d.idcode, .ir_capture = d.ir_capture};
     devices_.push_back(std::make_unique<Device>(setup, families.Create(*d.part, *memory), *memory));
+    if (d.slave_serial) slave_serial_ = std::make_unique<SlaveSerialPart>(*d.part, *memory);
     memories_.push_back(std::move(memory));
   }
 }
@@ -94,6 +95,12 @@ void Board::WritePortByte(std::uint16_t port, std::uint8_t value) {
 }
 
 void Board::DriveJtag(bool tck, bool tms, bool tdi) {
+  if (slave_serial_) {
+    slave_serial_->Drive(tck, tdi, tms);  // CCLK, DIN, PROG
+    if (!keep_path_.empty()) WriteDownChanges();
+    tck_ = tck;
+    return;
+  }
   // A board that needs slow clocks: a half clock shorter than it needs makes the first device misread the
   // TDI of the next rising edge.
   bool too_short = false;

@@ -15,6 +15,7 @@
 #include "port/port_io.h"
 #include "sim/board_file.h"
 #include "sim/device.h"
+#include "sim/slave_serial.h"
 #include "util/file_lock.h"
 
 namespace zepa::sim {
@@ -53,7 +54,13 @@ class Board final : public port::PortIo {
 
   // The JTAG lines at the chain, for hosts that are not a parallel-port cable (remote_bitbang).
   void DriveJtag(bool tck, bool tms, bool tdi);
-  bool JtagTdo() const { return devices_.empty() ? true : devices_.back()->tdo(); }
+  // A part wired for slave-serial configuration answers with its DONE pin.
+  bool JtagTdo() const {
+    if (slave_serial_) return slave_serial_->done();
+    return devices_.empty() ? true : devices_.back()->tdo();
+  }
+  // The part wired for slave-serial configuration; null when the board's parts are on JTAG.
+  const SlaveSerialPart* slave_serial() const { return slave_serial_.get(); }
   void SetTrst(bool asserted);
 
   // The time a `tck` line of the board file measures half clocks with; without one the board takes the
@@ -95,6 +102,7 @@ class Board final : public port::PortIo {
   CableWiring wiring_;
   std::vector<std::unique_ptr<DeviceMemory>> memories_;
   std::vector<std::unique_ptr<Device>> devices_;
+  std::unique_ptr<SlaveSerialPart> slave_serial_;
   std::uint8_t data_ = 0;
   std::uint8_t control_ = 0;
   bool tck_ = false;

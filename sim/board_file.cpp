@@ -52,7 +52,16 @@ class Parser {
     }
   }
 
-  BoardSpec Take() { return std::move(spec_); }
+  BoardSpec Take() {
+    // The slave-serial pins take the cable's lines: nothing else can be on them.
+    for (const DeviceSpec& dev : spec_.devices) {
+      if (dev.slave_serial && spec_.devices.size() > 1) {
+        line_ = dev.line;
+        Fail("a device wired for slave-serial configuration must be the board's only device");
+      }
+    }
+    return std::move(spec_);
+  }
 
  private:
   void Port(const std::vector<std::string_view>& words) {
@@ -114,12 +123,19 @@ class Parser {
     dev.ir_length = dev.part->ir_length;
     if (dev.part->family != Family::kOther) dev.idcode = DefaultIdcode(*dev.part);
     bool seen_secured = false, seen_irlen = false, seen_idcode = false, seen_capture = false;
+    bool seen_serial = false;
     for (std::size_t i = 2; i < words.size(); ++i) {
       const std::string word = util::ToLowerAscii(words[i]);
       if (word == "secured") {
         if (seen_secured) Fail("'secured' given twice");
         seen_secured = true;
         dev.secured = true;
+      } else if (word == "slave-serial") {
+        if (seen_serial) Fail("'slave-serial' given twice");
+        seen_serial = true;
+        if (dev.part->family != Family::kZepa2)
+          Fail("part '" + std::string(words[1]) + "' has no slave-serial configuration (ZEPA2 parts only)");
+        dev.slave_serial = true;
       } else if (word.starts_with("irlen=")) {
         if (seen_irlen) Fail("irlen given twice");
         seen_irlen = true;
@@ -148,7 +164,7 @@ class Parser {
           Fail("ircapture '" + std::string(words[i]).substr(10) + "' does not end in binary 01");
       } else {
         Fail("unknown device word '" + std::string(words[i]) +
-             "' (secured, irlen=N, idcode=0xHEX, ircapture=0xHEX)");
+             "' (secured, slave-serial, irlen=N, idcode=0xHEX, ircapture=0xHEX)");
       }
     }
     if (dev.ir_length == 0) Fail("part '" + std::string(words[1]) + "' needs irlen=N");

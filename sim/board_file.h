@@ -13,8 +13,11 @@
 // Words are compared ignoring case. `port` (278, 378 or 3BC, default 378), `cable` (default relay) and
 // `tck` (default: any pace) may each appear once. A device line names a part and may add `secured`, `irlen=N`
 // (2..32; required for "Others") and `idcode=0xHEX` or `idcode=none`, and `ircapture=0xHEX`, the value
-// Capture-IR loads (default 1; its two lowest bits must be binary 01, and it must fit the register). Anything
-// else is an error naming the file and the line.
+// Capture-IR loads (default 1; its two lowest bits must be binary 01, and it must fit the register). A
+// ZEPA2 part may be wired for slave-serial configuration instead of JTAG (`device VTL3960 slave-serial`):
+// TCK, TDI and TMS drive its CCLK, DIN and PROG pins and TDO reads DONE; it is then the board's only
+// device. The wiring is not part of what the device keeps: the same part wired for JTAG again finds the
+// frames a slave-serial load left. Anything else is an error naming the file and the line.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +39,7 @@ struct DeviceSpec {
   std::optional<std::uint32_t> idcode;
   std::optional<std::uint32_t> ir_capture;  // what Capture-IR loads; empty: ...0001
   bool secured = false;
+  bool slave_serial = false;  // wired for slave-serial configuration, not JTAG
   int line = 0;
 
   // The device's description in one normal form: the state file ties what a device keeps to it.
