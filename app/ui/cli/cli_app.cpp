@@ -36,6 +36,7 @@
 #include "ui/core/idcode.h"
 #include "ui/core/run_path.h"
 #include "ui/core/session.h"
+#include "ui/core/slave_serial.h"
 #include "util/file_lock.h"
 #include "util/files.h"
 
@@ -189,6 +190,30 @@ int RunBatchFile(const CliOptions& options, ui::Programmer& programmer, Terminal
   return passed ? kExitOk : kExitFailed;
 }
 
+int RunSlaveSerial(const CliOptions& options, ui::Session& session, Terminal& terminal,
+                   const std::function<void()>& tell_tried) {
+  ui::Programmer& programmer = session.programmer();
+  // The maker's cable unless another is named: the part's pins have no chain to find a cable by.
+  if (!options.cable) programmer.settings.port.cable = engine::CableKind::CorvaneParallelCable;
+  switch (ui::configure_slave_serial(session.engine(), programmer.settings,
+                                     absolute_path(options.slave_serial))) {
+    case ui::SlaveSerialOutcome::kDone:
+      terminal.Line("PASS");
+      return kExitOk;
+    case ui::SlaveSerialOutcome::kNotDone:
+      terminal.Line("FAIL (DONE stayed low)");
+      return kExitFailed;
+    case ui::SlaveSerialOutcome::kBadFile:
+      terminal.Line("FAIL (nothing was sent)");
+      return kExitFailed;
+    case ui::SlaveSerialOutcome::kNoPort:
+      break;
+  }
+  tell_tried();
+  terminal.Line("FAIL (nothing was sent)");
+  return kExitNothingRan;
+}
+
 int RunScan(const CliOptions& options, ui::Session& session, Terminal& terminal,
             const std::function<void()>& tell_tried) {
   ui::Programmer& programmer = session.programmer();
@@ -305,7 +330,9 @@ int RunCli(const CliOptions& options, CliSystem& system) {
   };
 
   int status = kExitOk;
-  if (options.scan) {
+  if (!options.slave_serial.empty()) {
+    status = RunSlaveSerial(options, *session, terminal, tell_tried);
+  } else if (options.scan) {
     status = RunScan(options, *session, terminal, tell_tried);
   } else {
     programmer.StartupPending = false;

@@ -5,6 +5,7 @@
 
 #include "engine/context.h"
 #include "ui/core/port_args.h"
+#include "ui/core/slave_serial.h"
 #include "util/text.h"
 
 namespace zepa::cli {
@@ -115,6 +116,9 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
       options.cable = ParseCable(value());
     } else if (name == "--tck-delay") {
       options.tck_delay_ns = ParseTckDelay(value());
+    } else if (name == "--slave-serial") {
+      options.slave_serial = value();
+      if (options.slave_serial.empty()) throw UsageError("--slave-serial needs a configuration file");
     } else if (name == "--write-jcd") {
       options.write_jcd = value();
       if (options.write_jcd.empty()) throw UsageError("--write-jcd needs a file name");
@@ -135,6 +139,16 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
       throw UsageError("--version, --list-cables and --list-ports run nothing; give them alone");
     return options;
   }
+  if (!options.slave_serial.empty()) {
+    if (options.scan || !options.file.empty())
+      throw UsageError("--slave-serial loads one configuration file and runs no chain");
+    if (!ui::config_file_kind(options.slave_serial))
+      throw UsageError("--slave-serial: \"" + options.slave_serial +
+                       "\": " + std::string(ui::kNotConfigFile) + " (.mcs or .bit)");
+    if ((options.options & ~engine::kOptOffLine) != 0)
+      throw UsageError("--slave-serial takes no run option but --offline");
+    return options;
+  }
   if (!options.write_jcd.empty() && !options.scan)
     throw UsageError("--write-jcd writes the chain a --scan finds; add --scan");
   if ((options.options & engine::kOptSvf) && (options.options & engine::kOptBif))
@@ -149,6 +163,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
   return R"(Usage: zepaisp-cli [options] FILE.jcd | FILE.jbf
        zepaisp-cli [options] --scan [--write-jcd FILE.jcd]
+       zepaisp-cli [options] --slave-serial FILE.mcs | FILE.bit
        zepaisp-cli --version | --list-cables | --list-ports
 
 Runs a JTAG chain description (.jcd) through the programmer's run path: the pre-run check, the
@@ -178,6 +193,12 @@ Options:
                      and the measured instruction-register length
   --write-jcd FILE   with --scan: write a chain file of the chain found (parts named, instruction
                      lengths filled, every operation NO, no design files)
+  --slave-serial FILE
+                     ZEPA2 slave-serial configuration: the stream of FILE (.mcs Intel HEX or .bit
+                     text of 0 and 1) clocked into the part, the cable's TCK, TDI and TMS lines
+                     wired to its CCLK, DIN and PROG pins and TDO to DONE. Default cable: the
+                     Corvane Parallel cable. The file is checked whole first; exit 0 when DONE went
+                     high, 1 when it did not or the file was refused
   --offline          off-line programming: no port access, no cable check (option bit 0x02)
   --svf              write SVF vectors instead of driving the chain (0x40)
   --bif              record the pin-level vector file (.bif) (0x20); not with --svf
@@ -206,8 +227,9 @@ SIGINT or SIGTERM stops the run after the device being worked on. The manual (do
 rest.
 
 Exit status:
-  0  every device passed
+  0  every device passed (--slave-serial: DONE went high)
   1  a device failed, the chain file was refused, or the run was stopped by a signal
+     (--slave-serial: DONE stayed low, or the configuration file was refused)
   2  usage error, FILE cannot be read, or the run cannot start (the board file, the port backend, the
      working folder held by another run)
   3  no port, no cable or no chain found: nothing was run

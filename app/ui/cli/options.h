@@ -38,9 +38,10 @@ struct CliOptions {
   bool version = false;
   bool list_cables = false;
   bool list_ports = false;
-  bool quiet = false;     // errors, the result table and the verdict only
-  bool verbose = false;   // also the port backend chosen and the commands given to the converters
-  std::string write_jcd;  // --scan: a chain file of what was found
+  bool quiet = false;        // errors, the result table and the verdict only
+  bool verbose = false;      // also the port backend chosen and the commands given to the converters
+  std::string write_jcd;     // --scan: a chain file of what was found
+  std::string slave_serial;  // --slave-serial: the configuration file (.mcs or .bit) to load
 
   bool is_batch() const;
 };

@@ -88,6 +88,10 @@ bool Session::simulated() const {
   return parts_->board != nullptr;
 }
 
+sim::Board* Session::board() {
+  return parts_->board.get();
+}
+
 void Session::save_board() {
   if (parts_->board) parts_->board->SaveState(sim::Board::StatePath(parts_->board_path));
 }

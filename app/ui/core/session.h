@@ -22,6 +22,10 @@
 #include "engine/runner.h"
 #include "ui/core/run_path.h"
 
+namespace zepa::sim {
+class Board;
+}
+
 namespace zepa::ui {
 
 // Where the port registers are: the simulated board of a board file, or a backend of the port table.
@@ -62,6 +66,8 @@ class Session {
 
   // True when the port is a simulated board.
   bool simulated() const;
+  // The simulated board; null for a real port.
+  sim::Board* board();
 
   // Writes what the simulated board's devices hold to its state file (nothing for a real port). Throws
   // std::runtime_error when the state file cannot be written.
