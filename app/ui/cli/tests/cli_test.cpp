@@ -24,6 +24,8 @@
 #include "chain/jcd_file.h"
 #include "engine/clock.h"
 #include "engine/process.h"
+#include "fusemap/tests/support/jedec_gen.h"
+#include "fusemap/zepa2_writer.h"
 #include "sim/board.h"
 #include "sim/families.h"
 #include "sim/remote_bitbang.h"
@@ -787,6 +789,94 @@ TEST_F(CliTest, AStopSignalEndsTheRunAfterTheDeviceBeingWorkedOn) {
 }
 
 // The program itself: what the library cannot show (the process's exit status, --help before any run).
+// ZEPA2 slave-serial configuration from the files fusebuild writes: DONE goes high, and once the part is
+// wired for JTAG again a Verify of the same design passes and of another design fails. An MCS file whose
+// bytes hold the first bit in bit 7 (fusebuild's debug bit 10) sends every byte backwards on a load that
+// sends bit 0 first, so that part never sees a stream it can read.
+TEST_F(CliTest, SlaveSerialConfigurationIsWhatAJtagVerifyReadsBack) {
+  struct Case {
+    const char* part;
+    int code;
+    long fuses;
+    const char* file;  // d.bit, d.mcs, or m.mcs (first bit in bit 7)
+    bool done;
+  };
+  const Case cases[] = {
+      {"VTL3960", 132, 520476, "d.bit", true},  {"VTL3960", 132, 520476, "d.mcs", true},
+      {"VTL3960", 132, 520476, "m.mcs", false}, {"VTL3320", 130, 173492, "d.bit", true},
+      {"VTL3320", 130, 173492, "d.mcs", true},  {"VTL3320", 130, 173492, "m.mcs", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.part) + " " + c.file);
+    const fusemap::FuseArray design = fusemap::testing::RandomFuses(c.fuses, 11);
+    write("d.jed", fusemap::testing::JedecText(design));
+    write("e.jed", fusemap::testing::JedecText(fusemap::testing::RandomFuses(c.fuses, 12)));
+    fusemap::zepa2::assemble_std_frame(design, c.code, path("d.jed"));
+    fusemap::zepa2::assemble_std_frame(design, c.code, path("m.jed"),
+                                       {.dbg_level = fusemap::zepa2::kDbgMcsMsbFirst});
+    write("board.sim", "cable corvane\ndevice " + std::string(c.part) + " slave-serial\n");
+    const CliRun load =
+        Cli({"--io", "sim:" + path("board.sim"), "--port", "378", "--slave-serial", path(c.file)});
+    if (!c.done) {
+      EXPECT_EQ(load.status, 1) << load.out << load.err;
+      EXPECT_TRUE(
+          Contains(load.err + load.out, "Error:Completed configuration while no 'DONE pin=High' detected!"))
+          << load.out << load.err;
+      EXPECT_TRUE(Contains(load.out, "FAIL (DONE stayed low)\n")) << load.out;
+      continue;
+    }
+    ASSERT_EQ(load.status, 0) << load.out << load.err;
+    EXPECT_TRUE(Contains(load.err + load.out, "Configure VTL320/960 done !")) << load.out << load.err;
+    EXPECT_TRUE(Contains(load.out, "PASS\n")) << load.out;
+
+    write("board.sim", "cable corvane\ndevice " + std::string(c.part) + "\n");
+    for (const char* jed : {"d.jed", "e.jed"}) {
+      chain::ChainTable table;
+      table.DeviceCount = 1;
+      table[1].part = c.code == 132 ? chain::kPartVtl3960 : chain::kPartVtl3320;
+      table[1].IR_len = chain::ir_code_from_length(5);
+      table[1].cmnd = chain::kOpVerify;
+      table[1].jed = path(jed);
+      chain::write_jcd(table, path("verify.jcd"));
+      const CliRun verify =
+          Cli({"--io", "sim:" + path("board.sim"), "--cable", "corvane", path("verify.jcd")});
+      EXPECT_EQ(verify.status, std::string(jed) == "d.jed" ? 0 : 1) << jed << verify.out << verify.err;
+    }
+  }
+}
+
+TEST_F(CliTest, SlaveSerialUsageAndRefusedFiles) {
+  write("board.sim", "cable corvane\ndevice VTL3320 slave-serial\n");
+  write("bad.mcs", ":0200000081C0BC\n");
+  const std::string io = "sim:" + path("board.sim");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* said;
+  };
+  const Case cases[] = {
+      {{"--io", io, "--slave-serial", path("design.jed")}, 2, "Not a legal configuration file!"},
+      {{"--io", io, "--slave-serial", path("bad.mcs"), path("chain.jcd")}, 2, "runs no chain"},
+      {{"--io", io, "--slave-serial", path("bad.mcs")}, 1, "bad.mcs line 1: wrong checksum BC"},
+      {{"--io", io, "--slave-serial", path("none.bit")}, 1, "none.bit: "},
+      {{"--io", io, "--offline", "--slave-serial", path("bad.mcs")}, 1, "FAIL (nothing was sent)"},
+  };
+  for (const Case& c : cases) {
+    CliRun run;
+    try {
+      run = Cli(c.args);
+    } catch (const UsageError& e) {
+      run = {2, "", e.what()};
+    }
+    EXPECT_EQ(run.status, c.status) << c.args.back() << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out + run.err, c.said)) << run.out << run.err;
+  }
+  // Off-line, a good file reports success without a port.
+  write("ok.bit", "1111111111\n");
+  const CliRun offline = Cli({"--io", io, "--offline", "--slave-serial", path("ok.bit")});
+  EXPECT_EQ(offline.status, 0) << offline.out << offline.err;
+}
+
 TEST(CliProgramTest, HelpAndUsageErrors) {
   struct Case {
     const char* args;
