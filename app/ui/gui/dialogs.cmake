@@ -8,6 +8,7 @@ target_sources(zepa_gui PRIVATE
   dialogs/file_chooser.cpp
   dialogs/port_setup_dialog.cpp
   dialogs/review_dialog.cpp
+  dialogs/slave_serial_dialog.cpp
 )
 
 # Pictures of the dialogs and of the chain configuration window: dialogs_screenshots DIR.
@@ -18,3 +19,5 @@ target_compile_definitions(dialogs_screenshots PRIVATE ZEPA_BIN_DIR="${PROJECT_B
 
 zepa_add_qt_test(chain_config_test SOURCES tests/chain_config_test.cpp LIBS zepa_gui)
 zepa_add_qt_test(dialogs_test SOURCES tests/dialogs_test.cpp LIBS zepa_gui)
+zepa_add_qt_test(slave_serial_dialog_test SOURCES tests/slave_serial_dialog_test.cpp
+  LIBS zepa_gui fusemap fusemap_testsupport)

@@ -23,7 +23,9 @@
 #include "engine/context.h"
 #include "ui/core/chain_report.h"
 #include "ui/core/port_args.h"
+#include "ui/core/slave_serial.h"
 #include "ui/core/validate_chain.h"
+#include "ui/gui/dialogs/slave_serial_dialog.h"
 #include "ui/gui/external_programs.h"
 #include "ui/gui/help_window.h"
 #include "ui/gui/message_window.h"
@@ -375,7 +377,13 @@ void MainWindow::build_menus() {
 
   // Built by a later version; shown, but not yet available.
   bar->addAction("&Batch Editor...")->setEnabled(false);
-  bar->addAction("SS configuration...")->setEnabled(false);
+  slave_serial_ = new SlaveSerialDialog(this);
+  connect(slave_serial_, &SlaveSerialDialog::run_requested, this, &MainWindow::run_slave_serial);
+  lock(bar->addAction("SS configuration...", this, [this] {
+    slave_serial_->refill();
+    slave_serial_->show();
+    slave_serial_->raise();
+  }));
 
   QMenu* windows = bar->addMenu("Windows");
   windows->addAction("&Cascade", mdi_, &QMdiArea::cascadeSubWindows);
@@ -538,6 +546,7 @@ void MainWindow::set_running(bool running) {
   if (port_setup_ != nullptr) port_setup_->setEnabled(!running);
   if (debug_options_ != nullptr) debug_options_->setEnabled(!running);
   if (device_id_ != nullptr) device_id_->set_running(running);
+  if (slave_serial_ != nullptr) slave_serial_->set_running(running);
 }
 
 bool MainWindow::start_job(std::function<void()> job, std::function<void()> done) {
@@ -607,6 +616,14 @@ void MainWindow::run_startup_batch(const QString& path, bool close_after) {
         if (close_after) close();
       });
   if (!started) show();
+}
+
+void MainWindow::run_slave_serial(const QString& path) {
+  ui::Session& session = *session_;
+  const std::string file = path.toStdString();
+  start_job([&session, file] {
+    ui::configure_slave_serial(session.engine(), session.programmer().settings, file);
+  });
 }
 
 void MainWindow::run_chain() {

@@ -36,6 +36,7 @@ class DeviceIdDialog;
 class ReviewDialog;
 class DebugOptionsDialog;
 class AboutDialog;
+class SlaveSerialDialog;
 class MessageWindow;
 class RunBridge;
 class RunWorker;
@@ -92,6 +93,9 @@ class MainWindow final : public QMainWindow {
   void restore_all();
   // Runs the batch file on the worker with the main window hidden; `close_after` closes the program then.
   void run_startup_batch(const QString& path, bool close_after);
+  // Clocks a configuration file (.mcs or .bit) into a ZEPA2 part on its slave-serial pins, on the worker.
+  void run_slave_serial(const QString& path);
+  SlaveSerialDialog& slave_serial_dialog() { return *slave_serial_; }
 
   bool running() const;
   bool started() const { return started_; }
@@ -167,6 +171,7 @@ class MainWindow final : public QMainWindow {
   ReviewDialog* review_ = nullptr;
   DebugOptionsDialog* debug_options_ = nullptr;
   AboutDialog* about_ = nullptr;
+  SlaveSerialDialog* slave_serial_ = nullptr;  // one for the program's life: it keeps the chosen file
 
   QPointer<ViewerWindow> viewer_;
   QPointer<HelpWindow> help_;

@@ -11,6 +11,7 @@
 #include "ui/gui/dialogs/device_id_dialog.h"
 #include "ui/gui/dialogs/port_setup_dialog.h"
 #include "ui/gui/dialogs/review_dialog.h"
+#include "ui/gui/dialogs/slave_serial_dialog.h"
 
 namespace zepa::gui {
 namespace {
@@ -67,6 +68,13 @@ bool save_dialog_screenshots(QWidget* parent, ui::Session& session, const ui::Po
   {
     AboutDialog dialog(parent);
     saved &= grab(dialog, dir, "about");
+  }
+  {
+    SlaveSerialDialog dialog(parent);
+    dialog.set_file_chooser(
+        [](QWidget*, const FileRequest&) { return QString("/home/engineer/designs/counter.mcs"); });
+    dialog.choose_file();
+    saved &= grab(dialog, dir, "slave-serial");
   }
   return saved;
 }

@@ -1,5 +1,6 @@
 // Pictures of the dialogs for the manual: each dialog is opened over the session, grabbed to
-// <dir>/dialog-<name>.png (port-setup, device-id, review, debug-options, about) and closed again.
+// <dir>/dialog-<name>.png (port-setup, device-id, review, debug-options, about,
+// slave-serial) and closed again.
 #pragma once
 
 #include <QString>

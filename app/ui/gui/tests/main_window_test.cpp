@@ -406,7 +406,7 @@ void MainWindowTest::menuItemsAndArrangements() {
       {"Review", false, false},
       {"IDcode", true, true},
       {"&Batch Editor...", true, false},
-      {"SS configuration...", true, false},
+      {"SS configuration...", true, true},
       {"Nude", false, false},
       {"Tropical fish", false, false},
       {"View ATE file", false, false},
