@@ -6,6 +6,7 @@
 #include "chain/jcd_file.h"
 #include "chain/text_file.h"
 #include "util/lines.h"
+#include "util/text.h"
 
 namespace zepa::ui {
 namespace {
@@ -81,6 +82,32 @@ bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, cha
   }
   step.jcd = jcd_path;
   return true;
+}
+
+BatchCellAction batch_cell_action(const BatchTable& table, int row, int column, BatchGesture gesture) {
+  if (row < 1 || row > kBatchRows) return BatchCellAction::kNone;
+  if (column == kBatchColSequence && gesture == BatchGesture::kRelease && !table.row(row).jcd.empty())
+    return BatchCellAction::kViewChain;
+  if (column == kBatchColJcd && gesture == BatchGesture::kDoubleClick) return BatchCellAction::kChooseChain;
+  if (column == kBatchColJcd && gesture == BatchGesture::kRightPress) return BatchCellAction::kDeleteMenu;
+  return BatchCellAction::kNone;
+}
+
+void delete_batch_jcd(BatchTable& table, int i) {
+  table.row(i).jcd.clear();
+}
+
+std::string batch_file_caption(const BatchTable& table) {
+  return util::ToLowerAscii(table.path);
+}
+
+std::string batch_step_path(const BatchTable& table, int i) {
+  const std::string& jcd = table.row(i).jcd;
+  if (jcd.empty() || table.path.empty()) return jcd;
+  const std::filesystem::path name(jcd);
+  if (name.is_absolute()) return jcd;
+  const std::filesystem::path folder = std::filesystem::path(table.path).parent_path();
+  return folder.empty() ? jcd : (folder / name).string();
 }
 
 bool BatchHost::file_exists(const std::string& path) {
