@@ -5,6 +5,7 @@
 
 #include "chain/jcd_file.h"
 #include "chain/text_file.h"
+#include "util/files.h"
 #include "util/lines.h"
 #include "util/text.h"
 
@@ -59,6 +60,14 @@ bool load_batch(BatchTable& table, const std::string& path) {
   }
   table.path = path;
   return true;
+}
+
+bool open_batch(BatchTable& table, const std::string& path, chain::Prompts& prompts) {
+  std::string reason;
+  if (util::ReadFile(path, &reason) && load_batch(table, path)) return true;
+  std::error_code ec;
+  prompts.error(path + "\r" + (std::filesystem::exists(path, ec) ? reason : std::string("file not found!")));
+  return false;
 }
 
 void save_batch(BatchTable& table, const std::string& path) {

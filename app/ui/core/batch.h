@@ -54,6 +54,10 @@ class BatchTable {
 // hidden_lines, path := `path`. False (table untouched) when the file cannot be read.
 bool load_batch(BatchTable& table, const std::string& path);
 
+// The editor's "Load batch file...": load_batch, or the error "<path>\rfile not found!" when the file is
+// missing and "<path>\r<the system's reason>" when it cannot be read (the table is then left as it was).
+bool open_batch(BatchTable& table, const std::string& path, chain::Prompts& prompts);
+
 // Writes the non-empty rows, one per line (so gaps close up on the next load), replacing the file through a
 // temporary one; path := `path`. Throws std::runtime_error naming the file when it cannot be written.
 void save_batch(BatchTable& table, const std::string& path);

@@ -393,13 +393,7 @@ BatchSummary Programmer::run_batch(BatchTable& batch) {
 }
 
 bool Programmer::run_batch_file(BatchTable& batch, const std::string& path) {
-  std::string reason;
-  if (!util::ReadFile(path, &reason) || !load_batch(batch, path)) {
-    // A file that is there but cannot be read is told with the system's reason.
-    std::error_code ec;
-    prompts_.error(path + "\r" + (fs::exists(path, ec) ? reason : std::string("file not found!")));
-    return false;
-  }
+  if (!open_batch(batch, path, prompts_)) return false;
   run_batch(batch);
   return true;
 }

@@ -36,6 +36,7 @@ class DeviceIdDialog;
 class ReviewDialog;
 class DebugOptionsDialog;
 class AboutDialog;
+class BatchEditorDialog;
 class MessageWindow;
 class RunBridge;
 class RunWorker;
@@ -90,6 +91,8 @@ class MainWindow final : public QMainWindow {
   void show_help();
   void request_stop();
   void restore_all();
+  // The batch editor's "Run Batch": the batch table's steps on the worker.
+  void run_batch();
   // Runs the batch file on the worker with the main window hidden; `close_after` closes the program then.
   void run_startup_batch(const QString& path, bool close_after);
 
@@ -101,6 +104,7 @@ class MainWindow final : public QMainWindow {
   MessageWindow& message_window() { return *messages_; }
   ChainConfigWindow& chain_window() { return *chain_window_; }
   DeviceIdDialog& device_id_dialog() { return *device_id_; }
+  BatchEditorDialog& batch_editor() { return *batch_editor_; }
   QMdiArea& mdi_area() { return *mdi_; }
   // The menu item or menu with this caption (mnemonic '&' included), searched through every menu.
   QAction* find_action(const QString& caption) const;
@@ -167,6 +171,8 @@ class MainWindow final : public QMainWindow {
   ReviewDialog* review_ = nullptr;
   DebugOptionsDialog* debug_options_ = nullptr;
   AboutDialog* about_ = nullptr;
+  // Created with the first session's windows over batch_; a new session attaches it again.
+  BatchEditorDialog* batch_editor_ = nullptr;
 
   QPointer<ViewerWindow> viewer_;
   QPointer<HelpWindow> help_;
