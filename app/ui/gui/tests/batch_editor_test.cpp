@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -59,8 +61,9 @@ struct Bench : gui::testing::ExampleFolder {
 
   // A started main window on the example board with no chain loaded, and its batch editor shown with
   // its file dialogs answered from `chosen` (in turn; every request is kept).
-  std::unique_ptr<MainWindow> started() {
-    auto window = std::make_unique<MainWindow>(setup("board.sim", {}, &prompts));
+  // With `recorded_boxes` off the program's own message boxes come up.
+  std::unique_ptr<MainWindow> started(bool recorded_boxes = true) {
+    auto window = std::make_unique<MainWindow>(setup("board.sim", {}, recorded_boxes ? &prompts : nullptr));
     QSignalSpy done(window.get(), &MainWindow::startup_finished);
     window->show();
     if (!done.wait(30000)) return nullptr;
@@ -144,6 +147,7 @@ class BatchEditorTest : public QObject {
   void linesPastTheTwentiethAreNeitherRunNorSaved();
   void theGridsGesturesCheckTheChainFiles();
   void theEditorOutlivesASessionRebuiltForAnotherBoard();
+  void itsBoxesComeOverTheEditorThatStaysOnTop();
 };
 
 void BatchEditorTest::rowsSavedWithGapsLoadAgainMovedUp() {
@@ -386,6 +390,28 @@ void BatchEditorTest::theEditorOutlivesASessionRebuiltForAnotherBoard() {
   QVERIFY(run_batch(*window));
   QCOMPARE(column(*editor, 2, 1), QStringList{"pass"});
   QVERIFY(QFile::exists(bench.path("Other Board.sim.state")));
+}
+
+void BatchEditorTest::itsBoxesComeOverTheEditorThatStaysOnTop() {
+  Bench bench;
+  auto window = bench.started(false);
+  QVERIFY(window);
+  BatchEditorDialog& editor = window->batch_editor();
+  QTRY_COMPARE(QApplication::activeWindow(), &editor);
+
+  QWidget* over = nullptr;
+  QString text;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box != nullptr);
+    over = box->parentWidget();
+    text = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  bench.chosen = {bench.path("other.jcd")};
+  gui::testing::double_click(grid(editor), 0, 1);
+  QCOMPARE(text, QString("Not a valid Corvane' JCD file"));
+  QCOMPARE(over, &editor);
 }
 
 QTEST_MAIN(BatchEditorTest)
