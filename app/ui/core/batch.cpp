@@ -5,7 +5,9 @@
 
 #include "chain/jcd_file.h"
 #include "chain/text_file.h"
+#include "util/files.h"
 #include "util/lines.h"
+#include "util/text.h"
 
 namespace zepa::ui {
 namespace {
@@ -60,6 +62,14 @@ bool load_batch(BatchTable& table, const std::string& path) {
   return true;
 }
 
+bool open_batch(BatchTable& table, const std::string& path, chain::Prompts& prompts) {
+  std::string reason;
+  if (util::ReadFile(path, &reason) && load_batch(table, path)) return true;
+  std::error_code ec;
+  prompts.error(path + "\r" + (std::filesystem::exists(path, ec) ? reason : std::string("file not found!")));
+  return false;
+}
+
 void save_batch(BatchTable& table, const std::string& path) {
   std::string content;
   for (int i = 1; i <= kBatchRows; ++i) {
@@ -81,6 +91,32 @@ bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, cha
   }
   step.jcd = jcd_path;
   return true;
+}
+
+BatchCellAction batch_cell_action(const BatchTable& table, int row, int column, BatchGesture gesture) {
+  if (row < 1 || row > kBatchRows) return BatchCellAction::kNone;
+  if (column == kBatchColSequence && gesture == BatchGesture::kRelease && !table.row(row).jcd.empty())
+    return BatchCellAction::kViewChain;
+  if (column == kBatchColJcd && gesture == BatchGesture::kDoubleClick) return BatchCellAction::kChooseChain;
+  if (column == kBatchColJcd && gesture == BatchGesture::kRightPress) return BatchCellAction::kDeleteMenu;
+  return BatchCellAction::kNone;
+}
+
+void delete_batch_jcd(BatchTable& table, int i) {
+  table.row(i).jcd.clear();
+}
+
+std::string batch_file_caption(const BatchTable& table) {
+  return util::ToLowerAscii(table.path);
+}
+
+std::string batch_step_path(const BatchTable& table, int i) {
+  const std::string& jcd = table.row(i).jcd;
+  if (jcd.empty() || table.path.empty()) return jcd;
+  const std::filesystem::path name(jcd);
+  if (name.is_absolute()) return jcd;
+  const std::filesystem::path folder = std::filesystem::path(table.path).parent_path();
+  return folder.empty() ? jcd : (folder / name).string();
 }
 
 bool BatchHost::file_exists(const std::string& path) {

@@ -14,6 +14,12 @@ namespace zepa::ui {
 
 inline constexpr int kBatchRows = 20;
 
+// The columns of the batch grid and their headers.
+inline constexpr int kBatchColSequence = 0;
+inline constexpr int kBatchColJcd = 1;
+inline constexpr int kBatchColResult = 2;
+inline constexpr std::array<std::string_view, 3> kBatchHeaders = {"Sequences", "JCD file name", "Result"};
+
 // Step results as the batch table shows them.
 inline constexpr std::string_view kStepRunning = "running";
 inline constexpr std::string_view kStepPass = "pass";
@@ -48,6 +54,10 @@ class BatchTable {
 // hidden_lines, path := `path`. False (table untouched) when the file cannot be read.
 bool load_batch(BatchTable& table, const std::string& path);
 
+// The editor's "Load batch file...": load_batch, or the error "<path>\rfile not found!" when the file is
+// missing and "<path>\r<the system's reason>" when it cannot be read (the table is then left as it was).
+bool open_batch(BatchTable& table, const std::string& path, chain::Prompts& prompts);
+
 // Writes the non-empty rows, one per line (so gaps close up on the next load), replacing the file through a
 // temporary one; path := `path`. Throws std::runtime_error naming the file when it cannot be written.
 void save_batch(BatchTable& table, const std::string& path);
@@ -56,6 +66,31 @@ void save_batch(BatchTable& table, const std::string& path);
 // the error "Not a valid Corvane' JCD file" and the row is left as it was; otherwise the row takes the path.
 // True when the row took it (the caller then loads the file into the chain table).
 bool choose_batch_jcd(BatchTable& table, int i, const std::string& jcd_path, chain::Prompts& prompts);
+
+// What a mouse gesture on a cell of the batch grid does. Rows are 1..kBatchRows (0: the header or no row).
+enum class BatchGesture {
+  kRelease,      // a left-button release after a single click
+  kDoubleClick,  // a left-button release that completes a double-click
+  kRightPress,   // a right-button press
+};
+enum class BatchCellAction {
+  kNone,
+  kViewChain,    // load the row's chain file into the chain table, so the user sees the step's chain
+  kChooseChain,  // choose a chain file for the row
+  kDeleteMenu,   // open the "&Delete" menu for the row
+};
+BatchCellAction batch_cell_action(const BatchTable& table, int row, int column, BatchGesture gesture);
+
+// "&Delete": empties row i's chain file.
+void delete_batch_jcd(BatchTable& table, int i);
+
+// The current batch file as the editor shows it: lower-cased. The table keeps the name with its case, which
+// is what loading needs on a file system that tells case apart.
+std::string batch_file_caption(const BatchTable& table);
+
+// Row i's chain file as a path to open: a relative name is taken from the batch file's folder (from the
+// current folder when the table has no file).
+std::string batch_step_path(const BatchTable& table, int i);
 
 // What a batch run needs from the rest of the programmer.
 class BatchHost {

@@ -121,6 +121,18 @@ bool Programmer::load_jcd_file(const std::string& name) {
   return loaded;
 }
 
+bool Programmer::load_batch_chain(const std::string& name) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(name, ec);
+  const std::string path = ec ? name : absolute.string();
+  if (util::FileExists(path)) set_last_file(path);
+  const bool loaded = chain::load_batch_jcd(table_, path, prompts_);
+  if (loaded) table_.JcdPath = path;
+  chain::clear_results(table_);
+  view_.refresh_views();
+  return loaded;
+}
+
 bool Programmer::apply_port_setup() {
   engine_.cable().ApplyCable(settings.port.cable);
   if (settings.port.device_count_box > chain::ChainTable::MaxDevices) {
@@ -381,13 +393,7 @@ BatchSummary Programmer::run_batch(BatchTable& batch) {
 }
 
 bool Programmer::run_batch_file(BatchTable& batch, const std::string& path) {
-  std::string reason;
-  if (!util::ReadFile(path, &reason) || !load_batch(batch, path)) {
-    // A file that is there but cannot be read is told with the system's reason.
-    std::error_code ec;
-    prompts_.error(path + "\r" + (fs::exists(path, ec) ? reason : std::string("file not found!")));
-    return false;
-  }
+  if (!open_batch(batch, path, prompts_)) return false;
   run_batch(batch);
   return true;
 }

@@ -127,6 +127,12 @@ class Programmer {
   // The menu's "Load JCD file...": set_last_file, then the chain file is checked and read (open_jcd).
   bool load_jcd_file(const std::string& path);
 
+  // The batch editor's look at a step: the chain file is loaded with the batch loader's checks and boxes
+  // ("<path>\rfile not found!", "Not a valid Corvane' JCD file") and becomes the current chain file, its
+  // folder the current one (as "Load JCD file..." does); every result is cleared and the views redrawn.
+  // False when the file is missing or refused (the table keeps its chain file then).
+  bool load_batch_chain(const std::string& path);
+
   // The port setup's OK: the ticked cable's pin map and the device count of the box. False, with the
   // warning "Max 60 devices allowed!", when the box holds more than the table can.
   bool apply_port_setup();

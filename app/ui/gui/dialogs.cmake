@@ -2,6 +2,7 @@
 target_sources(zepa_gui PRIVATE
   chain_config_window.cpp
   dialogs/about_dialog.cpp
+  dialogs/batch_editor_dialog.cpp
   dialogs/debug_options_dialog.cpp
   dialogs/device_id_dialog.cpp
   dialogs/dialog_screenshots.cpp
@@ -21,3 +22,7 @@ zepa_add_qt_test(chain_config_test SOURCES tests/chain_config_test.cpp LIBS zepa
 zepa_add_qt_test(dialogs_test SOURCES tests/dialogs_test.cpp LIBS zepa_gui)
 zepa_add_qt_test(slave_serial_dialog_test SOURCES tests/slave_serial_dialog_test.cpp
   LIBS zepa_gui fusemap fusemap_testsupport)
+zepa_add_qt_test(batch_editor_test
+  SOURCES tests/batch_editor_test.cpp
+  LIBS zepa_gui
+  DEPENDS fusebuild fusedump)

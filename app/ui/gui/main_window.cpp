@@ -134,6 +134,9 @@ class MainWindow::WindowView final : public ui::RunView {
     w_.device_id_->show();
     w_.device_id_->raise();
   }
+  void show_batch_result(int row, std::string_view result) override {
+    if (w_.batch_editor_ != nullptr) w_.batch_editor_->show_result(row, qs(result));
+  }
 
  private:
   MainWindow& w_;
@@ -223,6 +226,8 @@ MainWindow::~MainWindow() {
   delete chain_window_;  // before the session it refers to
   chain_window_ = nullptr;
   config_child_ = nullptr;
+  delete batch_editor_;  // before the batch table and the session it refers to
+  batch_editor_ = nullptr;
 }
 
 void MainWindow::build_session(const ui::PortChoice& port) {
@@ -268,6 +273,15 @@ void MainWindow::build_session_windows() {
   chain_window_->set_offline(programmer.settings.OffLine);
   chain_window_->set_running(running());
   device_id_->set_running(running());
+
+  if (batch_editor_ == nullptr) {
+    batch_editor_ = new BatchEditorDialog(batch_, *bridge_, this);
+    connect(batch_editor_, &BatchEditorDialog::run_requested, this, &MainWindow::run_batch);
+    connect(batch_editor_, &BatchEditorDialog::chain_loaded, this,
+            [this] { chain_window_->set_current_file(qs(session_->table().JcdPath)); });
+  }
+  batch_editor_->attach(programmer);
+  batch_editor_->set_running(running());
 }
 
 void MainWindow::rebuild_session() {
@@ -375,8 +389,12 @@ void MainWindow::build_menus() {
   ate_menu_->addAction("Generate PCF vectors (.vcl)")->setEnabled(false);
   lock(ate_menu_->menuAction());
 
-  // Built by a later version; shown, but not yet available.
-  bar->addAction("&Batch Editor...")->setEnabled(false);
+  // Open during a run too: it shows the batch's results as they come.
+  bar->addAction("&Batch Editor...", this, [this] {
+    batch_editor_->show();
+    batch_editor_->raise();
+    batch_editor_->activateWindow();
+  });
   slave_serial_ = new SlaveSerialDialog(this);
   connect(slave_serial_, &SlaveSerialDialog::run_requested, this, &MainWindow::run_slave_serial);
   lock(bar->addAction("SS configuration...", this, [this] {
@@ -547,6 +565,7 @@ void MainWindow::set_running(bool running) {
   if (debug_options_ != nullptr) debug_options_->setEnabled(!running);
   if (device_id_ != nullptr) device_id_->set_running(running);
   if (slave_serial_ != nullptr) slave_serial_->set_running(running);
+  if (batch_editor_ != nullptr) batch_editor_->set_running(running);
 }
 
 bool MainWindow::start_job(std::function<void()> job, std::function<void()> done) {
@@ -624,6 +643,23 @@ void MainWindow::run_slave_serial(const QString& path) {
   start_job([&session, file] {
     ui::configure_slave_serial(session.engine(), session.programmer().settings, file);
   });
+}
+
+void MainWindow::run_batch() {
+  if (running()) return;
+  messages_->set_text_color(Qt::black);
+  ui::Programmer& programmer = session_->programmer();
+  const std::string file =
+      batch_.path.empty() ? std::string() : QFileInfo(qs(batch_.path)).absoluteFilePath().toStdString();
+  start_job(
+      [this, &programmer, file] {
+        if (!file.empty()) programmer.set_last_file(file);  // chain files named relative to the batch file
+        programmer.run_batch(batch_);
+      },
+      [this] {
+        chain_window_->set_current_file(qs(session_->table().JcdPath));
+        batch_editor_->run_finished();
+      });
 }
 
 void MainWindow::run_chain() {

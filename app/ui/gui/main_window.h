@@ -37,6 +37,7 @@ class ReviewDialog;
 class DebugOptionsDialog;
 class AboutDialog;
 class SlaveSerialDialog;
+class BatchEditorDialog;
 class MessageWindow;
 class RunBridge;
 class RunWorker;
@@ -91,6 +92,8 @@ class MainWindow final : public QMainWindow {
   void show_help();
   void request_stop();
   void restore_all();
+  // The batch editor's "Run Batch": the batch table's steps on the worker.
+  void run_batch();
   // Runs the batch file on the worker with the main window hidden; `close_after` closes the program then.
   void run_startup_batch(const QString& path, bool close_after);
   // Clocks a configuration file (.mcs or .bit) into a ZEPA2 part on its slave-serial pins, on the worker.
@@ -105,6 +108,7 @@ class MainWindow final : public QMainWindow {
   MessageWindow& message_window() { return *messages_; }
   ChainConfigWindow& chain_window() { return *chain_window_; }
   DeviceIdDialog& device_id_dialog() { return *device_id_; }
+  BatchEditorDialog& batch_editor() { return *batch_editor_; }
   QMdiArea& mdi_area() { return *mdi_; }
   // The menu item or menu with this caption (mnemonic '&' included), searched through every menu.
   QAction* find_action(const QString& caption) const;
@@ -172,6 +176,8 @@ class MainWindow final : public QMainWindow {
   DebugOptionsDialog* debug_options_ = nullptr;
   AboutDialog* about_ = nullptr;
   SlaveSerialDialog* slave_serial_ = nullptr;  // one for the program's life: it keeps the chosen file
+  // Created with the first session's windows over batch_; a new session attaches it again.
+  BatchEditorDialog* batch_editor_ = nullptr;
 
   QPointer<ViewerWindow> viewer_;
   QPointer<HelpWindow> help_;

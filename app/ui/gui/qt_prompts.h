@@ -1,4 +1,5 @@
-// The programmer's message boxes and beep on the GUI thread, as modal QMessageBoxes over the main window.
+// The programmer's message boxes and beep on the GUI thread, as modal QMessageBoxes over the program's active
+// window (the main window when none is active).
 #pragma once
 
 #include <QPointer>

@@ -10,6 +10,7 @@
 
 #include "chain/chain_names.h"
 #include "chain/jcd_file.h"
+#include "ui/gui/dialogs/batch_editor_dialog.h"
 #include "ui/gui/dialogs/dialog_screenshots.h"
 #include "ui/gui/main_window.h"
 #include "ui/gui/message_window.h"
@@ -32,6 +33,22 @@ QString read_id_chain(MainWindow& window) {
   return path;
 }
 
+// The batch editor shown with a batch beside the chain files: the loaded chain, a file that is not there and
+// the IDCODE chain; its run is the next job.
+void start_batch(MainWindow& window, const QString& read_id_file) {
+  const QFileInfo read_id(read_id_file);
+  const QString batch_file = read_id.dir().filePath("batch-screenshot.jbf");
+  QFile out(batch_file);
+  if (out.open(QIODevice::WriteOnly)) {
+    out.write((QStringList{"chain.jcd", "missing.jcd", read_id.fileName(), ""}.join("\r\n")).toUtf8());
+  }
+  out.close();
+  BatchEditorDialog& editor = window.batch_editor();
+  editor.load_batch_file(batch_file);
+  editor.show();
+  window.run_batch();
+}
+
 }  // namespace
 
 void take_screenshots(MainWindow& window, const QString& dir) {
@@ -48,14 +65,23 @@ void take_screenshots(MainWindow& window, const QString& dir) {
         window.load_jcd(*read_id_file);
         window.run_chain();
         break;
-      default:
+      case 2:
         QTimer::singleShot(300, &window, [&window, dir, read_id_file] {
           window.message_window().flush();
           save(window, QDir(dir).filePath("zepaisp-main.png"));
           if (!save_dialog_screenshots(&window, window.session(), window.port_choice(), dir)) {
             std::cerr << "zepaisp: cannot write the dialogs' pictures into " << dir.toStdString() << '\n';
           }
+          // Then a batch of both chains with a missing one between them, in the batch editor.
+          start_batch(window, *read_id_file);
+        });
+        break;
+      default:
+        QTimer::singleShot(300, &window, [&window, dir, read_id_file] {
+          save(window.batch_editor(), QDir(dir).filePath("batch-editor.png"));
+          window.batch_editor().close();
           if (!read_id_file->isEmpty()) QFile::remove(*read_id_file);
+          QFile::remove(QFileInfo(*read_id_file).dir().filePath("batch-screenshot.jbf"));
           QApplication::quit();
         });
         break;

@@ -87,6 +87,59 @@ TEST_F(BatchFile, ChoosingAChainFileForARow) {
   }
 }
 
+TEST(BatchGrid, WhatAGestureOnACellDoes) {
+  BatchTable table;
+  table.row(2).jcd = "step.jcd";
+  struct Case {
+    int row, column;
+    BatchGesture gesture;
+    BatchCellAction action;
+  };
+  using enum BatchGesture;
+  using enum BatchCellAction;
+  const Case cases[] = {
+      {2, kBatchColSequence, kRelease, kViewChain},
+      {3, kBatchColSequence, kRelease, kNone},  // an empty row has no chain to show
+      {2, kBatchColSequence, kDoubleClick, kNone},
+      {2, kBatchColJcd, kRelease, kNone},
+      {3, kBatchColJcd, kDoubleClick, kChooseChain},
+      {3, kBatchColJcd, kRightPress, kDeleteMenu},
+      {2, kBatchColResult, kDoubleClick, kNone},
+      {2, kBatchColResult, kRightPress, kNone},
+      {0, kBatchColJcd, kDoubleClick, kNone},  // the header
+      {0, kBatchColJcd, kRightPress, kNone},
+      {kBatchRows + 1, kBatchColJcd, kDoubleClick, kNone},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(batch_cell_action(table, c.row, c.column, c.gesture), c.action)
+        << "row " << c.row << " column " << c.column << " gesture " << static_cast<int>(c.gesture);
+  }
+  delete_batch_jcd(table, 2);
+  EXPECT_EQ(table.row(2).jcd, "");
+}
+
+TEST(BatchGrid, ShownBatchFileAndStepPaths) {
+  struct Case {
+    std::string batch_path, jcd;
+    std::string caption, step;
+  };
+  const Case cases[] = {
+      {"/Boards/Night.JBF", "Step1.jcd", "/boards/night.jbf", "/Boards/Step1.jcd"},
+      {"/Boards/Night.JBF", "/Other/Step.jcd", "/boards/night.jbf", "/Other/Step.jcd"},
+      {"/Boards/Night.JBF", "", "/boards/night.jbf", ""},
+      {"Night.jbf", "Step1.jcd", "night.jbf", "Step1.jcd"},  // both in the current folder
+      {"", "Step1.jcd", "", "Step1.jcd"},                    // rows chosen, never saved
+  };
+  for (const Case& c : cases) {
+    BatchTable table;
+    table.path = c.batch_path;
+    table.row(4).jcd = c.jcd;
+    EXPECT_EQ(batch_file_caption(table), c.caption) << c.batch_path;
+    EXPECT_EQ(batch_step_path(table, 4), c.step) << c.batch_path << " " << c.jcd;
+    EXPECT_EQ(table.path, c.batch_path) << "the table keeps the name with its case";
+  }
+}
+
 // Files are looked up by name only; every call is recorded.
 class FakeHost : public BatchHost {
  public:

@@ -509,6 +509,42 @@ TEST_F(RunPathTest, LoadingAChainFileReadsItsDesignFilesFromItsFolder) {
   EXPECT_TRUE(validate_chain(rig.table, rig.prompts)) << rig.prompts.boxes.front();
 }
 
+TEST_F(RunPathTest, TheBatchEditorLoadsAStepsChainWithTheBatchLoadersChecks) {
+  Rig& rig = MakeRig();
+  fs::create_directories(dir_ / "boards");
+  SetChain({{chain::kPartVtl3032C, chain::kOpNoOperation}});
+  chain::write_jcd(rig.table, path("boards/step.jcd"));
+  // The file menu's marker without the batch loader's longer one.
+  write("boards/other.jcd", "#device JTAG chain description\r\nTOTAL_DEVICE 1\r\n");
+  struct Case {
+    const char* name;
+    bool loaded;
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"boards/step.jcd", true, {}},
+      {"boards/missing.jcd", false, {"error: " + path("boards/missing.jcd") + "\rfile not found!"}},
+      {"boards/other.jcd", false, {"error: Not a valid Corvane' JCD file"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::current_path(dir_);
+    chain::reset_chain_table(rig.table, chain::ChainTable::MaxDevices);
+    rig.table.DeviceCount = 0;
+    rig.table.JcdPath = "before.jcd";
+    rig.table[1].result = chain::kResultPass;
+    rig.prompts.boxes.clear();
+
+    EXPECT_EQ(rig.programmer->load_batch_chain(c.name), c.loaded);
+    EXPECT_EQ(rig.prompts.boxes, c.boxes);
+    EXPECT_EQ(rig.table.JcdPath, c.loaded ? path(c.name) : "before.jcd");
+    EXPECT_EQ(rig.table.DeviceCount, c.loaded ? 1 : 0);
+    EXPECT_EQ(rig.table[1].result, chain::kResultNone);
+    // An existing chain file's folder becomes the current one, as the file menu's load makes it.
+    EXPECT_EQ(fs::current_path(), fs::exists(path(c.name)) ? dir_ / "boards" : dir_);
+  }
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Reading the result files back
 

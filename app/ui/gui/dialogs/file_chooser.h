@@ -14,6 +14,8 @@ struct FileRequest {
   QString filter;          // "JEDEC files (*.jed);;All files (*)"
   QString preset;          // the name the dialog starts with ("*.bin"); may be empty
   bool must_exist = true;  // false: a file to be written, which need not exist yet
+  bool save = false;       // a save dialog: it asks before an existing file is replaced
+  QString default_suffix;  // added to a name typed without one ("jbf"); save dialogs only
 };
 
 // The chosen name with its case as the user gave it; empty when the dialog was cancelled.

@@ -405,7 +405,7 @@ void MainWindowTest::menuItemsAndArrangements() {
   const Item items[] = {
       {"Review", false, false},
       {"IDcode", true, true},
-      {"&Batch Editor...", true, false},
+      {"&Batch Editor...", true, true},  // shows the batch editor dialog
       {"SS configuration...", true, true},
       {"Nude", false, false},
       {"Tropical fish", false, false},
