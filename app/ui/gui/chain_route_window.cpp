@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -37,12 +38,18 @@ constexpr int kAutoScrollStep = 8;
 constexpr int kAutoScrollEdge = 5;
 constexpr int kAutoScrollMs = 100;
 
-// "Times Roman" where the desktop has it; sizes 7 and 8 as 96-dpi pixels, so the drawing does not depend on
-// the screen it is shown on.
+// "Times Roman" where the desktop has it, else the first narrow serif font it has (a font matcher would give
+// a wide one, and the labels and the balloon are narrow); sizes 7 and 8 as 96-dpi pixels, so the drawing does
+// not depend on the screen it is shown on.
 QFont route_font(int pixels) {
   QFont font;
-  font.setFamilies({"Times Roman", "Times New Roman", "Times", "Liberation Serif", "Nimbus Roman",
-                    "DejaVu Serif Condensed", "DejaVu Serif"});
+  for (const char* family : {"Times Roman", "Times New Roman", "Times", "Liberation Serif", "Nimbus Roman",
+                             "DejaVu Serif Condensed"}) {
+    if (QFontDatabase::hasFamily(family)) {
+      font.setFamily(family);
+      break;
+    }
+  }
   font.setPixelSize(pixels);
   return font;
 }
@@ -243,9 +250,14 @@ void draw_balloon(QPainter& painter, const std::array<int, 4>& box, const QStrin
   const int fill_left = box[2] + 10;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setFont(balloon_font());
+  // Wider where a line would not fit, as far as the drawing reaches; what still does not fit is cut short.
+  int widest = 0;
+  for (const QString& text : lines) widest = std::max(widest, painter.fontMetrics().horizontalAdvance(text));
+  const int right = std::min(kRouteImageWidth - 1, std::max(area.right(), fill_left + widest + 10));
   painter.setPen(Qt::black);
   painter.setBrush(kRouteYellow);
-  painter.drawRect(fill_left, area.top(), area.right() - fill_left, kBalloonHeight - 1);
+  painter.drawRect(fill_left, area.top(), right - fill_left, kBalloonHeight - 1);
   // The pointer from the balloon's side to the box's right edge.
   const int base = below ? area.top() + 6 : area.top() + kBalloonHeight - 7;
   const QPolygon pointer({QPoint(fill_left, base - 5), QPoint(box[2], below ? area.top() : base + 6),
@@ -254,10 +266,9 @@ void draw_balloon(QPainter& painter, const std::array<int, 4>& box, const QStrin
   painter.setPen(kRouteYellow);
   line(painter, fill_left, base - 4, fill_left, base + 4);  // opens the pointer into the balloon
 
-  painter.setFont(balloon_font());
   painter.setPen(Qt::black);
   const int x = fill_left + 5;
-  const int width = area.right() - x - 2;
+  const int width = right - x - 2;
   for (int i = 0; i < lines.size(); ++i) {
     const int y = area.top() + (i == 0 ? 2 : i * kBalloonLineStep);
     text_at(painter, x, y, painter.fontMetrics().elidedText(lines[i], Qt::ElideRight, width));

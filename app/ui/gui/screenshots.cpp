@@ -13,6 +13,7 @@
 #include "ui/gui/dialogs/dialog_screenshots.h"
 #include "ui/gui/main_window.h"
 #include "ui/gui/message_window.h"
+#include "ui/gui/route_screenshots.h"
 #include "ui/gui/session_windows.h"
 
 namespace zepa::gui {
@@ -55,6 +56,9 @@ void take_screenshots(MainWindow& window, const QString& dir) {
           if (!save_dialog_screenshots(&window, window.session(), window.port_choice(), dir)) {
             std::cerr << "zepaisp: cannot write the dialogs' pictures into " << dir.toStdString() << '\n';
           }
+          if (!save_route_screenshots(window.session().table(), dir))
+            std::cerr << "zepaisp: cannot write the chain drawing's pictures into " << dir.toStdString()
+                      << '\n';
           if (!read_id_file->isEmpty()) QFile::remove(*read_id_file);
           QApplication::quit();
         });
