@@ -333,7 +333,8 @@ void ChainRouteTest::auto_scroll_data() {
   QTest::newRow("top edge") << true << "top" << 0 << -8;
   QTest::newRow("bottom-right corner") << true << "corner" << 8 << 8;
   QTest::newRow("middle") << true << "middle" << 0 << 0;
-  QTest::newRow("6 pixels from the right") << true << "near" << 0 << 0;
+  QTest::newRow("5 pixels from the right") << true << "right5" << 8 << 0;
+  QTest::newRow("6 pixels from the right") << true << "right6" << 0 << 0;
   QTest::newRow("auto scroll off") << false << "right" << 0 << 0;
 }
 
@@ -356,7 +357,8 @@ void ChainRouteTest::auto_scroll() {
                          : where == "left"   ? QPoint(1, view.height() / 2)
                          : where == "top"    ? QPoint(view.width() / 2, 1)
                          : where == "corner" ? QPoint(view.width() - 1, view.height() - 1)
-                         : where == "near"   ? QPoint(view.width() - 6, view.height() / 2)
+                         : where == "right5" ? QPoint(view.width() - 5, view.height() / 2)
+                         : where == "right6" ? QPoint(view.width() - 6, view.height() / 2)
                                              : QPoint(view.width() / 2, view.height() / 2);
   window_->set_auto_scroll(on);  // the button first, then the pointer goes to the edge
   QTest::mouseMove(window_->surface(), window_->surface()->mapFrom(scroll->viewport(), in_view));
