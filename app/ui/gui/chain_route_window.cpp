@@ -317,6 +317,10 @@ ChainRouteWindow::ChainRouteWindow(QWidget* parent)
   scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   surface_ = new RouteSurface(image_, zoom_);
   surface_->installEventFilter(this);
+  // A click on the drawing gives the window the keyboard, for the zoom keys.
+  setFocusPolicy(Qt::StrongFocus);
+  surface_->setFocusPolicy(Qt::ClickFocus);
+  surface_->setFocusProxy(this);
   scroll_->setWidget(surface_);
 
   auto* layout = new QVBoxLayout(this);
