@@ -344,9 +344,8 @@ ChainRouteWindow::ChainRouteWindow(QWidget* parent)
   redraw();
 }
 
-void ChainRouteWindow::set_table(chain::ChainTable& table) {
-  table_ = &table;
-  Highlighted = false;
+void ChainRouteWindow::set_table(chain::ChainTable* table) {
+  table_ = table;
 }
 
 void ChainRouteWindow::refresh() {

@@ -70,8 +70,9 @@ class ChainRouteWindow : public QWidget {
  public:
   explicit ChainRouteWindow(QWidget* parent = nullptr);
 
-  // The table drawn; the window reads it only on the GUI thread and not while a run is active.
-  void set_table(chain::ChainTable& table);
+  // The table drawn (none: nothing is read until the next one is set); the window reads it only on the GUI
+  // thread and not while a run is active. The drawing changes at the next refresh.
+  void set_table(chain::ChainTable* table);
   // Drops the highlight and redraws from the table.
   void refresh();
   // The view back to the drawing's top-left corner.

@@ -262,7 +262,7 @@ void MainWindow::build_session_windows() {
     if (!running()) device_id_->set_current_device(position);
   });
   connect(chain_window_, &ChainConfigWindow::chain_edited, route_, &ChainRouteWindow::refresh);
-  route_->set_table(session_->table());
+  route_->set_table(&session_->table());
   route_->set_running(running());
   connect(debug_options_, &DebugOptionsDialog::options_changed, this,
           [this] { chain_window_->set_offline(session_->programmer().settings.OffLine); });
@@ -288,6 +288,7 @@ void MainWindow::rebuild_session() {
   // The old windows go before the session they refer to.
   delete chain_window_;
   chain_window_ = nullptr;
+  route_->set_table(nullptr);
   session_.reset();
   build_session(port_choice_);
   session_->table() = table;

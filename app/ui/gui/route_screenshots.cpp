@@ -13,7 +13,7 @@ namespace {
 bool picture(chain::ChainTable& table, int pointed, QSize size, const QString& path) {
   ChainRouteWindow window;
   window.setAttribute(Qt::WA_DontShowOnScreen);
-  window.set_table(table);
+  window.set_table(&table);
   window.resize(size);
   window.show();
   QApplication::processEvents();

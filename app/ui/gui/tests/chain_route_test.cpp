@@ -67,7 +67,7 @@ class ChainRouteTest : public QObject {
 void ChainRouteTest::init() {
   table_ = std::make_unique<chain::ChainTable>();
   window_ = std::make_unique<ChainRouteWindow>();
-  window_->set_table(*table_);
+  window_->set_table(table_.get());
   window_->resize(760, 700);
   window_->show();
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
