@@ -11,9 +11,9 @@ endforeach()
 # The programmers find fusebuild and fusedump beside themselves: all programs go into one folder.
 install(TARGETS ${zepa_installed_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The desktop programmer's Help looks for the manual in ../share/doc/zepa beside its folder.
+# The desktop programmer's Help looks for the manual (and its picture) in ../share/doc/zepa beside its folder.
 set(zepa_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/zepa)
-install(FILES docs/manual.md README.md DESTINATION ${zepa_doc_dir})
+install(FILES docs/manual.md docs/route-example.png README.md DESTINATION ${zepa_doc_dir})
 install(DIRECTORY examples/ DESTINATION ${zepa_doc_dir}/examples)
 if(TARGET zepaisp)
   install(FILES packaging/zepaisp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the desktop programmer: runs zepaisp under a virtual X server on a copy of the example chain and
 # board, programs and verifies the chain, reads every device's IDCODE, and writes PNGs of the main window with
-# its children (zepaisp-main.png) and of the dialogs (dialog-*.png) into DIR.
+# its children (zepaisp-main.png), of the dialogs (dialog-*.png) and of the chain drawing (route-example.png with
+# device 2 under the pointer, route-21.png of a 21-device chain) into DIR.
 #   bash scripts/screenshots.sh DIR [BUILD_DIR]
 set -euo pipefail
 

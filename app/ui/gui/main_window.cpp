@@ -25,6 +25,7 @@
 #include "ui/core/port_args.h"
 #include "ui/core/slave_serial.h"
 #include "ui/core/validate_chain.h"
+#include "ui/gui/chain_route_window.h"
 #include "ui/gui/dialogs/slave_serial_dialog.h"
 #include "ui/gui/external_programs.h"
 #include "ui/gui/help_window.h"
@@ -109,6 +110,7 @@ class MainWindow::WindowView final : public ui::RunView {
 
   void refresh_views() override {
     if (w_.chain_window_ != nullptr) w_.chain_window_->refresh();
+    w_.route_->refresh();
     if (w_.device_id_ != nullptr) w_.device_id_->refresh();
     if (w_.review_ != nullptr) w_.review_->refresh();
   }
@@ -171,10 +173,11 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   setCentralWidget(mdi_);
 
   messages_ = new MessageWindow;
-  route_ = new QWidget;
-  route_->setWindowTitle("JTAG chain route");
-  route_->setAutoFillBackground(true);
-  route_->setPalette(QPalette(Qt::white));
+  route_ = new ChainRouteWindow;
+  // The pointer on a device picks it as a grid click does; during a run it picks nothing.
+  connect(route_, &ChainRouteWindow::device_selected, this, [this](int position) {
+    if (!running() && device_id_ != nullptr) device_id_->set_current_device(position);
+  });
 
   view_ = std::make_unique<WindowView>(*this);
   bridge_ = new RunBridge(*messages_, *prompts_, *view_, this);
@@ -265,6 +268,9 @@ void MainWindow::build_session_windows() {
   connect(chain_window_, &ChainConfigWindow::device_selected, device_id_, [this](int position) {
     if (!running()) device_id_->set_current_device(position);
   });
+  connect(chain_window_, &ChainConfigWindow::chain_edited, route_, &ChainRouteWindow::refresh);
+  route_->set_table(&session_->table());
+  route_->set_running(running());
   connect(debug_options_, &DebugOptionsDialog::options_changed, this,
           [this] { chain_window_->set_offline(session_->programmer().settings.OffLine); });
   connect(port_setup_, &PortSetupDialog::port_choice_changed, this, &MainWindow::rebuild_session,
@@ -298,6 +304,7 @@ void MainWindow::rebuild_session() {
   // The old windows go before the session they refer to.
   delete chain_window_;
   chain_window_ = nullptr;
+  route_->set_table(nullptr);
   session_.reset();
   build_session(port_choice_);
   session_->table() = table;
@@ -309,6 +316,7 @@ void MainWindow::rebuild_session() {
   chain_window_->set_current_file(qs(table.JcdPath));
   chain_window_->set_offline(settings.OffLine);
   chain_window_->refresh();
+  route_->refresh();
   // The device ID dialog the user had open stays open on its device.
   device_id_->set_current_device(device);
   if (device_id_shown) {
@@ -560,6 +568,7 @@ void MainWindow::set_running(bool running) {
   stop_button_->setEnabled(running);
   status_->setText(running ? "Running..." : "Ready");
   if (chain_window_ != nullptr) chain_window_->set_running(running);
+  route_->set_running(running);
   // A settings dialog left open must not change what the worker reads.
   if (port_setup_ != nullptr) port_setup_->setEnabled(!running);
   if (debug_options_ != nullptr) debug_options_->setEnabled(!running);
@@ -715,6 +724,8 @@ bool MainWindow::load_jcd(const QString& path) {
   const bool loaded = programmer.load_jcd_file(path.toStdString());
   if (loaded) chain_window_->set_current_file(qs(session_->table().JcdPath));
   chain_window_->refresh();
+  route_->scroll_to_origin();
+  route_->refresh();
   return loaded;
 }
 

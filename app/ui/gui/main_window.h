@@ -31,6 +31,7 @@ class QPushButton;
 namespace zepa::gui {
 
 class ChainConfigWindow;
+class ChainRouteWindow;
 class PortSetupDialog;
 class DeviceIdDialog;
 class ReviewDialog;
@@ -158,7 +159,7 @@ class MainWindow final : public QMainWindow {
   ui::PortChoice port_choice_;
   QMdiArea* mdi_ = nullptr;
   MessageWindow* messages_ = nullptr;
-  QWidget* route_ = nullptr;
+  ChainRouteWindow* route_ = nullptr;
   QMdiSubWindow* config_child_ = nullptr;
   QMdiSubWindow* message_child_ = nullptr;
   QMdiSubWindow* route_child_ = nullptr;

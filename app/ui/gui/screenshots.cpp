@@ -14,6 +14,7 @@
 #include "ui/gui/dialogs/dialog_screenshots.h"
 #include "ui/gui/main_window.h"
 #include "ui/gui/message_window.h"
+#include "ui/gui/route_screenshots.h"
 #include "ui/gui/session_windows.h"
 
 namespace zepa::gui {
@@ -72,6 +73,9 @@ void take_screenshots(MainWindow& window, const QString& dir) {
           if (!save_dialog_screenshots(&window, window.session(), window.port_choice(), dir)) {
             std::cerr << "zepaisp: cannot write the dialogs' pictures into " << dir.toStdString() << '\n';
           }
+          if (!save_route_screenshots(window.session().table(), dir))
+            std::cerr << "zepaisp: cannot write the chain drawing's pictures into " << dir.toStdString()
+                      << '\n';
           // Then a batch of both chains with a missing one between them, in the batch editor.
           start_batch(window, *read_id_file);
         });

@@ -1,7 +1,8 @@
 // Where the main window meets the chain configuration window and the dialogs, driven as a user drives them:
 // a new board chosen in Port Setup rebuilds the session under the same chain and settings, a click in the
 // grid picks the device ID dialog's device, the debug options reach the "<<OFF-LINE>>" label, a Read device
-// ID run fills the device ID and review dialogs, and an edit made in the grid is offered for saving.
+// ID run fills the device ID and review dialogs, an edit made in the grid is offered for saving, and the
+// chain drawing follows the chain and picks the device under the pointer.
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -11,8 +12,11 @@
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -27,6 +31,7 @@
 #include "chain/tests/recording_prompts.h"
 #include "engine/context.h"
 #include "ui/core/chain_edit.h"
+#include "ui/gui/chain_route_window.h"
 #include "ui/gui/main_window.h"
 #include "ui/gui/message_window.h"
 #include "ui/gui/session_windows.h"
@@ -83,6 +88,18 @@ void click_cell(QTableWidget* view, int row, int column) {
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, gui::testing::cell_centre(view, row, column));
 }
 
+gui::ChainRouteWindow& route(MainWindow& window) {
+  auto* drawing = qobject_cast<gui::ChainRouteWindow*>(window.child("JTAG chain route")->widget());
+  if (drawing == nullptr) qFatal("no chain drawing");
+  return *drawing;
+}
+
+// The pointer moved over the chain drawing to a point of the drawing.
+void hover(gui::ChainRouteWindow& drawing, QPoint at) {
+  gui::testing::send_mouse(drawing.surface(), QEvent::MouseMove, Qt::NoButton,
+                           at + QPoint(gui::ChainRouteWindow::kSurfaceMargin, 0));
+}
+
 // Does a modal dialog's work once its event loop is up: `act`, then the button `close` ends it.
 void when_modal(const char* name, const char* close, std::function<void(QWidget*)> act) {
   QTimer::singleShot(0, [name, close, act] {
@@ -105,6 +122,7 @@ class WindowSeamsTest : public QObject {
   void anEditInTheGridIsOfferedForSaving();
   void theCommandLineChainIsReadyToExecute();
   void nothingReadsTheChainWhileARunWritesIt();
+  void theChainDrawingFollowsTheChain();
 };
 
 void WindowSeamsTest::aNewBoardFromPortSetupRebuildsTheSession() {
@@ -307,13 +325,16 @@ void WindowSeamsTest::nothingReadsTheChainWhileARunWritesIt() {
   // What the windows offer while device 1 is being worked on, and after the run.
   struct Offered {
     bool id_item, arrows, signatures;
-    int device_after_click;
+    int device_after_click, device_after_hover;
     bool operator==(const Offered&) const = default;
   };
   auto offered = [&] {
     click_cell(grid(*window), 2, ui::kColPart);
+    const int clicked = device_id.current_device();
+    device_id.set_current_device(1);
+    hover(route(*window), QPoint(220, 50));  // inside device 2's box
     const Offered now{window->find_action("IDcode")->isEnabled(),
-                      named<QToolButton>(&device_id, "next_device")->isEnabled(), ues->isEnabled(),
+                      named<QToolButton>(&device_id, "next_device")->isEnabled(), ues->isEnabled(), clicked,
                       device_id.current_device()};
     device_id.set_current_device(1);
     return now;
@@ -329,8 +350,66 @@ void WindowSeamsTest::nothingReadsTheChainWhileARunWritesIt() {
   poll.start();
   QVERIFY(execute(*window));
   QCOMPARE(during.size(), std::size_t{1});
-  QVERIFY(during.front() == (Offered{false, false, false, 1}));
-  QVERIFY(offered() == (Offered{true, true, true, 3}));
+  QVERIFY(during.front() == (Offered{false, false, false, 1, 1}));
+  QCOMPARE(route(*window).highlighted_device(), 0);
+  QVERIFY(offered() == (Offered{true, true, true, 3, 2}));
+  QCOMPARE(route(*window).highlighted_device(), 2);
+}
+
+void WindowSeamsTest::theChainDrawingFollowsTheChain() {
+  Bench bench;
+  QString six = bench.read("chain.jcd");
+  six.replace("TOTAL_DEVICE 3", "TOTAL_DEVICE 6");
+  for (const char* n : {"4", "5", "6"})
+    six.replace("\r\n\r\n#User",
+                QString("\r\nDEVICE %1           VTL3064A         4         NO\r\n\r\n#User").arg(n));
+  QVERIFY(bench.write("six.jcd", six));
+  auto window = bench.started();
+  QVERIFY(window);
+  gui::ChainRouteWindow& drawing = route(*window);
+  const chain::ChainTable& table = window->session().table();
+  using Box = std::array<int, 4>;
+  // The command line's chain is drawn: three boxes in the first row.
+  QCOMPARE(table[3].box, (Box{280, 20, 340, 80}));
+  QCOMPARE(drawing.image().pixelColor(283, 77), gui::kRouteBoxGrey);
+  QCOMPARE(drawing.image().pixelColor(103, 167), gui::kRouteBackground);
+
+  // The pointer on a box picks the device ID dialog's device; off the boxes, the first device.
+  hover(drawing, QPoint(220, 50));
+  QCOMPARE(drawing.highlighted_device(), 2);
+  QCOMPARE(window->device_id_dialog().current_device(), 2);
+  hover(drawing, QPoint(30, 300));
+  QCOMPARE(drawing.highlighted_device(), 0);
+  QCOMPARE(window->device_id_dialog().current_device(), 1);
+
+  // A longer chain loaded: the view goes back to its origin and the sixth box opens the second row.
+  drawing.scroll_area()->verticalScrollBar()->setValue(30);
+  QVERIFY(drawing.scroll_area()->verticalScrollBar()->value() > 0);
+  QVERIFY(window->load_jcd(bench.path("six.jcd")));
+  QCOMPARE(table.DeviceCount, 6);
+  QCOMPARE(drawing.scroll_area()->verticalScrollBar()->value(), 0);
+  QCOMPARE(table[6].box, (Box{100, 110, 160, 170}));
+  QCOMPARE(drawing.image().pixelColor(103, 167), gui::kRouteBoxGrey);
+
+  // A part chosen in the grid: the highlight goes and the drawing is the edited chain's.
+  hover(drawing, QPoint(130, 50));
+  QCOMPARE(drawing.highlighted_device(), 1);
+  const QImage before = drawing.image();
+  gui::testing::double_click(grid(*window), 0, ui::kColPart);
+  auto* parts = named<QListWidget>(&window->chain_window(), "part_list");
+  const QListWidgetItem* item = parts->findItems("VTL5032C", Qt::MatchExactly).value(0);
+  QVERIFY(item);
+  parts->scrollToItem(item);
+  QTest::mouseClick(parts->viewport(), Qt::LeftButton, {}, parts->visualItemRect(item).center());
+  QCOMPARE(table[1].part, chain::kPartVtl5032C);
+  QCOMPARE(drawing.highlighted_device(), 0);
+  chain::ChainTable edited = table;
+  QImage expected(gui::kRouteImageWidth, gui::kRouteImageHeight, QImage::Format_RGB32);
+  QPainter painter(&expected);
+  gui::draw_chain(painter, edited, gui::route_layout(6));
+  painter.end();
+  QCOMPARE(drawing.image(), expected);
+  QVERIFY(drawing.image() != before);
 }
 
 QTEST_MAIN(WindowSeamsTest)
