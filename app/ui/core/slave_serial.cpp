@@ -22,8 +22,7 @@ std::string At(const std::string& name, std::size_t line) {
 std::string Shown(char c) {
   const auto u = static_cast<unsigned char>(c);
   if (u >= 0x20 && u < 0x7F) return std::string("'") + c + "'";
-  static const char* digits = "0123456789ABCDEF";
-  return std::string("byte ") + digits[u >> 4] + digits[u & 15] + "h";
+  return std::string("byte ") + util::HexDigitChar(u >> 4) + util::HexDigitChar(u) + "h";
 }
 
 // The value of the two hex digits at `at`, or -1.
@@ -98,8 +97,7 @@ SerialBits read_mcs_stream(std::string_view text, const std::string& name) {
     if (sum % 256 != 0) {
       const int given = ByteAt(line, line.size() - 2);
       const int right = (given - sum) & 0xFF;
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "%02X", right);
+      const std::string hex{util::HexDigitChar(right >> 4), util::HexDigitChar(right)};
       throw ConfigFileError(
           at + "wrong checksum " + line.substr(line.size() - 2) + " (the record's bytes need " + hex + ")",
           false);

@@ -9,16 +9,22 @@
 #include "engine/clock.h"
 #include "engine/messages.h"
 #include "engine/process.h"
+#include "testsupport/files.h"
 #include "ui/core/session.h"
 
 namespace zepa::ui::testing {
 
 struct SessionRig {
-  // `dir` is an existing scratch folder: the board file and the working files go there.
-  explicit SessionRig(const std::string& dir) {
+  // `dir` is an existing scratch folder: the board file and the working files go there. The board is the
+  // example board, or the board file text `board_text` when one is given.
+  explicit SessionRig(const std::string& dir, const std::string& board_text = {}) {
     const std::string board = (std::filesystem::path(dir) / "board.sim").string();
-    std::filesystem::copy_file(std::string(ZEPA_SOURCE_DIR) + "/examples/board.sim", board,
-                               std::filesystem::copy_options::overwrite_existing);
+    if (board_text.empty()) {
+      std::filesystem::copy_file(std::string(ZEPA_SOURCE_DIR) + "/examples/board.sim", board,
+                                 std::filesystem::copy_options::overwrite_existing);
+    } else {
+      zepa::testing::WriteFile(board, board_text);
+    }
     session = std::make_unique<Session>(
         PortChoice{.kind = PortChoice::Kind::kSim, .backend = {}, .argument = board},
         SessionEnvironment{

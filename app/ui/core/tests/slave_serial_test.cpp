@@ -19,6 +19,7 @@
 #include "sim/board.h"
 #include "testsupport/files.h"
 #include "ui/core/session.h"
+#include "ui/core/tests/example_board_session.h"
 #include "ui/core/tests/test_support.h"
 
 namespace zepa::ui {
@@ -26,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace z2 = fusemap::zepa2;
+using testing::SessionRig;
 
 SerialBits Bits(const std::string& text) {
   SerialBits bits;
@@ -123,19 +125,13 @@ TEST(ReadMcsStream, BrokenRecordsAreRefusedNamingFileAndLine) {
 class SlaveSerialLoad : public testing::ScratchDir {
  protected:
   void Open(const std::string& part = "VTL3960", const std::string& cable = "corvane") {
-    session_.reset();
-    board_ = path("board.sim");
-    zepa::testing::WriteFile(board_, "cable " + cable + "\ndevice " + part + " slave-serial\n");
-    session_ = std::make_unique<Session>(
-        PortChoice{.kind = PortChoice::Kind::kSim, .backend = {}, .argument = board_},
-        SessionEnvironment{
-            .clock = clock_, .launcher = launcher_, .program_dir = ZEPA_BIN_DIR, .work_dir = dir_.string()},
-        messages_, prompts_, view_);
+    rig_ = std::make_unique<SessionRig>(dir_.string(),
+                                        "cable " + cable + "\ndevice " + part + " slave-serial\n");
     settings().port.port_index = 1;  // 378h
     settings().port.cable =
         cable == "relay" ? engine::CableKind::RelayCable : engine::CableKind::CorvaneParallelCable;
   }
-  RunSettings& settings() { return session_->programmer().settings; }
+  RunSettings& settings() { return rig_->programmer().settings; }
 
   // The design's .bit and .mcs files as `name`.bit / `name`.mcs.
   void Design(const std::string& name, int part_code, unsigned seed) {
@@ -143,26 +139,20 @@ class SlaveSerialLoad : public testing::ScratchDir {
     z2::assemble_std_frame(fuses, part_code, path(name + ".jed"));
   }
   SlaveSerialOutcome Load(const std::string& file) {
-    prompts_.boxes.clear();
-    return configure_slave_serial(session_->engine(), settings(), path(file));
+    rig_->prompts.boxes.clear();
+    return configure_slave_serial(rig_->session->engine(), settings(), path(file));
   }
   // The one box the load showed.
   std::string Box() const {
-    return prompts_.boxes.size() == 1 ? prompts_.boxes[0]
-                                      : "(boxes: " + std::to_string(prompts_.boxes.size()) + ")";
+    const std::vector<std::string>& boxes = rig_->prompts.boxes;
+    return boxes.size() == 1 ? boxes[0] : "(boxes: " + std::to_string(boxes.size()) + ")";
   }
   bool Said(const std::string& line) const {
-    const auto& lines = messages_.lines();
+    const auto& lines = rig_->messages.lines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
-  std::string board_;
-  engine::VirtualClock clock_;
-  engine::SystemProcessLauncher launcher_;
-  engine::MessageLines messages_;
-  chain::testing::RecordingPrompts prompts_;
-  RunView view_;
-  std::unique_ptr<Session> session_;
+  std::unique_ptr<SessionRig> rig_;
 };
 
 TEST_F(SlaveSerialLoad, GoodStreamRaisesDoneAndAFlippedBitLeavesItLow) {
@@ -198,13 +188,13 @@ TEST_F(SlaveSerialLoad, RefusedFilesSendNothing) {
   };
   for (const Case& c : cases) {
     if (c.content != nullptr) zepa::testing::WriteFile(path(c.file), c.content);
-    messages_.clear();
+    rig_->messages.clear();
     EXPECT_EQ(Load(c.file), SlaveSerialOutcome::kBadFile) << c.file;
     EXPECT_NE(Box().find(c.box), std::string::npos) << Box();
     EXPECT_EQ(Said(std::string(kNonHexLine)), c.non_hex_line) << c.file;
     // Nothing reached the part: no PROG pulse cleared the configuration the good load left.
-    ASSERT_NE(session_->board(), nullptr);
-    EXPECT_TRUE(session_->board()->slave_serial()->done()) << c.file;
+    ASSERT_NE(rig_->session->board(), nullptr);
+    EXPECT_TRUE(rig_->session->board()->slave_serial()->done()) << c.file;
   }
 }
 
@@ -214,14 +204,14 @@ TEST_F(SlaveSerialLoad, OffLineReportsSuccessWithoutAPort) {
   settings().OffLine = true;
   EXPECT_EQ(Load("d.mcs"), SlaveSerialOutcome::kDone);
   EXPECT_EQ(Box(), "info: " + std::string(kConfigDone));
-  EXPECT_FALSE(session_->board()->slave_serial()->done());  // nothing was sent
+  EXPECT_FALSE(rig_->session->board()->slave_serial()->done());  // nothing was sent
 }
 
 TEST_F(SlaveSerialLoad, NoCableOnTheLoopBackSendsNothing) {
   Design("d", 130, 4);
   Open("VTL3320", "none");
   EXPECT_EQ(Load("d.bit"), SlaveSerialOutcome::kNoPort);
-  EXPECT_TRUE(prompts_.boxes.empty());
+  EXPECT_TRUE(rig_->prompts.boxes.empty());
   EXPECT_TRUE(Said("*** Warning:Can not find Corvane Parallel Cable/Board or loose connect!"));
 }
 
